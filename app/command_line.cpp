@@ -1,0 +1,172 @@
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "numscan.h"
+#include "settings.h"
+
+namespace vextal {
+
+Settings g_settings;
+
+namespace {
+
+// The usage text lists options of an earlier design ("-max", "-sn", "-pp");
+// it is printed unchanged all the same.
+constexpr char kUsage[] =
+    "Vextal 0.1\n"
+    "\n"
+    "Usage: Vextal measure -max <max range> -n <steps> [-m <average>] [-sn <SerNo>]\n"
+    "              [-psdplot] [-sp <port>] [-pp <port>] [-f <OutFile>] [-c <comment>]\n"
+    "\n"
+    "   or  Vextal load <InFile> [-psdplot] [-f <OutFile>]\n"
+    "\n"
+    "   or  Vextal cal <InFile> [-f <OutFile>]\n"
+    "\n"
+    "Options:\n"
+    "  -max      Dist range in [cm]\n"
+    "  -n        Number of steps for total range (Default: 128)\n"
+    "  -m        Average count (Default: 3)\n"
+    "  -sn       Serial number of PSD\n"
+    "  -psdplot  Generate plotfile for PSD\n"
+    "  -sp       Serial port for LinStage (Default: COM1)\n"
+    "  -pp       Parallel port for PSD (Default: LPT1)\n"
+    "  -f        Output file praefix (Default: stdout)\n"
+    "  -c        comment\n"
+    "\n";
+
+// Longest part of an unrecognised option shown in its message.
+constexpr std::size_t kShownOptionLength = 50;
+
+// Set when "-f" names the output prefix; otherwise load and cal take the
+// input file name.
+bool prefix_given = false;
+
+struct Option {
+    const char* word;
+    bool takes_argument;
+    void (*apply)(const char* argument);
+    const char* missing;  // message when the argument is missing
+};
+
+constexpr Option kOptions[] = {
+    {"-z", true, [](const char* a) { g_settings.max_range = std::fabs(text_to_double(a)); },
+     "-z erfordert Angabe des H\xF6henmessbereichs."},
+    {"-n", true, [](const char* a) { g_settings.steps = text_to_int(a); }, "-n erfordert Anzahl."},
+    {"-m", true, [](const char* a) { g_settings.average = text_to_int(a); },
+     "-m erfordert Anzahl."},
+    {"-p", true, [](const char* a) { g_settings.centre_position = text_to_double(a); },
+     "-p erfordert Angabe der Mittenposition."},
+    {"-model", true, [](const char* a) { g_settings.model = text_to_double(a); },
+     "-model erfordert Angabe eines Wertes."},
+    {"-sp", true, [](const char* a) { g_settings.serial_port = a; },
+     "-sp erfordert den Namen der seriellen Schnittstelle"},
+    {"-c", true, [](const char* a) { g_settings.comment = a; },
+     "-c erfordert einen Kommentartext."},
+    {"-f", true,
+     [](const char* a) {
+         g_settings.output_prefix = a;
+         prefix_given = true;
+     },
+     "-f erfordert einen Dateinamen."},
+    {"-psdplot", false, [](const char*) { g_settings.psd_plot = 1; }, nullptr},
+    {"-hc", false, [](const char*) { g_settings.home_on_init = 0; }, nullptr},
+    {"-psd0", false, [](const char*) { g_settings.psd0 = 1; }, nullptr},
+};
+
+const Option* find_option(const char* word) {
+    for (const Option& option : kOptions) {
+        if (std::strcmp(option.word, word) == 0) return &option;
+    }
+    return nullptr;
+}
+
+[[noreturn]] void unknown_option(const char* word) {
+    char shown[kShownOptionLength + 1] = {};
+    std::strncpy(shown, word, kShownOptionLength);
+    char message[80];
+    std::snprintf(message, sizeof message, "Unbekannte Option: %s\n", shown);
+    error_exit(message, 2);
+}
+
+void validate() {
+    const Settings& s = g_settings;
+    if (s.command == kMeasure) {
+        if (s.max_range > 170.0) {
+            error_exit(
+                "H\xF6henmessbereich ausserhalb des zul\xE4ssigen Bereichs (0 - 170mm)\n", 2);
+        }
+        if (s.average < 3 || s.average > 100) {
+            error_exit("Anzahl Mittelung ausserhalb des zul\xE4ssigen Bereichs (3 - 100)\n", 2);
+        }
+    }
+    if (s.command == kMeasure || s.command == kCal) {
+        if (s.steps < 3 || s.steps > 1000) {
+            error_exit("Anzahl Schritte ausserhalb des zul\xE4ssigen Bereichs (3 - 1000)\n", 2);
+        }
+    }
+}
+
+// Joins argv[1] .. argv[argc-1], each followed by one blank; a longer command
+// line is cut at the buffer's capacity.
+void join_call_params(int argc, const char* const* argv) {
+    auto& buf = g_settings.call_params;
+    std::size_t n = 0;
+    for (int i = 1; i < argc; ++i) {
+        for (const char* p = argv[i]; *p != '\0' && n < buf.size() - 1; ++p) buf[n++] = *p;
+        if (n < buf.size() - 1) buf[n++] = ' ';
+    }
+    buf[n] = '\0';
+}
+
+}  // namespace
+
+void print_usage() {
+    std::fputs(kUsage, stdout);
+    std::exit(0);
+}
+
+void parse_command_line(int argc, const char* const* argv) {
+    Settings& s = g_settings;
+    const char* word = argv[1];
+    int index = 1;
+    if (std::strcmp(word, "measure") == 0) {
+        s.command = kMeasure;
+    } else if (std::strcmp(word, "load") == 0 || std::strcmp(word, "cal") == 0) {
+        bool load = word[0] == 'l';
+        if (argc <= 2) error_exit(load ? "'load' requires a file name" : "'cal' requires a file name", 2);
+        s.command = load ? kLoad : kCal;
+        s.input_file = argv[2];
+        index = 2;
+    } else if (std::strcmp(word, "interactive") == 0) {
+        s.command = kInteractive;
+    } else {
+        error_exit("No command specified!\n", 2);
+    }
+
+    prefix_given = false;
+    // The scan starts at the last positional word, which is examined like
+    // every other word ("load -psdplot" names a file and sets the flag).
+    while (index < argc) {
+        const char* w = argv[index];
+        const Option* option = find_option(w);
+        if (option == nullptr) {
+            if (w[0] == '-') unknown_option(w);
+            ++index;  // a free word is passed over
+        } else if (!option->takes_argument) {
+            option->apply(nullptr);
+            ++index;
+        } else {
+            if (index + 1 >= argc) error_exit(option->missing, 2);
+            option->apply(argv[index + 1]);  // taken whatever it looks like, "-12.5" too
+            index += 2;
+        }
+    }
+
+    validate();
+    if ((s.command == kLoad || s.command == kCal) && !prefix_given) s.output_prefix = s.input_file;
+    join_call_params(argc, argv);
+}
+
+}  // namespace vextal

@@ -1,0 +1,3 @@
+#include "settings.h"
+
+int main(int argc, char** argv) { return vextal::run_program(argc, argv); }

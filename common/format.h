@@ -1,0 +1,31 @@
+// Number formatting for the output files. Fixed-point numbers are written by
+// the program's own rule, never by the C library's printf, whose rounding
+// differs between platforms.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vextal {
+
+/// Room for any fixed-point text: 309 integer digits of the largest double,
+/// sign, point and decimals.
+constexpr std::size_t kFixedTextMax = 352;
+/// Room for any 32-bit integer text with its sign.
+constexpr std::size_t kIntTextMax = 12;
+
+/// Writes `value` with `decimals` (0 to 17) digits after the point into `out`
+/// and returns the length; `out` needs kFixedTextMax bytes and is not
+/// NUL-terminated. The value is first taken to 17 significant digits and that
+/// digit string is then cut, rounding half away from zero: 0.25 gives "0.3",
+/// 0.35 (stored as 0.34999...) gives "0.3". A negative value keeps its sign
+/// even when it rounds to zero. Infinities are written "inf" and "-inf", a
+/// not-a-number "nan".
+std::size_t format_fixed(double value, int decimals, char* out);
+
+/// Writes `value` in decimal, right-aligned with blanks in a field of `width`
+/// characters (a longer number takes the room it needs), as printf's "%*d".
+/// Returns the length; `out` needs max(width, kIntTextMax) bytes.
+std::size_t format_int(int32_t value, int width, char* out);
+
+}  // namespace vextal

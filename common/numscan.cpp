@@ -1,0 +1,135 @@
+#include "numscan.h"
+
+#include <array>
+#include <cfloat>
+#include <charconv>
+#include <cstddef>
+#include <system_error>
+
+namespace vextal {
+namespace {
+
+bool is_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+const char* skip_space(const char* p) {
+    while (is_space(*p)) ++p;
+    return p;
+}
+
+// Enough significant digits to round any decimal text correctly to a double;
+// further non-zero digits only need to be known to exist (a sticky digit).
+constexpr int kMaxSignificant = 800;
+// Exponents are clamped well outside the double range, so that the sum of the
+// written exponent and the decimal point's shift can never overflow.
+constexpr long long kExponentClamp = 100000;
+
+}  // namespace
+
+int32_t text_to_int(const char* text) {
+    const char* p = skip_space(text);
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = (*p == '-');
+        ++p;
+    }
+    // Accumulate as a negative number so that INT32_MIN is reachable.
+    int64_t value = 0;
+    bool saturated = false;
+    for (; is_digit(*p); ++p) {
+        if (!saturated) {
+            value = value * 10 - (*p - '0');
+            if (value < -static_cast<int64_t>(INT32_MAX) - 1) saturated = true;
+        }
+    }
+    if (saturated) return negative ? INT32_MIN : INT32_MAX;
+    if (negative) return static_cast<int32_t>(value);
+    if (value < -static_cast<int64_t>(INT32_MAX)) return INT32_MAX;
+    return static_cast<int32_t>(-value);
+}
+
+double text_to_double(const char* text) {
+    const char* p = skip_space(text);
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = (*p == '-');
+        ++p;
+    }
+
+    // The mantissa is rewritten as significant digits d1 d2 ... dn with the
+    // decimal point after the last of them, so its value is 0.d1...dn times
+    // 10^(point) where point counts the digits before the decimal point.
+    std::array<char, kMaxSignificant + 32> buf{};
+    std::size_t n = 0;
+    bool any_digit = false;
+    bool sticky = false;
+    bool seen_point = false;
+    long long point = 0;  // position of the decimal point relative to the first significant digit
+    for (;; ++p) {
+        if (is_digit(*p)) {
+            any_digit = true;
+            if (n == 0 && *p == '0') {
+                if (seen_point) --point;  // leading zeros after the point shift it
+                continue;
+            }
+            if (n < kMaxSignificant) {
+                buf[n++] = *p;
+            } else if (*p != '0') {
+                sticky = true;
+            }
+            if (!seen_point && point < kExponentClamp) ++point;
+        } else if (*p == '.' && !seen_point) {
+            seen_point = true;
+        } else {
+            break;
+        }
+    }
+    if (!any_digit) return 0.0;
+
+    long long exponent = 0;
+    if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
+        const char* q = p + 1;
+        bool exp_negative = false;
+        if (*q == '+' || *q == '-') {
+            exp_negative = (*q == '-');
+            ++q;
+        }
+        if (is_digit(*q)) {
+            for (; is_digit(*q); ++q) {
+                if (exponent < kExponentClamp) exponent = exponent * 10 + (*q - '0');
+            }
+            if (exp_negative) exponent = -exponent;
+        }
+    }
+
+    if (n == 0) return negative ? -0.0 : 0.0;
+    if (sticky) buf[n++] = '1';
+
+    // A value of 0.d1... times 10^e: below 10^-324 it is zero, above 10^309 it
+    // exceeds every double.
+    long long e = point + exponent;
+    if (e > 310) return negative ? -DBL_MAX : DBL_MAX;
+    if (e < -330) return negative ? -0.0 : 0.0;
+
+    // Text for the exact conversion: "0." digits "e" exponent.
+    std::array<char, kMaxSignificant + 64> conv{};
+    std::size_t len = 0;
+    conv[len++] = '0';
+    conv[len++] = '.';
+    for (std::size_t i = 0; i < n; ++i) conv[len++] = buf[i];
+    conv[len++] = 'e';
+    auto written = std::to_chars(conv.data() + len, conv.data() + conv.size(), e);
+    len = static_cast<std::size_t>(written.ptr - conv.data());
+
+    double value = 0.0;
+    auto result = std::from_chars(conv.data(), conv.data() + len, value);
+    if (result.ec == std::errc::result_out_of_range) {
+        value = (e > 0) ? DBL_MAX : 0.0;
+    }
+    return negative ? -value : value;
+}
+
+}  // namespace vextal

@@ -1,0 +1,21 @@
+// Text to number, as the program reads numbers everywhere: from the command
+// line and from attribute values of the measurement file.
+#pragma once
+
+#include <cstdint>
+
+namespace vextal {
+
+/// Integer conversion: leading white space, an optional sign, decimal digits up
+/// to the first other character; 0 when no digit follows. Saturates at the
+/// 32-bit range.
+int32_t text_to_int(const char* text);
+
+/// Decimal conversion: leading white space, an optional sign, digits with at
+/// most one decimal point, an optional exponent introduced by e, E, d or D
+/// (taken only when digits follow it); 0.0 when no digit can be read. No
+/// hexadecimal, infinity or not-a-number words. Saturates at the largest
+/// finite double; values too small for a double become zero of their sign.
+double text_to_double(const char* text);
+
+}  // namespace vextal

@@ -1,0 +1,171 @@
+#include "text_file.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace vextal {
+
+// ---- reading ----
+
+bool line_reader_open(LineReader& reader, const char* path) {
+    reader.file = sys_open_read(path);
+    reader.pos = reader.end = 0;
+    reader.at_end = false;
+    return reader.file != kNoFile;
+}
+
+namespace {
+
+// Makes at least `want` bytes available unless the file ends first.
+void fill(LineReader& reader, std::size_t want) {
+    if (reader.end - reader.pos >= want || reader.at_end) return;
+    std::memmove(reader.buffer.data(), reader.buffer.data() + reader.pos, reader.end - reader.pos);
+    reader.end -= reader.pos;
+    reader.pos = 0;
+    while (reader.end < want && !reader.at_end) {
+        long n = sys_read(reader.file, reader.buffer.data() + reader.end,
+                          reader.buffer.size() - reader.end);
+        if (n <= 0) {
+            reader.at_end = true;  // a read error ends the data like the end of the file
+        } else {
+            reader.end += static_cast<std::size_t>(n);
+        }
+    }
+}
+
+}  // namespace
+
+bool line_reader_next(LineReader& reader, char (&line)[kLineSize]) {
+    if (reader.file == kNoFile) return false;
+    std::size_t n = 0;
+    while (n < kLineSize - 1) {
+        fill(reader, 2);  // one character and the one after it, for CR LF
+        if (reader.pos == reader.end) break;
+        char c = reader.buffer[reader.pos++];
+        if (c == '\r' && reader.pos < reader.end && reader.buffer[reader.pos] == '\n') {
+            c = '\n';
+            ++reader.pos;
+        }
+        line[n++] = c;
+        if (c == '\n') break;
+    }
+    if (n == 0) return false;
+    line[n] = '\0';
+    return true;
+}
+
+void line_reader_close(LineReader& reader) {
+    if (reader.file != kNoFile) sys_close(reader.file);
+    reader.file = kNoFile;
+}
+
+// ---- writing ----
+
+namespace {
+
+// Output files whose temporary file still exists; the error exit removes them.
+constexpr std::size_t kMaxPending = 4;
+std::array<OutFile*, kMaxPending> pending{};
+
+void track(OutFile* out) {
+    for (auto& slot : pending) {
+        if (slot == nullptr) {
+            slot = out;
+            return;
+        }
+    }
+}
+
+void untrack(OutFile* out) {
+    for (auto& slot : pending) {
+        if (slot == out) slot = nullptr;
+    }
+}
+
+void flush(OutFile& out) {
+    if (out.used > 0 && !out.failed && !sys_write_all(out.file, out.buffer.data(), out.used)) {
+        out.failed = true;
+    }
+    out.used = 0;
+}
+
+}  // namespace
+
+bool out_open(OutFile& out, const char* target) {
+    out.file = kNoFile;
+    out.failed = false;
+    out.used = 0;
+    out.temp[0] = '\0';
+    std::size_t len = std::strlen(target);
+    if (len >= out.target.size()) return false;
+    std::memcpy(out.target.data(), target, len + 1);
+    if (!sys_target_writable(target)) return false;
+    // A name that no other run uses at the same time; a left-over file of a
+    // crashed run is skipped.
+    unsigned pid = sys_process_id();
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        std::snprintf(out.temp.data(), out.temp.size(), "%s.%u-%u.tmp", target, pid, attempt);
+        out.file = sys_create_new(out.temp.data());
+        if (out.file != kNoFile) {
+            track(&out);
+            return true;
+        }
+    }
+    out.temp[0] = '\0';
+    return false;
+}
+
+void out_bytes(OutFile& out, const char* data, std::size_t size) {
+    while (size > 0) {
+        if (out.used == out.buffer.size()) flush(out);
+        std::size_t room = out.buffer.size() - out.used;
+        std::size_t chunk = size < room ? size : room;
+        std::memcpy(out.buffer.data() + out.used, data, chunk);
+        out.used += chunk;
+        data += chunk;
+        size -= chunk;
+    }
+}
+
+void out_text(OutFile& out, const char* text) {
+    for (const char* p = text; *p != '\0';) {
+        const char* nl = std::strchr(p, '\n');
+        std::size_t len = nl ? static_cast<std::size_t>(nl - p) : std::strlen(p);
+        out_bytes(out, p, len);
+        if (!nl) break;
+        out_bytes(out, "\r\n", 2);
+        p = nl + 1;
+    }
+}
+
+bool out_close(OutFile& out) {
+    if (out.file == kNoFile) return false;
+    flush(out);
+    if (!sys_close(out.file)) out.failed = true;
+    out.file = kNoFile;
+    return !out.failed;
+}
+
+bool out_commit(OutFile& out) {
+    if (out.file != kNoFile || out.failed || out.temp[0] == '\0') return false;
+    if (!sys_replace(out.temp.data(), out.target.data())) return false;
+    out.temp[0] = '\0';
+    untrack(&out);
+    return true;
+}
+
+void out_discard(OutFile& out) {
+    if (out.file != kNoFile) sys_close(out.file);
+    out.file = kNoFile;
+    if (out.temp[0] != '\0') sys_remove(out.temp.data());
+    out.temp[0] = '\0';
+    untrack(&out);
+}
+
+void out_discard_all() {
+    for (OutFile* out : pending) {
+        if (out != nullptr) out_discard(*out);
+    }
+}
+
+}  // namespace vextal

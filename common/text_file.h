@@ -1,0 +1,67 @@
+// Text files as the program reads and writes them. Every line end written
+// reaches the disk as CR LF on every platform, so that all builds write the
+// same bytes; on reading, CR LF counts as one line feed.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "sys_file.h"
+
+namespace vextal {
+
+/// Longest file name the program builds, terminating NUL included.
+constexpr std::size_t kMaxPath = 4096;
+/// A line as read: at most 249 characters and the terminating NUL.
+constexpr std::size_t kLineSize = 250;
+
+/// A file read line by line through a fixed buffer.
+struct LineReader {
+    SysFile file = kNoFile;
+    std::array<char, 65536> buffer{};
+    std::size_t pos = 0;
+    std::size_t end = 0;
+    bool at_end = false;
+};
+
+/// Opens `path` for reading; false if it cannot be opened or is a folder.
+bool line_reader_open(LineReader& reader, const char* path);
+/// Reads the next line into `line`: the characters up to and including the
+/// next line feed, but never more than 249, NUL-terminated. A CR right before
+/// a LF is dropped. Returns false, leaving `line` alone, when nothing is left
+/// (a read error counts as the end of the file).
+bool line_reader_next(LineReader& reader, char (&line)[kLineSize]);
+void line_reader_close(LineReader& reader);
+
+/// An output file written to a temporary file beside its target and put in
+/// the target's place only when it is complete, so a failed run never leaves
+/// a broken file nor destroys the earlier one.
+struct OutFile {
+    SysFile file = kNoFile;
+    bool failed = false;
+    std::size_t used = 0;
+    std::array<char, kMaxPath> target{};
+    std::array<char, kMaxPath + 32> temp{};
+    std::array<char, 32768> buffer{};
+};
+
+/// Opens the temporary file for `target`. False when the name is too long,
+/// the target is a folder or write-protected, or the file cannot be created.
+bool out_open(OutFile& out, const char* target);
+/// Appends text; every '\n' in it is written as CR LF.
+void out_text(OutFile& out, const char* text);
+/// Appends `size` bytes unchanged.
+void out_bytes(OutFile& out, const char* data, std::size_t size);
+/// Writes what is buffered and closes the temporary file; false if any write
+/// or the close failed.
+bool out_close(OutFile& out);
+/// Puts the closed temporary file in the target's place; false on failure.
+bool out_commit(OutFile& out);
+/// Closes (if open) and removes the temporary file. Safe to call twice.
+void out_discard(OutFile& out);
+/// Discards every temporary file still pending; the error exit calls this so
+/// that a failed run leaves nothing behind.
+void out_discard_all();
+
+}  // namespace vextal

@@ -1,0 +1,136 @@
+#include "text_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace vextal {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TextFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("vextal_text_" + std::to_string(sys_process_id()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string path(const char* name) const { return (dir_ / name).string(); }
+
+    void write(const char* name, const std::string& bytes) const {
+        std::ofstream(path(name), std::ios::binary) << bytes;
+    }
+
+    std::string read(const char* name) const {
+        std::ifstream in(path(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    std::vector<std::string> lines(const std::string& bytes) const {
+        write("in.txt", bytes);
+        LineReader reader;
+        EXPECT_TRUE(line_reader_open(reader, path("in.txt").c_str()));
+        std::vector<std::string> result;
+        char line[kLineSize];
+        while (line_reader_next(reader, line)) result.emplace_back(line);
+        line_reader_close(reader);
+        return result;
+    }
+
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir_;
+};
+
+using Lines = std::vector<std::string>;
+
+TEST_F(TextFileTest, ReadsLinesAsTextMode) {
+    struct Case {
+        std::string bytes;
+        Lines expected;
+    };
+    const std::string a249(249, 'a');
+    const Case cases[] = {
+        {"", {}},
+        {"one\ntwo\n", {"one\n", "two\n"}},
+        {"one\r\ntwo\r\n", {"one\n", "two\n"}},
+        {"no end", {"no end"}},
+        {"cr\ralone\r", {"cr\ralone\r"}},
+        {"\n\n", {"\n", "\n"}},
+        // 249 characters fill a line; the line end then stands alone.
+        {a249 + "\n", {a249, "\n"}},
+        {a249 + "\r\n", {a249, "\n"}},
+        {std::string(248, 'a') + "\r\n", {std::string(248, 'a') + "\n"}},
+        {std::string(500, 'b'), {std::string(249, 'b'), std::string(249, 'b'), "bb"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(lines(c.bytes), c.expected) << c.bytes.size();
+}
+
+TEST_F(TextFileTest, ReadsAcrossTheBufferBoundary) {
+    // A CR LF pair split by the reader's buffer boundary still counts as one.
+    std::string bytes;
+    Lines expected;
+    while (bytes.size() < 200000) {
+        std::string body(97, 'x');
+        bytes += body + "\r\n";
+        expected.push_back(body + "\n");
+    }
+    EXPECT_EQ(lines(bytes), expected);
+}
+
+TEST_F(TextFileTest, FolderCannotBeOpened) {
+    LineReader reader;
+    EXPECT_FALSE(line_reader_open(reader, dir_.string().c_str()));
+    EXPECT_FALSE(line_reader_open(reader, path("missing").c_str()));
+}
+
+TEST_F(TextFileTest, WritesCrLfAndReplacesOnlyWhenCommitted) {
+    write("out.txt", "old");
+    OutFile out;
+    ASSERT_TRUE(out_open(out, path("out.txt").c_str()));
+    out_text(out, "a\tb\n\nc");
+    EXPECT_EQ(read("out.txt"), "old");
+    ASSERT_TRUE(out_close(out));
+    EXPECT_EQ(read("out.txt"), "old");
+    ASSERT_TRUE(out_commit(out));
+    EXPECT_EQ(read("out.txt"), "a\tb\r\n\r\nc");
+    EXPECT_EQ(files(), Lines{"out.txt"});
+}
+
+TEST_F(TextFileTest, DiscardLeavesTheTargetAndNoTemporaryFile) {
+    write("keep.txt", "earlier");
+    OutFile out;
+    ASSERT_TRUE(out_open(out, path("keep.txt").c_str()));
+    out_text(out, std::string(100000, 'z').c_str());
+    out_discard_all();
+    EXPECT_EQ(read("keep.txt"), "earlier");
+    EXPECT_EQ(files(), Lines{"keep.txt"});
+    out_discard(out);  // a second discard does nothing
+    EXPECT_EQ(files(), Lines{"keep.txt"});
+}
+
+TEST_F(TextFileTest, RefusesFoldersAndOverlongNames) {
+    OutFile out;
+    EXPECT_FALSE(out_open(out, dir_.string().c_str()));
+    std::string longname = path("x") + std::string(kMaxPath, 'y');
+    EXPECT_FALSE(out_open(out, longname.c_str()));
+    EXPECT_FALSE(out_open(out, path("no/such/folder/f").c_str()));
+    EXPECT_EQ(files(), Lines{});
+}
+
+}  // namespace
+}  // namespace vextal

@@ -1,0 +1,82 @@
+#include "harness.h"
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace vextal::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string read_all(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+Sandbox::Sandbox() {
+    static std::atomic<unsigned> serial{0};
+    std::random_device rd;
+    for (;;) {
+        dir_ = fs::temp_directory_path() /
+               ("vextal_e2e_" + std::to_string(rd()) + "_" + std::to_string(serial++));
+        if (fs::create_directory(dir_)) break;
+    }
+}
+
+Sandbox::~Sandbox() {
+    std::error_code ec;
+    // Restore write permission that a test may have taken away, then remove.
+    for (auto it = fs::recursive_directory_iterator(dir_, ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(dir_, ec);
+}
+
+void Sandbox::write(const std::string& name, const std::string& bytes) const {
+    fs::path p = dir_ / name;
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+RunResult Sandbox::run(const std::vector<std::string>& args,
+                       const std::vector<std::string>& env) const {
+#ifdef _WIN32
+    const char* exe = "vextal.exe";
+#else
+    const char* exe = "vextal";
+#endif
+    RunResult r = run_process(program_folder() / exe, args, dir_, env);
+    r.raw_out = r.out;
+    auto normalize = [](std::string& s) {
+        std::string t;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') continue;
+            t += s[i];
+        }
+        s = t;
+    };
+    if (std::string(kConsoleLineEnd) == "\r\n") {
+        normalize(r.out);
+        normalize(r.err);
+    }
+    return r;
+}
+
+std::map<std::string, std::string> Sandbox::files() const {
+    std::map<std::string, std::string> result;
+    for (const auto& e : fs::recursive_directory_iterator(dir_)) {
+        if (e.is_regular_file()) {
+            result[fs::relative(e.path(), dir_).generic_string()] = read_all(e.path());
+        }
+    }
+    return result;
+}
+
+}  // namespace vextal::test

@@ -1,0 +1,53 @@
+// End-to-end test harness: runs the built vextal in a fresh folder and
+// collects everything it produced.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vextal::test {
+
+struct RunResult {
+    int exit_code = -1;
+    bool crashed = false;  ///< ended by a signal or an exception, not by exit
+    std::string out;       ///< standard output, line ends as LF
+    std::string err;       ///< standard error, line ends as LF
+    std::string raw_out;   ///< standard output as written
+};
+
+/// A fresh, empty folder that the program runs in; removed afterwards.
+class Sandbox {
+public:
+    Sandbox();
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    /// Creates a file (and its folders) with exactly these bytes.
+    void write(const std::string& name, const std::string& bytes) const;
+    /// Runs vextal with `args` (the words after the program name) in the
+    /// folder; `env` holds extra "NAME=value" entries for the child.
+    RunResult run(const std::vector<std::string>& args,
+                  const std::vector<std::string>& env = {}) const;
+    /// Every file below the folder, by its path relative to it ('/'
+    /// separated), with its bytes.
+    std::map<std::string, std::string> files() const;
+    std::filesystem::path path() const { return dir_; }
+
+private:
+    std::filesystem::path dir_;
+};
+
+/// The folder that holds the test programs and vextal itself.
+std::filesystem::path program_folder();
+
+/// Runs `program` with `args` in `dir`; platform-specific.
+RunResult run_process(const std::filesystem::path& program, const std::vector<std::string>& args,
+                      const std::filesystem::path& dir, const std::vector<std::string>& env);
+
+/// Bytes a line end takes on this platform's standard output.
+extern const char* const kConsoleLineEnd;
+
+}  // namespace vextal::test

@@ -1,0 +1,68 @@
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "harness.h"
+
+namespace vextal::test {
+
+namespace fs = std::filesystem;
+
+const char* const kConsoleLineEnd = "\n";
+
+fs::path program_folder() { return fs::read_symlink("/proc/self/exe").parent_path(); }
+
+namespace {
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+RunResult run_process(const fs::path& program, const std::vector<std::string>& args,
+                      const fs::path& dir, const std::vector<std::string>& env) {
+    // Captured output lives beside the sandbox, not in it, so that the
+    // sandbox holds only what the program wrote.
+    fs::path out_file = dir.string() + ".stdout";
+    fs::path err_file = dir.string() + ".stderr";
+    std::vector<std::string> words{program.string()};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+
+    pid_t pid = fork();
+    if (pid == 0) {
+        int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || chdir(dir.c_str()) != 0) _exit(127);
+        dup2(out, 1);
+        dup2(err, 2);
+        for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    RunResult r;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) {
+        r.exit_code = WEXITSTATUS(status);
+    } else {
+        r.crashed = true;
+        r.exit_code = 128 + WTERMSIG(status);
+    }
+    r.out = slurp(out_file);
+    r.err = slurp(err_file);
+    fs::remove(out_file);
+    fs::remove(err_file);
+    return r;
+}
+
+}  // namespace vextal::test
