@@ -124,7 +124,7 @@ void join_call_params(int argc, const char* const* argv) {
 
 void print_usage() {
     std::fputs(kUsage, stdout);
-    std::exit(0);
+    end_process(0);
 }
 
 void parse_command_line(int argc, const char* const* argv) {

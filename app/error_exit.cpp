@@ -7,6 +7,19 @@
 
 namespace vextal {
 
+namespace {
+ExitHandler exit_handler = nullptr;
+}  // namespace
+
+void set_exit_handler(ExitHandler handler) { exit_handler = handler; }
+
+void end_process(int exit_code) {
+    if (exit_handler != nullptr) {
+        exit_handler(exit_code);
+    }
+    std::exit(exit_code);
+}
+
 void error_exit(const char* message, int exit_code) {
     // Earlier calibrations stay untouched: the temporary files of a run that
     // fails are removed before the process ends.
@@ -16,7 +29,7 @@ void error_exit(const char* message, int exit_code) {
     std::fputs("Error: ", stderr);
     std::fwrite(message, 1, std::strlen(message), stderr);
     std::fputs("\n", stderr);
-    std::exit(exit_code);
+    end_process(exit_code);
 }
 
 }  // namespace vextal

@@ -48,6 +48,15 @@ void parse_command_line(int argc, const char* const* argv);
 /// pending temporary output files and ends the process with `exit_code`.
 [[noreturn]] void error_exit(const char* message, int exit_code);
 
+/// Test seam: when set, the error exit and the usage text end the run by
+/// calling this handler (which must not return, e.g. it throws) instead of
+/// ending the process. Used by the fuzz targets only.
+using ExitHandler = void (*)(int exit_code);
+void set_exit_handler(ExitHandler handler);
+/// Ends the run with `exit_code`: through the handler if one is set,
+/// otherwise by the normal process exit, which flushes the output streams.
+[[noreturn]] void end_process(int exit_code);
+
 /// The measurement run of `measure`; measures nothing and returns 0.
 int run_measurement();
 
