@@ -1,0 +1,32 @@
+// What the port table needs of the platform's serial driver. One file per
+// platform implements it; the table itself sees nothing else.
+#pragma once
+
+#include <cstdint>
+
+#include "port.h"
+
+namespace vextal {
+
+/// Opens the named port exclusively for reading and writing; kNoPort if it
+/// cannot be opened or another holder has it.
+PortHandle sys_port_open(const char* name);
+/// Asks the driver for its buffer sizes: 65536 bytes in, none out.
+void sys_port_setup(PortHandle port);
+/// Reads the port's current settings, keeping in `state` what the back end
+/// needs to apply them later; false if the port has none (no serial port).
+bool sys_port_get_state(PortHandle port, LineState& state);
+/// Applies the rate, format and flow control of `state`, keeping the port's
+/// other settings; false if the port did not take them.
+bool sys_port_apply_state(PortHandle port, const LineState& state);
+/// Reads return 300 ms after the last byte or after 300 ms in all; writes
+/// have no time-out. False if the port refused.
+bool sys_port_set_timeouts(PortHandle port);
+/// Closes the port.
+void sys_port_close(PortHandle port);
+/// A millisecond tick count that wraps around.
+uint32_t sys_tick_ms();
+/// Pauses for `ms` milliseconds.
+void sys_sleep_ms(uint32_t ms);
+
+}  // namespace vextal

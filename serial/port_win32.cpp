@@ -1,0 +1,106 @@
+// The port table's platform operations over the Win32 communications API.
+#include <windows.h>
+
+#include <bit>
+#include <cstring>
+
+#include "port_platform.h"
+
+namespace vextal {
+
+namespace {
+
+static_assert(sizeof(DCB) <= kNativeStateSize);
+
+constexpr DWORD kInBufferBytes = 65536;
+constexpr DWORD kOutBufferBytes = 0;
+constexpr DWORD kReadTimeoutMs = 300;
+
+HANDLE win_handle(PortHandle port) {
+    return reinterpret_cast<HANDLE>(port);
+}
+
+// Puts the rate and the template's fields into the port's DCB; every other
+// field keeps the value the port reported.
+constexpr void take_line(DCB& dcb, uint32_t baud, const LineTemplate& line) {
+    dcb.BaudRate = baud;
+    dcb.ByteSize = line.ByteSize;
+    dcb.Parity = line.Parity;
+    dcb.StopBits = line.StopBits;
+    dcb.fOutxCtsFlow = line.fOutxCtsFlow & 1u;
+    dcb.fOutxDsrFlow = line.fOutxDsrFlow & 1u;
+    dcb.fDtrControl = line.fDtrControl & 3u;
+    dcb.fDsrSensitivity = line.fDsrSensitivity & 1u;
+    dcb.fOutX = line.fOutX & 1u;
+    dcb.fInX = line.fInX & 1u;
+    dcb.fNull = line.fNull & 1u;
+    dcb.fRtsControl = line.fRtsControl & 3u;
+    dcb.fAbortOnError = line.fAbortOnError & 1u;
+}
+
+// The flag word of a DCB that took a template with every flag set: exactly
+// the bits 0x7B7C, and none of the port's own flags.
+constexpr uint32_t template_flag_bits() {
+    LineTemplate all{};
+    all.fOutxCtsFlow = all.fOutxDsrFlow = all.fDsrSensitivity = 1;
+    all.fOutX = all.fInX = all.fNull = all.fAbortOnError = 1;
+    all.fDtrControl = all.fRtsControl = 3;
+    DCB dcb{};
+    take_line(dcb, 0, all);
+    // DCBlength and BaudRate come before the flag word.
+    return std::bit_cast<std::array<uint32_t, sizeof(DCB) / 4>>(dcb)[2];
+}
+static_assert(template_flag_bits() == 0x7B7C);
+
+}  // namespace
+
+PortHandle sys_port_open(const char* name) {
+    // Share mode 0 opens the port exclusively; flags 0 mean synchronous I/O.
+    HANDLE h =
+        CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    return h == INVALID_HANDLE_VALUE ? kNoPort : reinterpret_cast<PortHandle>(h);
+}
+
+void sys_port_setup(PortHandle port) {
+    SetupComm(win_handle(port), kInBufferBytes, kOutBufferBytes);
+}
+
+bool sys_port_get_state(PortHandle port, LineState& state) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (GetCommState(win_handle(port), &dcb) == 0) return false;
+    std::memcpy(state.native.data(), &dcb, sizeof dcb);
+    state.BaudRate = dcb.BaudRate;
+    return true;
+}
+
+bool sys_port_apply_state(PortHandle port, const LineState& state) {
+    DCB dcb{};
+    std::memcpy(&dcb, state.native.data(), sizeof dcb);
+    take_line(dcb, state.BaudRate, state.line);
+    return SetCommState(win_handle(port), &dcb) != 0;
+}
+
+bool sys_port_set_timeouts(PortHandle port) {
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = kReadTimeoutMs;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = kReadTimeoutMs;
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = 0;
+    return SetCommTimeouts(win_handle(port), &timeouts) != 0;
+}
+
+void sys_port_close(PortHandle port) {
+    CloseHandle(win_handle(port));
+}
+
+uint32_t sys_tick_ms() {
+    return GetTickCount();
+}
+
+void sys_sleep_ms(uint32_t ms) {
+    Sleep(ms);
+}
+
+}  // namespace vextal

@@ -1,0 +1,48 @@
+// The serial port of `measure`, end to end: a port that cannot be opened ends
+// the run before the linear stage is touched; a terminal is opened.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <array>
+#include <string>
+
+#include "harness.h"
+
+namespace vextal::test {
+namespace {
+
+const char kPortError[] = "Error: Serial Port could not be opened!\n";
+
+TEST(MeasurePort, UnopenablePortEndsTheRun) {
+    // A name that names nothing, and a file that is no terminal.
+    for (const char* port : {"/nonexistent", "/dev/null"}) {
+        Sandbox box;
+        RunResult r = box.run({"measure", "-sp", port});
+        EXPECT_EQ(r.exit_code, 2) << port;
+        EXPECT_FALSE(r.crashed) << port;
+        EXPECT_EQ(r.out, "") << port;
+        EXPECT_EQ(r.err, kPortError) << port;
+        EXPECT_TRUE(box.files().empty()) << port;
+    }
+}
+
+TEST(MeasurePort, TerminalIsOpened) {
+    int master = -1;
+    int slave = -1;
+    std::array<char, 128> name{};
+    if (openpty(&master, &slave, name.data(), nullptr, nullptr) != 0) {
+        GTEST_SKIP() << "no pseudo-terminals here";
+    }
+    Sandbox box;
+    RunResult r = box.run({"measure", "-sp", name.data()});
+    close(slave);
+    close(master);
+    // The stage initialisation follows the opening; whatever it reports, the
+    // port itself was opened.
+    EXPECT_FALSE(r.crashed);
+    EXPECT_EQ(r.err.find("Serial Port could not be opened!"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace vextal::test
