@@ -69,6 +69,10 @@ RunResult Sandbox::run(const std::vector<std::string>& args,
     return r;
 }
 
+std::string file_size_limit(unsigned long bytes) {
+    return kFileSizeLimitEntry + std::to_string(bytes);
+}
+
 std::map<std::string, std::string> Sandbox::files() const {
     std::map<std::string, std::string> result;
     for (const auto& e : fs::recursive_directory_iterator(dir_)) {

@@ -50,4 +50,12 @@ RunResult run_process(const std::filesystem::path& program, const std::vector<st
 /// Bytes a line end takes on this platform's standard output.
 extern const char* const kConsoleLineEnd;
 
+/// An entry for `Sandbox::run`'s `env` that is not passed on as a variable
+/// but caps every file the program writes at `bytes`, so that a write fails
+/// as on a full disk. Honoured only where kCanLimitFileSize is true.
+std::string file_size_limit(unsigned long bytes);
+extern const bool kCanLimitFileSize;
+/// How run_process tells file_size_limit's entries from real variables.
+inline constexpr char kFileSizeLimitEntry[] = "VEXTAL_TEST_FILE_SIZE_LIMIT=";
+
 }  // namespace vextal::test

@@ -1,9 +1,12 @@
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -14,8 +17,11 @@ namespace vextal::test {
 namespace fs = std::filesystem;
 
 const char* const kConsoleLineEnd = "\n";
+const bool kCanLimitFileSize = true;
 
-fs::path program_folder() { return fs::read_symlink("/proc/self/exe").parent_path(); }
+fs::path program_folder() {
+    return fs::read_symlink("/proc/self/exe").parent_path();
+}
 
 namespace {
 
@@ -45,7 +51,21 @@ RunResult run_process(const fs::path& program, const std::vector<std::string>& a
         if (out < 0 || err < 0 || chdir(dir.c_str()) != 0) _exit(127);
         dup2(out, 1);
         dup2(err, 2);
-        for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
+        for (const auto& e : env) {
+            const std::size_t prefix = std::strlen(kFileSizeLimitEntry);
+            if (e.compare(0, prefix, kFileSizeLimitEntry) == 0) {
+                // Past the limit a write fails with EFBIG instead of raising
+                // SIGXFSZ, because the ignored signal stays ignored across exec.
+                rlim_t bytes = std::strtoul(e.c_str() + prefix, nullptr, 10);
+                struct rlimit limit {
+                    bytes, bytes
+                };
+                if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+                std::signal(SIGXFSZ, SIG_IGN);
+            } else {
+                putenv(const_cast<char*>(e.c_str()));
+            }
+        }
         execv(argv[0], argv.data());
         _exit(127);
     }

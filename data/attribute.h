@@ -1,0 +1,25 @@
+// The attribute scanner: finds name='value' inside one line of the
+// measurement file and converts the value to a number.
+#pragma once
+
+#include <cstdint>
+
+namespace vextal {
+
+/// Position just after the opening quote of the first usable `name` attribute
+/// in `line`, or nullptr when there is none. `name` must not be empty.
+const char* find_attribute(const char* line, const char* name);
+
+/// Stores the value of `name` as a double; 1 if found, 0 (target untouched)
+/// if not.
+int read_double_attribute(const char* line, const char* name, double& target);
+
+/// Stores the value of `name` as a 32-bit integer (the "long" of the file
+/// format); 1 if found, 0 (target untouched) if not.
+int read_long_attribute(const char* line, const char* name, int32_t& target);
+
+/// Stores the value of `name` as an int; 1 if found, 0 (target untouched) if
+/// not.
+int read_int_attribute(const char* line, const char* name, int32_t& target);
+
+}  // namespace vextal
