@@ -12,8 +12,39 @@ struct CalPoint {
     float y;  ///< output value: a stage position
 };
 
+/// The longest run of records around the middle record (count / 2) of
+/// g_measurements whose PSD readings never decrease with the index; both ends
+/// inclusive. Counts beyond the table's capacity are taken as the capacity.
+void find_monotone_range(int32_t& first, int32_t& last);
+
+/// Upper-bound search over `count` records of `record_size` bytes, each
+/// beginning with a float key: the index of the last record whose key is at
+/// most `key` (-1 below the first). A count of 0 or less returns count - 1
+/// (INT32_MIN for INT32_MIN) without reading.
+int32_t find_segment(const void* records, std::size_t record_size, int32_t count, float key);
+
+/// The straight line through segment[0] and segment[1], evaluated at x. When
+/// both points share an x the line is undefined and the result is the y of
+/// the second point.
+double line_value(const CalPoint* segment, float x);
+
+/// The piecewise-linear function through `count` points evaluated at x,
+/// extrapolated along the first or last segment outside the table. One point
+/// gives its y everywhere; a count of 0 or less gives 0.0.
+double table_lookup(const CalPoint* points, int32_t count, float x);
+
+/// A double narrowed to single precision by rounding to nearest; values
+/// beyond the float range, infinities included, saturate at +-FLT_MAX, and a
+/// not-a-number stays one.
+float to_single(double value);
+
+/// A double truncated toward zero to a 32-bit integer, saturating at
+/// INT32_MIN and INT32_MAX; a not-a-number gives 0.
+int32_t truncate_to_int(double value);
+
 /// Writes "<prefix>.cal" and "<prefix>.c" from g_measurements with `steps`
-/// requantized entries; ends the program on failure.
+/// requantized entries; ends the program on failure, leaving files of those
+/// names as they were.
 void write_calibration(const char* prefix, int32_t steps);
 
 }  // namespace vextal

@@ -1,0 +1,166 @@
+#include <array>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "calibration.h"
+#include "format.h"
+#include "measurement.h"
+#include "settings.h"
+#include "text_file.h"
+
+namespace vextal {
+namespace {
+
+/// Room of a point table: every record of the measurement table plus the
+/// leading point and the two closing points.
+constexpr std::size_t kMaxPoints = kMaxMeasurements + 3;
+/// Largest number of requantized entries; the command line allows 3 to 1000.
+constexpr int32_t kMaxSteps = 1000;
+/// Added to the x of the range's last point for the first closing point.
+constexpr float kStepAfterRange = 1.0f;
+/// y of both closing points, the value for readings beyond the measured range.
+constexpr float kClosingY = 99.9f;
+/// x of the last closing point, the end of the table.
+constexpr float kClosingX = 255.0f;
+/// The ".c" values are positions in tenths.
+constexpr double kCScale = 10.0;
+constexpr int32_t kValuesPerLine = 16;
+constexpr const char* kContinuationIndent = "\n                    ";  // 20 blanks
+
+// The two outputs; static because each holds its write buffer.
+OutFile cal_file;
+OutFile c_file;
+
+using PointTable = std::array<CalPoint, kMaxPoints>;
+
+// Ends the run; neither temporary file survives, the targets stay as they were.
+[[noreturn]] void fail(const char* message) {
+    out_discard(cal_file);
+    out_discard(c_file);
+    error_exit(message, 2);
+}
+
+// Builds prefix + extension in `name`; a name that does not fit ends the run.
+void make_name(std::array<char, kMaxPath>& name, const char* prefix, const char* extension) {
+    std::size_t prefix_len = std::strlen(prefix);
+    std::size_t ext_len = std::strlen(extension);
+    if (prefix_len + ext_len >= name.size()) error_exit("Dateiname zu lang.\n", 2);
+    std::memcpy(name.data(), prefix, prefix_len);
+    std::memcpy(name.data() + prefix_len, extension, ext_len + 1);
+}
+
+void open_outputs(const char* prefix) {
+    std::array<char, kMaxPath> name{};
+    make_name(name, prefix, ".cal");
+    bool cal_ok = out_open(cal_file, name.data());
+    make_name(name, prefix, ".c");
+    bool c_ok = out_open(c_file, name.data());
+    if (!cal_ok || !c_ok) fail("Ausgabedateien konnten nicht geoeffnet werden.\n");
+}
+
+// One table line: "%d\t%.2f\n".
+void write_point(OutFile& out, int32_t x, double y) {
+    std::array<char, kFixedTextMax> text{};
+    out_bytes(out, text.data(), format_int(x, 0, text.data()));
+    out_bytes(out, "\t", 1);
+    out_bytes(out, text.data(), format_fixed(y, 2, text.data()));
+    out_text(out, "\n");
+}
+
+// The leading point at x = 0, one point per record of the range (half the
+// reading, truncated toward zero, against the stage position) and the two
+// closing points. Returns the number of points.
+int32_t build_original_table(int32_t first, int32_t last, PointTable& table) {
+    const auto& records = g_measurements.records;
+    std::size_t m = 0;
+    table[m++] = {0.0f, to_single(records[static_cast<std::size_t>(first)].stage)};
+    for (int32_t i = first; i <= last; ++i) {
+        const Measurement& r = records[static_cast<std::size_t>(i)];
+        table[m++] = {static_cast<float>(r.psd / 2), to_single(r.stage)};
+    }
+    table[m] = {table[m - 1].x + kStepAfterRange, kClosingY};
+    ++m;
+    table[m++] = {kClosingX, kClosingY};
+    return static_cast<int32_t>(m);
+}
+
+void write_c_file(const PointTable& requantized, int32_t steps) {
+    out_text(c_file, "// CallParams: ");
+    out_text(c_file, g_settings.call_params.data());
+    out_text(c_file, " \n{");
+    std::array<char, kIntTextMax> text{};
+    for (int32_t i = 0; i < steps; ++i) {
+        // Tenths, truncated toward zero: 10.7 (10.6999998 as a float) gives 106.
+        double tenths = static_cast<double>(requantized[static_cast<std::size_t>(i)].y) * kCScale;
+        int32_t value = truncate_to_int(tenths);
+        if (i == steps - 1) {
+            out_bytes(c_file, text.data(), format_int(value, 0, text.data()));
+            break;
+        }
+        out_bytes(c_file, text.data(), format_int(value, 3, text.data()));
+        out_bytes(c_file, ", ", 2);
+        if ((i + 1) % kValuesPerLine == 0) out_text(c_file, kContinuationIndent);
+    }
+    out_text(c_file, "};\n\n");
+}
+
+}  // namespace
+
+float to_single(double value) {
+    if (std::isnan(value)) return std::numeric_limits<float>::quiet_NaN();
+    if (value > static_cast<double>(FLT_MAX)) return FLT_MAX;
+    if (value < -static_cast<double>(FLT_MAX)) return -FLT_MAX;
+    return static_cast<float>(value);
+}
+
+int32_t truncate_to_int(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 2147483648.0) return INT32_MAX;
+    if (value <= -2147483649.0) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+void write_calibration(const char* prefix, int32_t steps) {
+    // The command line keeps steps within 3 to 1000; the bounds only protect
+    // the table.
+    if (steps < 1) steps = 1;
+    if (steps > kMaxSteps) steps = kMaxSteps;
+    open_outputs(prefix != nullptr ? prefix : "");
+
+    int32_t first = 0;
+    int32_t last = 0;
+    find_monotone_range(first, last);
+    out_text(cal_file, "# Original Table:\n");
+    if (last - first < 1) fail("Monotone PSD range is too small!\n");
+
+    PointTable original{};
+    int32_t m = build_original_table(first, last, original);
+    for (int32_t i = 0; i < m; ++i) {
+        const CalPoint& p = original[static_cast<std::size_t>(i)];
+        write_point(cal_file, truncate_to_int(p.x), p.y);
+    }
+    out_text(cal_file, "\n\n# Requantized Table:\n");
+
+    PointTable requantized{};
+    for (int32_t j = 0; j < steps; ++j) {
+        float x = static_cast<float>(j);
+        requantized[static_cast<std::size_t>(j)] = {x,
+                                                    to_single(table_lookup(original.data(), m, x))};
+    }
+    for (int32_t j = 0; j < steps; ++j) {
+        write_point(cal_file, j, requantized[static_cast<std::size_t>(j)].y);
+    }
+    write_c_file(requantized, steps);
+
+    bool cal_ok = out_close(cal_file);
+    bool c_ok = out_close(c_file);
+    if (!cal_ok || !c_ok) fail("Ausgabedateien konnten nicht geschrieben werden.\n");
+    // Both files are complete; only now do they replace the earlier ones.
+    if (!out_commit(cal_file) || !out_commit(c_file)) {
+        fail("Ausgabedateien konnten nicht geschrieben werden.\n");
+    }
+}
+
+}  // namespace vextal

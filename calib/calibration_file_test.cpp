@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "calibration.h"
+#include "measurement.h"
+#include "settings.h"
+
+namespace vextal {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+TEST(Conversions, ToSingleRoundsAndSaturates) {
+    struct {
+        double value;
+        float single;
+    } const cases[] = {
+        {0.0, 0.0f},
+        {25.0, 25.0f},
+        {10.7, 10.7f},
+        {-2.55, -2.55f},
+        {static_cast<double>(FLT_MAX), FLT_MAX},
+        {1e39, FLT_MAX},
+        {1e300, FLT_MAX},
+        {DBL_MAX, FLT_MAX},
+        {kInf, FLT_MAX},
+        {-1e300, -FLT_MAX},
+        {-kInf, -FLT_MAX},
+    };
+    for (const auto& c : cases) EXPECT_EQ(to_single(c.value), c.single) << c.value;
+    EXPECT_TRUE(std::isnan(to_single(kNaN)));
+}
+
+TEST(Conversions, TruncateToIntGoesTowardZeroAndSaturates) {
+    struct {
+        double value;
+        int32_t result;
+    } const cases[] = {
+        {106.9999980926513671875, 106},    // 10.7f times ten
+        {-25.499999523162841796875, -25},  // -2.55f times ten
+        {-0.9, 0},
+        {999.0000152587890625, 999},
+        {2147483647.9, INT32_MAX},
+        {2147483648.0, INT32_MAX},
+        {1e10, INT32_MAX},
+        {kInf, INT32_MAX},
+        {-2147483648.9, INT32_MIN},
+        {-2147483649.0, INT32_MIN},
+        {-1e300, INT32_MIN},
+        {-kInf, INT32_MIN},
+        {kNaN, 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(truncate_to_int(c.value), c.result) << c.value;
+}
+
+// A fresh folder for the files of one test.
+class CalibrationFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ =
+            fs::temp_directory_path() /
+            ("vextal_calib_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        g_measurements = MeasurementTable{};
+        std::strcpy(g_settings.call_params.data(), "cal demo -n 20 ");
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string prefix() const { return (dir_ / "demo").string(); }
+
+    void write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    }
+
+    // Every file in the folder, by name, with its bytes; folders as "<dir>".
+    std::map<std::string, std::string> files() const {
+        std::map<std::string, std::string> all;
+        for (const auto& e : fs::directory_iterator(dir_)) {
+            std::string name = e.path().filename().string();
+            if (e.is_directory()) {
+                all[name] = "<dir>";
+            } else {
+                std::ifstream in(e.path(), std::ios::binary);
+                std::ostringstream bytes;
+                bytes << in.rdbuf();
+                all[name] = bytes.str();
+            }
+        }
+        return all;
+    }
+
+    static void set_records(const std::vector<Measurement>& records) {
+        for (std::size_t i = 0; i < records.size(); ++i) g_measurements.records[i] = records[i];
+        g_measurements.count = static_cast<int32_t>(records.size());
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(CalibrationFile, WritesTheWorkedExample) {
+    set_records({{30.0, 40}, {25.0, 9}, {20.0, 12}, {10.7, 20}, {8.0, 30}, {5.0, 28}});
+    write("demo.cal", "an earlier calibration");
+    write_calibration(prefix().c_str(), 20);
+
+    const std::string cal =
+        "# Original Table:\r\n"
+        "0\t25.00\r\n4\t25.00\r\n6\t20.00\r\n10\t10.70\r\n15\t8.00\r\n16\t99.90\r\n255\t99.90\r\n"
+        "\r\n\r\n"
+        "# Requantized Table:\r\n"
+        "0\t25.00\r\n1\t25.00\r\n2\t25.00\r\n3\t25.00\r\n4\t25.00\r\n"
+        "5\t22.50\r\n6\t20.00\r\n7\t17.67\r\n8\t15.35\r\n9\t13.02\r\n"
+        "10\t10.70\r\n11\t10.16\r\n12\t9.62\r\n13\t9.08\r\n14\t8.54\r\n"
+        "15\t8.00\r\n16\t99.90\r\n17\t99.90\r\n18\t99.90\r\n19\t99.90\r\n";
+    const std::string c =
+        "// CallParams: cal demo -n 20  \r\n"
+        "{250, 250, 250, 250, 250, 225, 200, 176, 153, 130, 106, 101,  96,  90,  85,  80, \r\n"
+        "                    999, 999, 999, 999};\r\n"
+        "\r\n";
+    std::map<std::string, std::string> expected = {{"demo.cal", cal}, {"demo.c", c}};
+    EXPECT_EQ(files(), expected);
+}
+
+TEST_F(CalibrationFile, SaturatesPositionsBeyondTheFloatRange) {
+    // 1e300 is held as the largest float; its tenths saturate at INT32_MAX,
+    // those of -1e300 at INT32_MIN.
+    set_records({{1e300, 8}, {-1e300, 10}, {6.0, 12}});
+    std::strcpy(g_settings.call_params.data(), "x ");
+    write_calibration(prefix().c_str(), 6);
+    const std::string max = "340282346638528860000000000000000000000.00";
+    const std::string cal = "# Original Table:\r\n0\t" + max + "\r\n4\t" + max + "\r\n5\t-" + max +
+                            "\r\n6\t6.00\r\n7\t99.90\r\n255\t99.90\r\n\r\n\r\n"
+                            "# Requantized Table:\r\n0\t" +
+                            max + "\r\n1\t" + max + "\r\n2\t" + max + "\r\n3\t" + max + "\r\n4\t" +
+                            max + "\r\n5\t-" + max + "\r\n";
+    const std::string c =
+        "// CallParams: x  \r\n"
+        "{2147483647, 2147483647, 2147483647, 2147483647, 2147483647, -2147483648};\r\n\r\n";
+    std::map<std::string, std::string> expected = {{"demo.cal", cal}, {"demo.c", c}};
+    EXPECT_EQ(files(), expected);
+}
+
+// Each failure ends the run with exit code 2 and its message, and leaves the
+// folder exactly as it was: earlier outputs untouched, no temporary file.
+TEST_F(CalibrationFile, FailuresLeaveEarlierFilesUntouched) {
+    const std::vector<Measurement> good = {{30.0, 10}, {20.0, 20}, {10.0, 30}};
+    const std::vector<Measurement> falling = {{30.0, 30}, {20.0, 20}, {10.0, 10}};
+    const std::string long_prefix = (dir_ / std::string(4092 - dir_.string().size(), 'p')).string();
+    struct {
+        const char* what;
+        std::vector<Measurement> records;
+        std::string prefix;
+        bool c_is_folder;
+        const char* message;
+    } const cases[] = {
+        {"range of one record", falling, prefix(), false, "Monotone PSD range is too small!"},
+        {"output is a folder", good, prefix(), true,
+         "Ausgabedateien konnten nicht geoeffnet werden."},
+        // Opening comes before the range test.
+        {"folder and short range", falling, prefix(), true,
+         "Ausgabedateien konnten nicht geoeffnet werden."},
+        {"name too long", good, long_prefix, false, "Dateiname zu lang."},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        write("demo.cal", "earlier cal\r\n");
+        if (c.c_is_folder) {
+            fs::create_directory(dir_ / "demo.c");
+        } else {
+            write("demo.c", "earlier c\r\n");
+        }
+        const auto before = files();
+        set_records(c.records);
+        EXPECT_EXIT(write_calibration(c.prefix.c_str(), 20), ::testing::ExitedWithCode(2),
+                    std::string("^Error: ") + c.message + "\n\n$")
+            << c.what;
+        EXPECT_EQ(files(), before) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace vextal

@@ -1,0 +1,250 @@
+// The `cal` command end to end: measurement file in, calibration table (.cal)
+// and initialiser list (.c) out, compared byte for byte, CR LF included; and
+// every failure leaving earlier outputs as they were.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "harness.h"
+
+namespace vextal::test {
+namespace {
+
+using Args = std::vector<std::string>;
+using Records = std::vector<std::pair<std::string, int>>;  // stage as written, psd
+
+const std::string kProgress = "\nLoading Data...\nWriting Data...\n";
+const std::string kIndent = "\r\n" + std::string(20, ' ');
+
+std::string msm(const Records& records) {
+    std::string text = "<Vextal max_range='80' avg='10' sn='1234'>\n";
+    int no = 1;
+    for (const auto& [stage, psd] : records) {
+        text += "<measurement no='" + std::to_string(no++) + "' stage='" + stage + "' psd='" +
+                std::to_string(psd) + "'/>\n";
+    }
+    return text + "</Vextal>\n";
+}
+
+std::string repeat(const std::string& text, int times) {
+    std::string all;
+    for (int i = 0; i < times; ++i) all += text;
+    return all;
+}
+
+// "j\ty" lines for j = from ... to, all with the same y.
+std::string flat_lines(int from, int to, const std::string& y) {
+    std::string all;
+    for (int j = from; j <= to; ++j) all += std::to_string(j) + "\t" + y + "\r\n";
+    return all;
+}
+
+std::string cal_file(const std::string& original, const std::string& requantized) {
+    return "# Original Table:\r\n" + original + "\r\n\r\n# Requantized Table:\r\n" + requantized;
+}
+
+// The worked example: six records, of which records 1 to 4 are monotone.
+const Records kExample = {{"30.0", 40}, {"25.0", 9}, {"20.0", 12},
+                          {"10.7", 20}, {"8.0", 30}, {"5.0", 28}};
+const std::string kExampleOriginal =
+    "0\t25.00\r\n4\t25.00\r\n6\t20.00\r\n10\t10.70\r\n15\t8.00\r\n16\t99.90\r\n255\t99.90\r\n";
+// Requantized lines for j = 0 ... 15; from 16 on every entry is 99.90.
+const std::string kExampleBelow16 =
+    "0\t25.00\r\n1\t25.00\r\n2\t25.00\r\n3\t25.00\r\n4\t25.00\r\n5\t22.50\r\n6\t20.00\r\n"
+    "7\t17.67\r\n8\t15.35\r\n9\t13.02\r\n10\t10.70\r\n11\t10.16\r\n12\t9.62\r\n13\t9.08\r\n"
+    "14\t8.54\r\n15\t8.00\r\n";
+// The first 15 values of the .c file, each written with "%3d, ".
+const std::string kExampleFirst15 =
+    "{250, 250, 250, 250, 250, 225, 200, 176, 153, 130, 106, 101,  96,  90,  85, ";
+
+struct Golden {
+    const char* what;
+    Records records;
+    Args args;
+    std::string output;  // the prefix of both outputs
+    std::string cal;
+    std::string c;
+};
+
+TEST(Cal, WritesBothFilesByteForByte) {
+    const std::string long_prefix(200, 'p');
+    const Golden cases[] = {
+        {"worked example",
+         kExample,
+         {"cal", "demo", "-n", "20"},
+         "demo",
+         cal_file(kExampleOriginal, kExampleBelow16 + flat_lines(16, 19, "99.90")),
+         "// CallParams: cal demo -n 20  \r\n" + kExampleFirst15 + " 80, " + kIndent +
+             "999, 999, 999, 999};\r\n\r\n"},
+        {"3 steps: one line",
+         kExample,
+         {"cal", "demo", "-n", "3"},
+         "demo",
+         cal_file(kExampleOriginal, flat_lines(0, 2, "25.00")),
+         "// CallParams: cal demo -n 3  \r\n{250, 250, 250};\r\n\r\n"},
+        {"16 steps: the last value unpadded, no break",
+         kExample,
+         {"cal", "demo", "-n", "16"},
+         "demo",
+         cal_file(kExampleOriginal, kExampleBelow16),
+         "// CallParams: cal demo -n 16  \r\n" + kExampleFirst15 + "80};\r\n\r\n"},
+        {"17 steps: the last value alone on the next line",
+         kExample,
+         {"cal", "demo", "-n", "17"},
+         "demo",
+         cal_file(kExampleOriginal, kExampleBelow16 + "16\t99.90\r\n"),
+         "// CallParams: cal demo -n 17  \r\n" + kExampleFirst15 + " 80, " + kIndent +
+             "999};\r\n\r\n"},
+        {"300 steps: flat at 99.9 beyond 255",
+         kExample,
+         {"cal", "demo", "-n", "300"},
+         "demo",
+         cal_file(kExampleOriginal, kExampleBelow16 + flat_lines(16, 299, "99.90")),
+         // 16 values on the first line, 17 full lines, 12 values on the last.
+         "// CallParams: cal demo -n 300  \r\n" + kExampleFirst15 + " 80, " +
+             repeat(kIndent + repeat("999, ", 16), 17) + kIndent + repeat("999, ", 11) +
+             "999};\r\n\r\n"},
+        // The range ends at x 254, so both closing points lie at 255; from
+        // j = 255 on the lookup meets a segment of one x and gives its second y.
+        {"closing points share x 255",
+         {{"30", 500}, {"20", 504}, {"10", 508}},
+         {"cal", "demo", "-n", "260"},
+         "demo",
+         cal_file("0\t30.00\r\n250\t30.00\r\n252\t20.00\r\n254\t10.00\r\n255\t99.90\r\n"
+                  "255\t99.90\r\n",
+                  flat_lines(0, 250, "30.00") +
+                      "251\t25.00\r\n252\t20.00\r\n253\t15.00\r\n254\t10.00\r\n" +
+                      flat_lines(255, 259, "99.90")),
+         "// CallParams: cal demo -n 260  \r\n{" + repeat("300, ", 16) +
+             repeat(kIndent + repeat("300, ", 16), 14) + kIndent + repeat("300, ", 11) +
+             "250, 200, 150, 100, 999, " + kIndent + "999, 999, 999, 999};\r\n\r\n"},
+        // Readings 20 and 21 both give x 10; at j = 10 the later point counts.
+        {"two readings halve to the same x",
+         {{"40", 20}, {"30", 21}, {"20", 30}},
+         {"cal", "demo", "-n", "20"},
+         "demo",
+         cal_file("0\t40.00\r\n10\t40.00\r\n10\t30.00\r\n15\t20.00\r\n16\t99.90\r\n255\t99.90\r\n",
+                  flat_lines(0, 9, "40.00") +
+                      "10\t30.00\r\n11\t28.00\r\n12\t26.00\r\n13\t24.00\r\n14\t22.00\r\n"
+                      "15\t20.00\r\n" +
+                      flat_lines(16, 19, "99.90")),
+         "// CallParams: cal demo -n 20  \r\n{" + repeat("400, ", 10) +
+             "300, 280, 260, 240, 220, 200, " + kIndent + "999, 999, 999, 999};\r\n\r\n"},
+        // -2.55 in single precision is -2.5499999523...: -25 tenths, truncated
+        // toward zero; -0.5 gives -5, padded to " -5".
+        {"negative positions",
+         {{"-2.55", 8}, {"-5", 10}, {"-0.5", 12}},
+         {"cal", "demo", "-n", "8"},
+         "demo",
+         cal_file("0\t-2.55\r\n4\t-2.55\r\n5\t-5.00\r\n6\t-0.50\r\n7\t99.90\r\n255\t99.90\r\n",
+                  flat_lines(0, 4, "-2.55") + "5\t-5.00\r\n6\t-0.50\r\n7\t99.90\r\n"),
+         "// CallParams: cal demo -n 8  \r\n{-25, -25, -25, -25, -25, -50,  -5, 999};\r\n\r\n"},
+        // A first reading of -10 gives x -5, below the leading point's 0: the
+        // search runs on the unordered table as on any other. j = 0 and 1 land
+        // on the segment (-5, 10)-(2, 20): 20 - 20/7 and 20 - 10/7.
+        {"unordered x",
+         {{"10", -10}, {"20", 4}, {"30", 6}},
+         {"cal", "demo", "-n", "6"},
+         "demo",
+         cal_file("0\t10.00\r\n-5\t10.00\r\n2\t20.00\r\n3\t30.00\r\n4\t99.90\r\n255\t99.90\r\n",
+                  "0\t17.14\r\n1\t18.57\r\n2\t20.00\r\n3\t30.00\r\n4\t99.90\r\n5\t99.90\r\n"),
+         "// CallParams: cal demo -n 6  \r\n{171, 185, 200, 300, 999, 999};\r\n\r\n"},
+        {"input name with .msm is the prefix as written",
+         kExample,
+         {"cal", "demo.msm", "-n", "3"},
+         "demo.msm",
+         cal_file(kExampleOriginal, flat_lines(0, 2, "25.00")),
+         "// CallParams: cal demo.msm -n 3  \r\n{250, 250, 250};\r\n\r\n"},
+        {"long prefix",
+         kExample,
+         {"cal", "demo", "-n", "3", "-f", long_prefix},
+         long_prefix,
+         cal_file(kExampleOriginal, flat_lines(0, 2, "25.00")),
+         "// CallParams: cal demo -n 3 -f " + long_prefix + "  \r\n{250, 250, 250};\r\n\r\n"},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("demo.msm", msm(c.records));
+        RunResult r = box.run(c.args);
+        EXPECT_EQ(r.exit_code, 0) << c.what;
+        EXPECT_FALSE(r.crashed) << c.what;
+        EXPECT_EQ(r.out, kProgress) << c.what;
+        EXPECT_EQ(r.err, "") << c.what;
+        std::map<std::string, std::string> expected = {
+            {"demo.msm", msm(c.records)}, {c.output + ".cal", c.cal}, {c.output + ".c", c.c}};
+        EXPECT_EQ(box.files(), expected) << c.what;
+    }
+}
+
+struct Failure {
+    const char* what;
+    Records records;
+    std::map<std::string, std::string> earlier;  // files present before the run
+    Args args;
+    std::string message;  // what follows "Error: "
+};
+
+// A failed run ends with exit code 2 and its message after both progress
+// lines, and leaves the folder as it was: no new output, earlier outputs
+// untouched, no temporary file.
+TEST(Cal, FailuresLeaveEarlierOutputsUntouched) {
+    const Records falling = {{"30", 30}, {"20", 20}, {"10", 10}};
+    const std::map<std::string, std::string> earlier = {{"demo.cal", "earlier cal\r\n"},
+                                                        {"demo.c", "earlier c\r\n"}};
+    const Failure cases[] = {
+        {"two records",
+         {{"30", 10}, {"20", 20}},
+         {},
+         {"cal", "demo"},
+         "File does not contain enough measurements!\n"},
+        {"two records, earlier outputs",
+         {{"30", 10}, {"20", 20}},
+         earlier,
+         {"cal", "demo"},
+         "File does not contain enough measurements!\n"},
+        {"range of one record",
+         falling,
+         earlier,
+         {"cal", "demo"},
+         "Monotone PSD range is too small!\n"},
+        {"range of one record, no earlier outputs",
+         falling,
+         {},
+         {"cal", "demo"},
+         "Monotone PSD range is too small!\n"},
+        // Opening is tested before the range.
+        {"output name is a folder",
+         falling,
+         {{"demo.cal", "earlier cal\r\n"}, {"demo.c/inside", "kept"}},
+         {"cal", "demo"},
+         "Ausgabedateien konnten nicht geoeffnet werden.\n"},
+        {"output folder missing",
+         kExample,
+         earlier,
+         {"cal", "demo", "-f", "nowhere/out"},
+         "Ausgabedateien konnten nicht geoeffnet werden.\n"},
+        {"prefix beyond the name buffer",
+         kExample,
+         earlier,
+         {"cal", "demo", "-f", std::string(4092, 'q')},
+         "Dateiname zu lang.\n"},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("demo.msm", msm(c.records));
+        for (const auto& [name, bytes] : c.earlier) box.write(name, bytes);
+        const auto before = box.files();
+        RunResult r = box.run(c.args);
+        EXPECT_EQ(r.exit_code, 2) << c.what;
+        EXPECT_FALSE(r.crashed) << c.what;
+        EXPECT_EQ(r.out, kProgress) << c.what;
+        EXPECT_EQ(r.err, "Error: " + c.message + "\n") << c.what;
+        EXPECT_EQ(box.files(), before) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace vextal::test
