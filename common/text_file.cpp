@@ -54,6 +54,8 @@ bool line_reader_next(LineReader& reader, char (&line)[kLineSize]) {
     return true;
 }
 
+LineReader::~LineReader() { line_reader_close(*this); }
+
 void line_reader_close(LineReader& reader) {
     if (reader.file != kNoFile) sys_close(reader.file);
     reader.file = kNoFile;

@@ -18,6 +18,12 @@ constexpr std::size_t kLineSize = 250;
 
 /// A file read line by line through a fixed buffer.
 struct LineReader {
+    LineReader() = default;
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+    /// Closes the file if the reader is left without line_reader_close.
+    ~LineReader();
+
     SysFile file = kNoFile;
     std::array<char, 65536> buffer{};
     std::size_t pos = 0;

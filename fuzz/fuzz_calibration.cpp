@@ -1,0 +1,43 @@
+// The calibration on a fuzzed measurement table and step count: monotone
+// range, lookup and both output files.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "calibration.h"
+#include "fuzz_exit.h"
+#include "measurement.h"
+#include "settings.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace vextal;
+    fuzz::install_exit_handler();
+    static const std::string prefix = "/tmp/vextal_fuzz_cal_" + std::to_string(getpid());
+    if (size < 2) return 0;
+    // Two bytes of step count, then records of 8 bytes stage and 4 bytes psd.
+    int32_t steps = 3 + (data[0] | (data[1] << 8)) % 998;
+    data += 2;
+    size -= 2;
+    int32_t count = 0;
+    while (size >= 12 && count < kMaxMeasurements) {
+        Measurement& m = g_measurements.records[static_cast<std::size_t>(count++)];
+        std::memcpy(&m.stage, data, 8);
+        std::memcpy(&m.psd, data + 8, 4);
+        data += 12;
+        size -= 12;
+    }
+    if (count < 3) return 0;
+    g_measurements.count = count;
+    std::strcpy(g_settings.call_params.data(), "cal fuzz ");
+    try {
+        write_calibration(prefix.c_str(), steps);
+        unlink((prefix + ".cal").c_str());
+        unlink((prefix + ".c").c_str());
+    } catch (const fuzz::RunEnded& e) {
+        if (e.exit_code != 2) __builtin_trap();
+    }
+    return 0;
+}
