@@ -1,0 +1,238 @@
+// measure end to end: the program loads the simulated USB library in place of
+// the real one, and a pseudo-terminal stands in for the serial port.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <array>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+namespace vextal::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kBanner = "\nInitialize Linear Stage...\n";
+const std::string kNotFound = "Error: USI2-Device not found: check USB-Cable.\n";
+const std::string kNotResponding =
+    "Error: USI2-Device found but not responding: check power supply.\n";
+const std::string kUsi2 = "device SN1 ELV USB-Schrittmotoren-Interface\n";
+
+// A pseudo-terminal; its far end stays open while the program runs.
+struct Pty {
+    int master = -1;
+    int slave = -1;
+    std::string name;
+    Pty() {
+        std::array<char, 4096> buffer{};
+        if (openpty(&master, &slave, buffer.data(), nullptr, nullptr) == 0) name = buffer.data();
+    }
+    ~Pty() {
+        if (slave >= 0) close(slave);
+        if (master >= 0) close(master);
+    }
+};
+
+// The simulated library's scenario and log, kept outside the program's folder.
+struct SimulatedBus {
+    Sandbox scratch;
+
+    std::vector<std::string> env(const std::string& scenario,
+                                 const std::string& library_dir = VEXTAL_FAKE_D2XX_DIR) const {
+        scratch.write("scenario", scenario);
+        return {"LD_LIBRARY_PATH=" + library_dir,
+                "VEXTAL_FAKE_D2XX_SCENARIO=" + (scratch.path() / "scenario").string(),
+                "VEXTAL_FAKE_D2XX_LOG=" + (scratch.path() / "log").string()};
+    }
+    bool loaded() const { return std::filesystem::exists(scratch.path() / "log"); }
+    Lines log() const {
+        Lines lines;
+        std::ifstream in(scratch.path() / "log");
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+};
+
+// The calls of the opening up to the first 'H' command, and of one accepted
+// 'H' command with the frame given.
+const Lines kOpening{
+    "load",
+    "FT_ListDevices(count, null, 0x80000000) -> 0 count=1",
+    "FT_ListDevices(list of 64, count, 0x20000002) -> 0 count=1",
+    "FT_ListDevices(0, buffer, 0x40000001) -> 0 \"SN1\"",
+    "FT_OpenEx(\"SN1\", 0x1, handle) -> 0",
+    "FT_SetBaudRate(h, 19200) -> 0",
+    "FT_SetDataCharacteristics(h, 8, 0, 2) -> 0",
+    "FT_SetTimeouts(h, 1000, 1000) -> 0",
+};
+
+Lines accepted(const std::string& frame) {
+    return {"FT_Purge(h, 1) -> 0", "FT_Write(h, " + frame + ", 7) -> 0 sent=7",
+            "FT_Read(h, 3) -> 0 got=02 06 03", "FT_SetTimeouts(h, 40000, 100) -> 0",
+            "FT_SetTimeouts(h, 100, 100) -> 0"};
+}
+
+Lines operator+(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const std::string kOpenFrame = "02 48 FF 00 03 0D 0A";
+const std::string kHomeFrame = "02 48 CC 00 03 0D 0A";
+
+TEST(Measure, RunsTheExactCallSequence) {
+    Pty pty;
+    ASSERT_FALSE(pty.name.empty());
+    SimulatedBus bus;
+    Sandbox box;
+    RunResult r = box.run({"measure", "-sp", pty.name, "-p", "25.5"}, bus.env(kUsi2));
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, kBanner + "Writing Data...\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(bus.log(), kOpening + accepted(kOpenFrame) + accepted(kHomeFrame));
+    EXPECT_TRUE(box.files().empty());
+}
+
+struct MeasureCase {
+    const char* name;
+    std::vector<std::string> options;
+    std::string scenario;
+    int exit_code;
+    std::string err;
+    Lines log;
+};
+
+TEST(Measure, OutcomesOfTheStageInitialisation) {
+    const Lines nak_open{"FT_Purge(h, 1) -> 0", "FT_Write(h, " + kOpenFrame + ", 7) -> 0 sent=7",
+                         "FT_Read(h, 3) -> 0 got=02 15 03"};
+    const Lines silent_open{"FT_Purge(h, 1) -> 0", "FT_Write(h, " + kOpenFrame + ", 7) -> 0 sent=7",
+                            "FT_Read(h, 3) -> 0 got="};
+    const MeasureCase cases[] = {
+        {"no device",
+         {},
+         "",
+         100,
+         kNotFound,
+         {"load", "FT_ListDevices(count, null, 0x80000000) -> 0 count=0"}},
+        {"a longer description",
+         {},
+         "device SN1 ELV USB-Schrittmotoren-Interface2\n",
+         100,
+         kNotFound,
+         {"load", "FT_ListDevices(count, null, 0x80000000) -> 0 count=1",
+          "FT_ListDevices(list of 64, count, 0x20000002) -> 0 count=1"}},
+        {"silent", {}, kUsi2 + "reply silence\n", 102, kNotResponding, kOpening + silent_open},
+        {"a malformed acknowledgement",
+         {},
+         kUsi2 + "reply 02 06 04\n",
+         102,
+         kNotResponding,
+         kOpening + Lines{"FT_Purge(h, 1) -> 0", "FT_Write(h, " + kOpenFrame + ", 7) -> 0 sent=7",
+                          "FT_Read(h, 3) -> 0 got=02 06 04"}},
+        {"refused, then homing",
+         {},
+         kUsi2 + "reply nak\n",
+         0,
+         "",
+         kOpening + nak_open + accepted(kHomeFrame)},
+        {"-hc: no homing", {"-hc"}, kUsi2, 0, "", kOpening + accepted(kOpenFrame)},
+    };
+    for (const MeasureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Pty pty;
+        ASSERT_FALSE(pty.name.empty());
+        SimulatedBus bus;
+        Sandbox box;
+        std::vector<std::string> args{"measure", "-sp", pty.name};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        RunResult r = box.run(args, bus.env(c.scenario));
+        EXPECT_EQ(r.exit_code, c.exit_code);
+        EXPECT_EQ(r.out, kBanner + (c.exit_code == 0 ? "Writing Data...\n" : ""));
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(bus.log(), c.log);
+    }
+}
+
+// A library that cannot be loaded, or lacks a function, counts as no device;
+// one line before the error names the library.
+TEST(Measure, MissingLibraryMeansNoDevice) {
+    SimulatedBus bus;
+    bus.scratch.write("broken/libftd2xx.so", "not a library");
+    struct LibraryCase {
+        std::string dir;
+        std::string first_line;  // the start of it
+    };
+    const LibraryCase cases[] = {
+        {(bus.scratch.path() / "broken").string(), "libftd2xx.so could not be loaded: "},
+        {VEXTAL_FAKE_D2XX_PARTIAL_DIR,
+         "libftd2xx.so could not be loaded: it has no function FT_OpenEx\n"},
+    };
+    for (const LibraryCase& c : cases) {
+        SCOPED_TRACE(c.dir);
+        Pty pty;
+        ASSERT_FALSE(pty.name.empty());
+        Sandbox box;
+        RunResult r = box.run({"measure", "-sp", pty.name}, bus.env(kUsi2, c.dir));
+        EXPECT_EQ(r.exit_code, 100);
+        EXPECT_EQ(r.out, kBanner);
+        EXPECT_EQ(r.err.substr(0, c.first_line.size()), c.first_line);
+        std::size_t line_end = r.err.find('\n');
+        ASSERT_NE(line_end, std::string::npos);
+        EXPECT_EQ(r.err.substr(line_end + 1), kNotFound);
+    }
+}
+
+// load and cal run without the library: it is not even loaded.
+TEST(Measure, LoadAndCalNeverLoadTheLibrary) {
+    for (const char* command : {"load", "cal"}) {
+        SCOPED_TRACE(command);
+        SimulatedBus bus;
+        Sandbox box;
+        RunResult r = box.run({command, "nosuch"}, bus.env(kUsi2));
+        EXPECT_EQ(r.exit_code, 2);
+        EXPECT_FALSE(bus.loaded());
+    }
+}
+
+TEST(Measure, PortThatCannotBeOpenedEndsBeforeTheStage) {
+    SimulatedBus bus;
+    Sandbox box;
+    RunResult r =
+        box.run({"measure", "-sp", (bus.scratch.path() / "no-such-port").string()}, bus.env(kUsi2));
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Error: Serial Port could not be opened!\n");
+    EXPECT_FALSE(bus.loaded());
+}
+
+// measure stores no records, so its plot file is empty; without -f there is
+// no prefix and no plot file.
+TEST(Measure, PlotFileIsEmpty) {
+    struct PlotCase {
+        std::vector<std::string> options;
+        std::map<std::string, std::string> files;
+    };
+    const PlotCase cases[] = {
+        {{"-psdplot", "-f", "out"}, {{"out.psd", ""}}},
+        {{"-psdplot"}, {}},
+    };
+    for (const PlotCase& c : cases) {
+        Pty pty;
+        ASSERT_FALSE(pty.name.empty());
+        SimulatedBus bus;
+        Sandbox box;
+        std::vector<std::string> args{"measure", "-sp", pty.name};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        RunResult r = box.run(args, bus.env(kUsi2));
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.out, kBanner + "Writing Data...\n");
+        EXPECT_EQ(box.files(), c.files);
+    }
+}
+
+}  // namespace
+}  // namespace vextal::test
