@@ -34,7 +34,7 @@ awk 'BEGIN {
 "$vextal" cal largest.msm -n 1000 -f out > /dev/null
 test -s out.cal && test -s out.c
 
-hyperfine --style basic --warmup 20 --runs "$runs" --export-csv times.csv \
+hyperfine -N --style basic --warmup 20 --runs "$runs" --export-csv times.csv \
     -n vextal "$vextal cal largest.msm -n 1000 -f out" \
     -n floor "cat largest.msm" > hyperfine.log
 
