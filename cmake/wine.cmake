@@ -15,7 +15,7 @@ else()
 endif()
 find_program(VEXTAL_WINESERVER NAMES wineserver64 wineserver PATHS /usr/lib/wine
              NO_CMAKE_FIND_ROOT_PATH)
-if(NOT VEXTAL_WINE)
+if(NOT VEXTAL_WINE OR NOT VEXTAL_WINESERVER)
     message(WARNING "wine not found (Debian: apt-get install wine64): the tests are built "
                     "but cannot run")
     return()
