@@ -1,0 +1,205 @@
+// Bad inputs and failing file systems, end to end: whatever happens, the run
+// ends with its specified result or a clear error and exit code 2, never a
+// signal; files of the target names are untouched on failure and no
+// temporary file is left.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+namespace vextal::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Args = std::vector<std::string>;
+using Files = std::map<std::string, std::string>;
+
+const std::string kLoading = "\nLoading Data...\n";
+const std::string kDone = kLoading + "Writing Data...\n";
+const std::string kCannotOpenOutputs = "Ausgabedateien konnten nicht geoeffnet werden.\n";
+const std::string kCannotWriteOutputs = "Ausgabedateien konnten nicht geschrieben werden.\n";
+
+std::string measurement(const std::string& no, const std::string& stage, const std::string& psd) {
+    return "<measurement no='" + no + "' stage='" + stage + "' psd='" + psd +
+           "'/>\n";
+}
+
+std::string measurement(int no, const std::string& stage, const std::string& psd) {
+    return measurement(std::to_string(no), stage, psd);
+}
+
+// A small valid run: readings rise with the index, positions fall.
+std::string small_run(int count = 3) {
+    std::string text = "<Vextal avg='10'>\n";
+    for (int i = 1; i <= count; ++i) {
+        text += measurement(i, std::to_string(40 - i) + ".0", std::to_string(10 + 2 * i));
+    }
+    return text + "</Vextal>\n";
+}
+
+bool running_on_linux() {
+#ifdef __linux__
+    return true;
+#else
+    return false;
+#endif
+}
+
+struct FaultCase {
+    std::string what;
+    Files inputs;  // written into the sandbox before the run
+    Args args;
+    std::vector<std::string> env;
+    std::string out;
+    std::string message;  // what follows "Error: "; empty for a run that succeeds
+    bool linux_only = false;
+};
+
+void check(const FaultCase& c) {
+    Sandbox box;
+    for (const auto& [name, bytes] : c.inputs) box.write(name, bytes);
+    RunResult r = box.run(c.args, c.env);
+    EXPECT_FALSE(r.crashed) << c.what;
+    EXPECT_EQ(r.exit_code, c.message.empty() ? 0 : 2) << c.what;
+    EXPECT_EQ(r.out, c.out) << c.what;
+    EXPECT_EQ(r.err, c.message.empty() ? "" : "Error: " + c.message + "\n") << c.what;
+    if (!c.message.empty()) {
+        EXPECT_EQ(box.files(), c.inputs) << c.what;
+    }
+}
+
+TEST(Faults, OutputsThatCannotBeWritten) {
+    const Files run{{"data.msm", small_run()}};
+    Files earlier{{"data.msm", small_run(10)}};
+    earlier["out.cal"] = "earlier table\r\n";
+    earlier["out.c"] = "{1, 2, 3};\r\n";
+    earlier["out.psd"] = "1.0\t2\r\n";
+    std::vector<FaultCase> cases = {
+        {"output folder does not exist", run, {"cal", "data", "-f", "no/such/out"}, {}, kDone,
+         kCannotOpenOutputs},
+        {"plot folder does not exist", run, {"load", "data", "-psdplot", "-f", "no/out"}, {}, kDone,
+         "PlotFile kann nicht geoeffnet werden.\n"},
+        // One name part of 300 characters is beyond every platform's limit.
+        {"300-character prefix", run, {"cal", "data", "-f", std::string(300, 'p')}, {}, kDone,
+         kCannotOpenOutputs},
+        // A folder no one may write to, root included.
+        {"output folder not writable", run, {"cal", "data", "-f", "/proc/vextal/out"}, {}, kDone,
+         kCannotOpenOutputs, true},
+        {"plot folder not writable", run, {"load", "data", "-psdplot", "-f", "/proc/out"}, {},
+         kDone, "PlotFile kann nicht geoeffnet werden.\n", true},
+    };
+    if (kCanLimitFileSize) {
+        // The disk fills up: each file may grow to 64 bytes only (enough for
+        // the messages, which the harness captures in files too).
+        cases.push_back({"disk full while writing the .cal file", earlier,
+                         {"cal", "data", "-f", "out"}, {file_size_limit(64)}, kDone,
+                         kCannotWriteOutputs});
+        cases.push_back({"disk full while writing the .psd file", earlier,
+                         {"load", "data", "-psdplot", "-f", "out"}, {file_size_limit(64)}, kDone,
+                         "PlotFile konnte nicht geschrieben werden.\n"});
+    }
+    for (const auto& c : cases) {
+        if (c.linux_only && !running_on_linux()) continue;
+        check(c);
+    }
+}
+
+TEST(Faults, InputsThatCannotBeRead) {
+    Sandbox box;
+    fs::create_directories(box.path() / "folder.msm");
+    RunResult r = box.run({"cal", "folder.msm"});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, kLoading + "folder.msm\n");
+    EXPECT_EQ(r.err, "Error: Eingabedatei konnte nicht geoeffnet werden.\n\n");
+
+    if (!running_on_linux()) return;
+    // A file that opens but fails on reading: a failing read counts as the
+    // end of the file, so the file has no first line.
+    fs::create_symlink("/proc/self/mem", box.path() / "mem.msm");
+    r = box.run({"load", "mem.msm"});
+    EXPECT_FALSE(r.crashed);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, kLoading);
+    EXPECT_EQ(r.err, "Error: File does not start with <Vextal ...>\n\n");
+}
+
+TEST(Faults, HostileMeasurementFiles) {
+    const std::string header = "<Vextal>\n";
+    // 100,000 lines: 1000 measurements, each followed by 99 comment lines.
+    std::string many_lines = header;
+    for (int i = 1; i <= 1000; ++i) {
+        many_lines += measurement(i, "5.0", "7");
+        for (int k = 0; k < 99; ++k) many_lines += "<!-- comment -->\n";
+    }
+    std::string too_many = header;
+    for (int i = 1; i <= 100000; ++i) too_many += measurement(i, "5.0", "7");
+    const std::string ten_mb(10 * 1024 * 1024, 'x');
+
+    const std::vector<FaultCase> cases = {
+        // Bytes after a NUL are invisible to the line's tests, as the rest of
+        // a C string is.
+        {"NUL before the attributes", {{"d.msm", header + "<measurement no='1'" + std::string(1, '\0') +
+                                                     " stage='1' psd='2'/>\n"}},
+         {"load", "d"}, {}, kLoading, "Measurement line not complete.\n"},
+        {"NUL hides the root tag", {{"d.msm", std::string("<Vex\0tal>\n", 10)}}, {"load", "d"}, {},
+         kLoading, "File does not start with <Vextal ...>\n"},
+        {"NUL in an ignored line", {{"d.msm", small_run() + std::string("\0\0\0\n", 4)}},
+         {"load", "d"}, {}, kDone, ""},
+        {"100,000 lines with 1000 measurements", {{"d.msm", many_lines}}, {"load", "d"}, {}, kDone,
+         ""},
+        {"100,000 measurements", {{"d.msm", too_many}}, {"load", "d"}, {}, kLoading,
+         "Zu viele Messwerte (maximal 1000).\n"},
+        // A 10 MB line is read in 249-character pieces, none of them a
+        // measurement: the file holds no record.
+        {"a single 10 MB body line", {{"d.msm", header + ten_mb + "\n"}}, {"cal", "d"}, {}, kDone,
+         "File does not contain enough measurements!\n"},
+        {"a single 10 MB header line", {{"d.msm", "<Vextal " + ten_mb}}, {"cal", "d"}, {}, kDone,
+         "File does not contain enough measurements!\n"},
+        {"a number too large for no", {{"d.msm", header + measurement("99999999999", "1", "1")}},
+         {"load", "d"}, {}, kLoading, "Measurement missing.\n"},
+    };
+    for (const auto& c : cases) check(c);
+}
+
+TEST(Faults, NumbersBeyondTheirRangeSaturate) {
+    // The largest double has 309 integer digits, of which the first 17 are
+    // significant and the rest are written as 0.
+    const std::string dbl_max = "17976931348623157" + std::string(292, '0') + ".0";
+    Sandbox box;
+    const std::string file = "<Vextal>\n" + measurement(1, "1e400", "99999999999") +
+                             measurement(2, "-1e400", "-99999999999") +
+                             measurement(3, "1e-400", "-0") + measurement(4, "-1e-400", "0x10");
+    box.write("big.msm", file);
+    RunResult r = box.run({"load", "big", "-psdplot"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(box.files(), (Files{{"big.msm", file},
+                                  {"big.psd", dbl_max + "\t2147483647\r\n-" + dbl_max +
+                                                  "\t-2147483648\r\n0.0\t0\r\n-0.0\t0\r\n"}}));
+}
+
+TEST(Faults, PositionsBeyondSinglePrecisionSaturate) {
+    // A position beyond the float range becomes the largest float in the
+    // tables, and its tenths the largest int in the initialiser list.
+    const std::string flt_max = "340282346638528860000000000000000000000.00";
+    Sandbox box;
+    const std::string file = "<Vextal>\n" + measurement(1, "1e400", "10") +
+                             measurement(2, "20.0", "12") + measurement(3, "10.0", "14");
+    box.write("big.msm", file);
+    RunResult r = box.run({"cal", "big", "-n", "3"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.err, "");
+    const std::string cal = "# Original Table:\r\n0\t" + flt_max + "\r\n5\t" + flt_max +
+                            "\r\n6\t20.00\r\n7\t10.00\r\n8\t99.90\r\n255\t99.90\r\n\r\n\r\n"
+                            "# Requantized Table:\r\n0\t" + flt_max + "\r\n1\t" + flt_max +
+                            "\r\n2\t" + flt_max + "\r\n";
+    const std::string c = "// CallParams: cal big -n 3  \r\n"
+                          "{2147483647, 2147483647, 2147483647};\r\n\r\n";
+    EXPECT_EQ(box.files(), (Files{{"big.msm", file}, {"big.cal", cal}, {"big.c", c}}));
+}
+
+}  // namespace
+}  // namespace vextal::test
