@@ -25,49 +25,51 @@ std::size_t format_fixed(double value, int decimals, char* out) {
     if (std::isinf(value)) return copy_text(value < 0 ? "-inf" : "inf", out);
 
     // The 17 significant digits d[0..16] and the power of ten of d[0].
-    std::array<char, kSignificant> d{};
+    std::array<char, kSignificant> d;
     int exp10 = 0;
     double magnitude = std::fabs(value);
     if (magnitude == 0.0) {
         d.fill('0');
     } else {
-        std::array<char, 40> sci{};
+        std::array<char, 40> sci;
         auto r = std::to_chars(sci.data(), sci.data() + sci.size(), magnitude,
                                std::chars_format::scientific, kSignificant - 1);
         // Layout: d.dddddddddddddddde[+-]xx
         const char* p = sci.data();
         d[0] = p[0];
-        for (int i = 1; i < kSignificant; ++i) d[i] = p[i + 1];
+        std::memcpy(d.data() + 1, p + 2, kSignificant - 1);
         const char* e = p + kSignificant + 2;  // after the 'e'
         std::from_chars(e[0] == '+' ? e + 1 : e, r.ptr, exp10);
     }
-    auto digit_at = [&](int weight) -> int {
+    auto digit_at = [&](int weight) -> char {
         int k = exp10 - weight;
-        return (k >= 0 && k < kSignificant) ? d[k] - '0' : 0;
+        return (k >= 0 && k < kSignificant) ? d[static_cast<std::size_t>(k)] : '0';
     };
 
-    // Digits from the highest integer place down to the last decimal, as
-    // numbers 0..9, with one spare place in front for a carry.
-    std::array<int, kFixedTextMax> digits{};
-    int top = exp10 > 0 ? exp10 : 0;
-    int count = 0;
-    digits[count++] = 0;  // carry place
-    for (int w = top; w >= -decimals; --w) digits[count++] = digit_at(w);
-    if (digit_at(-decimals - 1) >= 5) {
-        for (int i = count - 1; i >= 0; --i) {
-            if (++digits[i] < 10) break;
-            digits[i] = 0;
-        }
-    }
-
+    // The text is built in place: sign, a spare place for a carry, the
+    // integer digits, the point and the decimals.
     std::size_t n = 0;
     if (std::signbit(value)) out[n++] = '-';
-    int first = digits[0] != 0 ? 0 : 1;
-    int int_end = count - decimals;  // digits before this index are the integer part
-    for (int i = first; i < int_end; ++i) out[n++] = static_cast<char>('0' + digits[i]);
-    if (decimals > 0) {
-        out[n++] = '.';
-        for (int i = int_end; i < count; ++i) out[n++] = static_cast<char>('0' + digits[i]);
+    const std::size_t carry = n;
+    out[n++] = '0';
+    for (int w = exp10 > 0 ? exp10 : 0; w >= 0; --w) out[n++] = digit_at(w);
+    if (decimals > 0) out[n++] = '.';
+    for (int w = -1; w >= -decimals; --w) out[n++] = digit_at(w);
+
+    // Half away from zero on the digit string: the first dropped digit decides.
+    if (digit_at(-decimals - 1) >= '5') {
+        for (std::size_t i = n; i-- > carry;) {
+            if (out[i] == '.') continue;
+            if (out[i] != '9') {
+                ++out[i];
+                break;
+            }
+            out[i] = '0';
+        }
+    }
+    if (out[carry] == '0') {
+        std::memmove(out + carry, out + carry + 1, n - carry - 1);
+        --n;
     }
     return n;
 }

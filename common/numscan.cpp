@@ -62,7 +62,7 @@ double text_to_double(const char* text) {
     // The mantissa is rewritten as significant digits d1 d2 ... dn with the
     // decimal point after the last of them, so its value is 0.d1...dn times
     // 10^(point) where point counts the digits before the decimal point.
-    std::array<char, kMaxSignificant + 32> buf{};
+    std::array<char, kMaxSignificant + 32> buf;
     std::size_t n = 0;
     bool any_digit = false;
     bool sticky = false;
@@ -115,7 +115,7 @@ double text_to_double(const char* text) {
     if (e < -330) return negative ? -0.0 : 0.0;
 
     // Text for the exact conversion: "0." digits "e" exponent.
-    std::array<char, kMaxSignificant + 64> conv{};
+    std::array<char, kMaxSignificant + 64> conv;
     std::size_t len = 0;
     conv[len++] = '0';
     conv[len++] = '.';

@@ -38,16 +38,29 @@ void fill(LineReader& reader, std::size_t want) {
 bool line_reader_next(LineReader& reader, char (&line)[kLineSize]) {
     if (reader.file == kNoFile) return false;
     std::size_t n = 0;
+    const char* b = reader.buffer.data();
     while (n < kLineSize - 1) {
-        fill(reader, 2);  // one character and the one after it, for CR LF
-        if (reader.pos == reader.end) break;
-        char c = reader.buffer[reader.pos++];
-        if (c == '\r' && reader.pos < reader.end && reader.buffer[reader.pos] == '\n') {
-            c = '\n';
-            ++reader.pos;
+        // A CR needs the character after it in view: keep two available.
+        if (reader.end - reader.pos < 2) {
+            fill(reader, 2);
+            if (reader.pos == reader.end) break;
         }
-        line[n++] = c;
-        if (c == '\n') break;
+        while (n < kLineSize - 1 && reader.pos < reader.end) {
+            char c = b[reader.pos];
+            if (c == '\r') {
+                if (reader.pos + 1 == reader.end && !reader.at_end) break;  // read on first
+                if (reader.pos + 1 < reader.end && b[reader.pos + 1] == '\n') {
+                    c = '\n';  // CR LF counts as one line feed
+                    ++reader.pos;
+                }
+            }
+            ++reader.pos;
+            line[n++] = c;
+            if (c == '\n') {
+                line[n] = '\0';
+                return true;
+            }
+        }
     }
     if (n == 0) return false;
     line[n] = '\0';
