@@ -62,11 +62,11 @@ void open_outputs(const char* prefix) {
 
 // One table line: "%d\t%.2f\n".
 void write_point(OutFile& out, int32_t x, double y) {
-    std::array<char, kFixedTextMax> text{};
-    out_bytes(out, text.data(), format_int(x, 0, text.data()));
-    out_bytes(out, "\t", 1);
-    out_bytes(out, text.data(), format_fixed(y, 2, text.data()));
-    out_text(out, "\n");
+    char text[kIntTextMax + 1 + kFixedTextMax];
+    std::size_t n = format_int(x, 0, text);
+    text[n++] = '\t';
+    n += format_fixed(y, 2, text + n);
+    out_line(out, text, n);
 }
 
 // The leading point at x = 0, one point per record of the range (half the
@@ -90,16 +90,16 @@ void write_c_file(const PointTable& requantized, int32_t steps) {
     out_text(c_file, "// CallParams: ");
     out_text(c_file, g_settings.call_params.data());
     out_text(c_file, " \n{");
-    std::array<char, kIntTextMax> text{};
+    char text[kIntTextMax];
     for (int32_t i = 0; i < steps; ++i) {
         // Tenths, truncated toward zero: 10.7 (10.6999998 as a float) gives 106.
         double tenths = static_cast<double>(requantized[static_cast<std::size_t>(i)].y) * kCScale;
         int32_t value = truncate_to_int(tenths);
         if (i == steps - 1) {
-            out_bytes(c_file, text.data(), format_int(value, 0, text.data()));
+            out_bytes(c_file, text, format_int(value, 0, text));
             break;
         }
-        out_bytes(c_file, text.data(), format_int(value, 3, text.data()));
+        out_bytes(c_file, text, format_int(value, 3, text));
         out_bytes(c_file, ", ", 2);
         if ((i + 1) % kValuesPerLine == 0) out_text(c_file, kContinuationIndent);
     }

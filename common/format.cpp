@@ -8,7 +8,7 @@
 namespace vextal {
 namespace {
 
-constexpr int kSignificant = 17;
+constexpr int kSignificant = kSignificantDigits;
 
 std::size_t copy_text(const char* text, char* out) {
     std::size_t n = std::strlen(text);
@@ -16,7 +16,106 @@ std::size_t copy_text(const char* text, char* out) {
     return n;
 }
 
+// An unsigned 128-bit number as two halves.
+struct U128 {
+    uint64_t hi;
+    uint64_t lo;
+};
+
+U128 multiply(uint64_t a, uint64_t b) {
+    const uint64_t a_lo = a & 0xFFFFFFFFu, a_hi = a >> 32;
+    const uint64_t b_lo = b & 0xFFFFFFFFu, b_hi = b >> 32;
+    const uint64_t p0 = a_lo * b_lo, p1 = a_lo * b_hi, p2 = a_hi * b_lo, p3 = a_hi * b_hi;
+    const uint64_t mid = (p0 >> 32) + (p1 & 0xFFFFFFFFu) + (p2 & 0xFFFFFFFFu);
+    return {p3 + (p1 >> 32) + (p2 >> 32) + (mid >> 32), (p0 & 0xFFFFFFFFu) | (mid << 32)};
+}
+
+// p / 2^shift rounded half to even, for 0 < shift < 128 and a quotient below
+// 2^64.
+uint64_t shift_round_even(U128 p, int shift) {
+    uint64_t q = 0;
+    bool above_half = false, at_half = false;
+    if (shift < 64) {
+        q = (p.lo >> shift) | (p.hi << (64 - shift));
+        const uint64_t rest = p.lo & ((uint64_t{1} << shift) - 1);
+        const uint64_t half = uint64_t{1} << (shift - 1);
+        above_half = rest > half;
+        at_half = rest == half;
+    } else if (shift == 64) {
+        q = p.hi;
+        above_half = p.lo > (uint64_t{1} << 63);
+        at_half = p.lo == (uint64_t{1} << 63);
+    } else {
+        q = p.hi >> (shift - 64);
+        const uint64_t rest_hi = p.hi & ((uint64_t{1} << (shift - 64)) - 1);
+        const uint64_t half_hi = uint64_t{1} << (shift - 65);
+        above_half = rest_hi > half_hi || (rest_hi == half_hi && p.lo != 0);
+        at_half = rest_hi == half_hi && p.lo == 0;
+    }
+    if (above_half || (at_half && (q & 1) != 0)) ++q;
+    return q;
+}
+
+constexpr std::array<uint64_t, 23> kPowersOfFive = [] {
+    std::array<uint64_t, 23> p{};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 5;
+    return p;
+}();
+constexpr uint64_t kTen16 = 10000000000000000u;
+constexpr uint64_t kTen17 = 100000000000000000u;
+
+// The common case done with integers: the digits of magnitude * 10^(16 - E)
+// rounded to an integer, exact because the double is m * 2^e with integers
+// m and e. Covers 1e-6 <= magnitude < 2^53 with the decimal point inside
+// the 17 digits' reach; false where the general conversion must do it.
+bool significant_digits_fast(double magnitude, char (&digits)[kSignificant], int& exp10) {
+    uint64_t bits = 0;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+    if (biased == 0 || biased == 0x7FF) return false;
+    const uint64_t m = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+    const int e = biased - 1075;  // magnitude = m * 2^e
+    // floor(log10(2^(e + 52))): the power of ten of the first digit, or one less.
+    int power = ((e + 52) * 78913) >> 18;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int s = 16 - power;  // scale by 10^s = 5^s * 2^s
+        if (s < 0 || s > 22 || e + s >= 0) return false;
+        uint64_t n =
+            shift_round_even(multiply(m, kPowersOfFive[static_cast<std::size_t>(s)]), -(e + s));
+        if (n >= kTen17) {
+            ++power;  // the estimate was one too low
+            continue;
+        }
+        if (n < kTen16) return false;
+        // Nine and eight digits, each small enough for 32-bit arithmetic.
+        uint32_t high = static_cast<uint32_t>(n / 100000000u);
+        uint32_t low = static_cast<uint32_t>(n % 100000000u);
+        for (int i = kSignificant - 1; i >= 9; --i, low /= 10)
+            digits[i] = static_cast<char>('0' + low % 10);
+        for (int i = 8; i >= 0; --i, high /= 10) digits[i] = static_cast<char>('0' + high % 10);
+        exp10 = power;
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+int significant_digits(double magnitude, char (&digits)[kSignificant]) {
+    int exp10 = 0;
+    if (significant_digits_fast(magnitude, digits, exp10)) return exp10;
+    std::array<char, 40> sci;
+    auto r = std::to_chars(sci.data(), sci.data() + sci.size(), magnitude,
+                           std::chars_format::scientific, kSignificant - 1);
+    // Layout: d.dddddddddddddddde[+-]xx
+    const char* p = sci.data();
+    digits[0] = p[0];
+    std::memcpy(digits + 1, p + 2, kSignificant - 1);
+    const char* e = p + kSignificant + 2;  // after the 'e'
+    std::from_chars(e[0] == '+' ? e + 1 : e, r.ptr, exp10);
+    return exp10;
+}
 
 std::size_t format_fixed(double value, int decimals, char* out) {
     if (decimals < 0) decimals = 0;
@@ -25,25 +124,17 @@ std::size_t format_fixed(double value, int decimals, char* out) {
     if (std::isinf(value)) return copy_text(value < 0 ? "-inf" : "inf", out);
 
     // The 17 significant digits d[0..16] and the power of ten of d[0].
-    std::array<char, kSignificant> d;
+    char d[kSignificant];
     int exp10 = 0;
     double magnitude = std::fabs(value);
     if (magnitude == 0.0) {
-        d.fill('0');
+        std::memset(d, '0', sizeof d);
     } else {
-        std::array<char, 40> sci;
-        auto r = std::to_chars(sci.data(), sci.data() + sci.size(), magnitude,
-                               std::chars_format::scientific, kSignificant - 1);
-        // Layout: d.dddddddddddddddde[+-]xx
-        const char* p = sci.data();
-        d[0] = p[0];
-        std::memcpy(d.data() + 1, p + 2, kSignificant - 1);
-        const char* e = p + kSignificant + 2;  // after the 'e'
-        std::from_chars(e[0] == '+' ? e + 1 : e, r.ptr, exp10);
+        exp10 = significant_digits(magnitude, d);
     }
     auto digit_at = [&](int weight) -> char {
         int k = exp10 - weight;
-        return (k >= 0 && k < kSignificant) ? d[static_cast<std::size_t>(k)] : '0';
+        return (k >= 0 && k < kSignificant) ? d[k] : '0';
     };
 
     // The text is built in place: sign, a spare place for a carry, the
@@ -75,7 +166,7 @@ std::size_t format_fixed(double value, int decimals, char* out) {
 }
 
 std::size_t format_int(int32_t value, int width, char* out) {
-    std::array<char, kIntTextMax> text{};
+    std::array<char, kIntTextMax> text;
     auto r = std::to_chars(text.data(), text.data() + text.size(), value);
     std::size_t len = static_cast<std::size_t>(r.ptr - text.data());
     std::size_t pad = (width > 0 && static_cast<std::size_t>(width) > len)

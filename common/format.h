@@ -14,6 +14,14 @@ constexpr std::size_t kFixedTextMax = 352;
 /// Room for any 32-bit integer text with its sign.
 constexpr std::size_t kIntTextMax = 12;
 
+/// Number of significant digits every fixed-point number is first taken to.
+constexpr int kSignificantDigits = 17;
+
+/// The first 17 significant digits of a positive finite `magnitude`,
+/// correctly rounded (half to even on the exact binary value), as characters
+/// in `digits`; returns the power of ten of the first digit.
+int significant_digits(double magnitude, char (&digits)[kSignificantDigits]);
+
 /// Writes `value` with `decimals` (0 to 17) digits after the point into `out`
 /// and returns the length; `out` needs kFixedTextMax bytes and is not
 /// NUL-terminated. The value is first taken to 17 significant digits and that

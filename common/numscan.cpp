@@ -27,6 +27,11 @@ constexpr int kMaxSignificant = 800;
 // written exponent and the decimal point's shift can never overflow.
 constexpr long long kExponentClamp = 100000;
 
+// The powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 }  // namespace
 
 int32_t text_to_int(const char* text) {
@@ -113,6 +118,19 @@ double text_to_double(const char* text) {
     long long e = point + exponent;
     if (e > 310) return negative ? -DBL_MAX : DBL_MAX;
     if (e < -330) return negative ? -0.0 : 0.0;
+
+    // Up to 15 digits make an integer that a double holds exactly, and
+    // 10^0 .. 10^22 are exact doubles too: one multiplication or division
+    // then rounds correctly, and the general conversion is not needed.
+    const long long scale = e - static_cast<long long>(n);
+    if (!sticky && n <= 15 && scale >= -22 && scale <= 22) {
+        int64_t digits = 0;
+        for (std::size_t i = 0; i < n; ++i) digits = digits * 10 + (buf[i] - '0');
+        double value = static_cast<double>(digits);
+        value = scale >= 0 ? value * kExactPowersOfTen[static_cast<std::size_t>(scale)]
+                           : value / kExactPowersOfTen[static_cast<std::size_t>(-scale)];
+        return negative ? -value : value;
+    }
 
     // Text for the exact conversion: "0." digits "e" exponent.
     std::array<char, kMaxSignificant + 64> conv;

@@ -4,7 +4,9 @@
 
 #include <cfloat>
 #include <cmath>
+#include <charconv>
 #include <cstring>
+#include <random>
 #include <string>
 
 namespace vextal {
@@ -50,6 +52,23 @@ TEST(TextToDouble, FollowsTheDecimalConversion) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(text_to_double(c.text), c.expected) << '"' << c.text << '"';
+    }
+}
+
+TEST(TextToDouble, ShortNumbersAgreeWithTheGeneralConversion) {
+    // Numbers of up to 15 digits take a shorter way; it must give the same
+    // double as the general, correctly rounding conversion of the same text.
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 100000; ++i) {
+        int digits = 1 + static_cast<int>(random() % 17);
+        std::string mantissa;
+        for (int d = 0; d < digits; ++d) mantissa += static_cast<char>('0' + random() % 10);
+        int point = static_cast<int>(random() % (digits + 1));
+        std::string text = mantissa.substr(0, point) + "." + mantissa.substr(point) + "e" +
+                           std::to_string(static_cast<int>(random() % 61) - 30);
+        double expected = 0;
+        std::from_chars(text.data(), text.data() + text.size(), expected);
+        ASSERT_EQ(text_to_double(text.c_str()), expected) << text;
     }
 }
 

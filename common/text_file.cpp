@@ -37,37 +37,54 @@ void fill(LineReader& reader, std::size_t want) {
 
 bool line_reader_next(LineReader& reader, char (&line)[kLineSize]) {
     if (reader.file == kNoFile) return false;
+    constexpr std::size_t kMax = kLineSize - 1;
     std::size_t n = 0;
-    const char* b = reader.buffer.data();
-    while (n < kLineSize - 1) {
+    while (n < kMax) {
         // A CR needs the character after it in view: keep two available.
         if (reader.end - reader.pos < 2) {
             fill(reader, 2);
             if (reader.pos == reader.end) break;
         }
-        while (n < kLineSize - 1 && reader.pos < reader.end) {
-            char c = b[reader.pos];
-            if (c == '\r') {
-                if (reader.pos + 1 == reader.end && !reader.at_end) break;  // read on first
-                if (reader.pos + 1 < reader.end && b[reader.pos + 1] == '\n') {
-                    c = '\n';  // CR LF counts as one line feed
-                    ++reader.pos;
-                }
-            }
-            ++reader.pos;
-            line[n++] = c;
-            if (c == '\n') {
+        const char* p = reader.buffer.data() + reader.pos;
+        const std::size_t avail = reader.end - reader.pos;
+        const std::size_t room = kMax - n;
+        // CR LF takes two bytes for one character: look one byte further.
+        const std::size_t window = avail < room + 1 ? avail : room + 1;
+        const void* lf = std::memchr(p, '\n', window);
+        if (lf != nullptr) {
+            const std::size_t k = static_cast<std::size_t>(static_cast<const char*>(lf) - p);
+            const bool crlf = k > 0 && p[k - 1] == '\r';
+            if (crlf || k < room) {
+                const std::size_t body = crlf ? k - 1 : k;
+                std::memcpy(line + n, p, body);
+                n += body;
+                line[n++] = '\n';
                 line[n] = '\0';
+                reader.pos += k + 1;
                 return true;
             }
+            // The line feed would be the 250th character: it starts the next line.
+            std::memcpy(line + n, p, room);
+            n += room;
+            reader.pos += room;
+            break;
         }
+        // No line end in view: take what fits, but keep back a final CR whose
+        // line feed may still be unread.
+        std::size_t take = avail < room ? avail : room;
+        if (take == avail && p[take - 1] == '\r' && !reader.at_end) --take;
+        std::memcpy(line + n, p, take);
+        n += take;
+        reader.pos += take;
     }
     if (n == 0) return false;
     line[n] = '\0';
     return true;
 }
 
-LineReader::~LineReader() { line_reader_close(*this); }
+LineReader::~LineReader() {
+    line_reader_close(*this);
+}
 
 void line_reader_close(LineReader& reader) {
     if (reader.file != kNoFile) sys_close(reader.file);
@@ -142,13 +159,18 @@ void out_bytes(OutFile& out, const char* data, std::size_t size) {
     }
 }
 
+void out_line(OutFile& out, const char* data, std::size_t size) {
+    out_bytes(out, data, size);
+    out_bytes(out, "\r\n", 2);
+}
+
 void out_text(OutFile& out, const char* text) {
     for (const char* p = text; *p != '\0';) {
         const char* nl = std::strchr(p, '\n');
         std::size_t len = nl ? static_cast<std::size_t>(nl - p) : std::strlen(p);
         out_bytes(out, p, len);
         if (!nl) break;
-        out_bytes(out, "\r\n", 2);
+        out_bytes(out, "\r\n", 2);  // every line end as CR LF, on every platform
         p = nl + 1;
     }
 }

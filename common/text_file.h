@@ -57,6 +57,9 @@ struct OutFile {
 bool out_open(OutFile& out, const char* target);
 /// Appends text; every '\n' in it is written as CR LF.
 void out_text(OutFile& out, const char* text);
+/// Appends `size` bytes of one line (no line feed among them), then the line
+/// end CR LF.
+void out_line(OutFile& out, const char* data, std::size_t size);
 /// Appends `size` bytes unchanged.
 void out_bytes(OutFile& out, const char* data, std::size_t size);
 /// Writes what is buffered and closes the temporary file; false if any write

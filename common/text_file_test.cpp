@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class TextFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("vextal_text_" + std::to_string(sys_process_id()) + "_" +
@@ -48,7 +49,8 @@ protected:
 
     std::vector<std::string> files() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(dir_))
+            names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -90,6 +92,43 @@ TEST_F(TextFileTest, ReadsAcrossTheBufferBoundary) {
         expected.push_back(body + "\n");
     }
     EXPECT_EQ(lines(bytes), expected);
+}
+
+// The rule the reader follows, written the plain way: CR LF becomes LF, then
+// the text is cut after each LF and after every 249 characters of a line.
+Lines reference_lines(const std::string& bytes) {
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+        text += bytes[i];
+    }
+    Lines result;
+    std::string line;
+    for (char c : text) {
+        line += c;
+        if (c == '\n' || line.size() == kLineSize - 1) {
+            result.push_back(line);
+            line.clear();
+        }
+    }
+    if (!line.empty()) result.push_back(line);
+    return result;
+}
+
+TEST_F(TextFileTest, RandomTextsAreCutAsTheRuleSays) {
+    // Texts dense in CR and LF, with lines around the 249-character limit, long
+    // enough to cross the reader's buffer several times.
+    std::mt19937 random(12345);
+    for (int round = 0; round < 20; ++round) {
+        std::string bytes;
+        while (bytes.size() < 150000) {
+            std::size_t len = random() % 3 == 0 ? 240 + random() % 20 : random() % 8;
+            for (std::size_t i = 0; i < len; ++i) bytes += "ab\rc"[random() % 4];
+            bytes += (random() % 2) ? "\r\n" : "\n";
+        }
+        if (round % 2) bytes += '\r';  // a CR as the very last byte
+        ASSERT_EQ(lines(bytes), reference_lines(bytes)) << "round " << round;
+    }
 }
 
 TEST_F(TextFileTest, FolderCannotBeOpened) {

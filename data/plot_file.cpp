@@ -9,8 +9,8 @@ namespace vextal {
 
 namespace {
 
-// Room for one plot line: a stage, a tab, a reading, the line end and NUL.
-constexpr std::size_t kPlotLineSize = kFixedTextMax + 1 + kIntTextMax + 2;
+// Room for one plot line: a stage, a tab and a reading.
+constexpr std::size_t kPlotLineSize = kFixedTextMax + 1 + kIntTextMax;
 
 // One "%.1f\t%d\n" line; the line end reaches the file as CR LF.
 void write_plot_line(OutFile& out, const Measurement& record) {
@@ -18,9 +18,7 @@ void write_plot_line(OutFile& out, const Measurement& record) {
     std::size_t n = format_fixed(record.stage, 1, text);
     text[n++] = '\t';
     n += format_int(record.psd, 0, text + n);
-    text[n++] = '\n';
-    text[n] = '\0';
-    out_text(out, text);
+    out_line(out, text, n);
 }
 
 }  // namespace
