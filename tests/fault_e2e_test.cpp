@@ -203,3 +203,42 @@ TEST(Faults, PositionsBeyondSinglePrecisionSaturate) {
 
 }  // namespace
 }  // namespace vextal::test
+
+namespace vextal::test {
+namespace {
+
+// Readings up to 509 put the range's last point at x 254, so both closing
+// points stand at x 255; with 1000 steps the entries from 255 upward meet a
+// segment whose two points share an x, and take its second point's y.
+TEST(Faults, ClosingPointsSharingTheirX) {
+    Sandbox box;
+    box.write("edge.msm", "<Vextal>\n" + measurement(1, "10.0", "500") +
+                              measurement(2, "20.0", "504") + measurement(3, "30.0", "509"));
+    RunResult r = box.run({"cal", "edge", "-n", "1000"});
+    ASSERT_EQ(r.exit_code, 0);
+    Files files = box.files();
+    const std::string& cal = files["edge.cal"];
+    EXPECT_NE(cal.find("254\t30.00\r\n255\t99.90\r\n255\t99.90\r\n"), std::string::npos);
+    for (int j = 255; j < 1000; ++j) {
+        const std::string line = "\r\n" + std::to_string(j) + "\t99.90\r\n";
+        ASSERT_NE(cal.find(line, cal.find("# Requantized Table:")), std::string::npos) << j;
+    }
+    // The .c values: 250 entries of 10.0 before the range, 999 from 255 on.
+    std::vector<int> values;
+    const std::string& c = files["edge.c"];
+    for (std::size_t p = c.find('{') + 1; p < c.size() && c[p] != '}';) {
+        if (c[p] == '-' || (c[p] >= '0' && c[p] <= '9')) {
+            std::size_t used = 0;
+            values.push_back(std::stoi(c.substr(p), &used));
+            p += used;
+        } else {
+            ++p;
+        }
+    }
+    ASSERT_EQ(values.size(), 1000u);
+    for (int j = 0; j < 250; ++j) EXPECT_EQ(values[static_cast<std::size_t>(j)], 100) << j;
+    for (int j = 255; j < 1000; ++j) EXPECT_EQ(values[static_cast<std::size_t>(j)], 999) << j;
+}
+
+}  // namespace
+}  // namespace vextal::test
