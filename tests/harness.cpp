@@ -52,8 +52,16 @@ RunResult Sandbox::run(const std::vector<std::string>& args,
 #else
     const char* exe = "vextal";
 #endif
-    RunResult r = run_process(program_folder() / exe, args, dir_, env);
+    return run(Program{{(program_folder() / exe).string()}, kConsoleLineEnd}, args, env);
+}
+
+RunResult Sandbox::run(const Program& program, const std::vector<std::string>& args,
+                       const std::vector<std::string>& env) const {
+    std::vector<std::string> words(program.command.begin() + 1, program.command.end());
+    words.insert(words.end(), args.begin(), args.end());
+    RunResult r = run_process(program.command.front(), words, dir_, env);
     r.raw_out = r.out;
+    r.raw_err = r.err;
     auto normalize = [](std::string& s) {
         std::string t;
         for (std::size_t i = 0; i < s.size(); ++i) {
@@ -62,7 +70,7 @@ RunResult Sandbox::run(const std::vector<std::string>& args,
         }
         s = t;
     };
-    if (std::string(kConsoleLineEnd) == "\r\n") {
+    if (program.line_end == "\r\n") {
         normalize(r.out);
         normalize(r.err);
     }

@@ -15,11 +15,20 @@ struct RunResult {
     std::string out;       ///< standard output, line ends as LF
     std::string err;       ///< standard error, line ends as LF
     std::string raw_out;   ///< standard output as written
+    std::string raw_err;   ///< standard error as written
+};
+
+/// How to start a program under test: the words of the command before its
+/// arguments (the program itself, or a runner and the program), and the line
+/// end of its standard output.
+struct Program {
+    std::vector<std::string> command;
+    std::string line_end;
 };
 
 /// A fresh, empty folder that the program runs in; removed afterwards.
 class Sandbox {
-public:
+  public:
     Sandbox();
     ~Sandbox();
     Sandbox(const Sandbox&) = delete;
@@ -31,12 +40,16 @@ public:
     /// folder; `env` holds extra "NAME=value" entries for the child.
     RunResult run(const std::vector<std::string>& args,
                   const std::vector<std::string>& env = {}) const;
+    /// As run, with another program: out and err get LF line ends from the
+    /// program's own.
+    RunResult run(const Program& program, const std::vector<std::string>& args,
+                  const std::vector<std::string>& env = {}) const;
     /// Every file below the folder, by its path relative to it ('/'
     /// separated), with its bytes.
     std::map<std::string, std::string> files() const;
     std::filesystem::path path() const { return dir_; }
 
-private:
+  private:
     std::filesystem::path dir_;
 };
 

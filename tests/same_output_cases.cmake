@@ -12,3 +12,16 @@ same_output_case(range_out_of_bounds ARGS measure -z 170.0001)
 same_output_case(steps_out_of_bounds ARGS cal data -n 1001)
 same_output_case(unrecognized_command ARGS interactive)
 same_output_case(missing_input ARGS load absent -psdplot -f out)
+
+# load and cal on the bundled example, and on the worked calibration example
+# (tests/data/demo.msm, six records of which the first four are monotone).
+same_output_case(load_example_plot INPUTS examples/sensor_10_80.msm
+                 ARGS load sensor_10_80.msm -psdplot)
+same_output_case(cal_example INPUTS examples/sensor_10_80.msm ARGS cal sensor_10_80)
+same_output_case(cal_example_1000_steps INPUTS examples/sensor_10_80.msm
+                 ARGS cal sensor_10_80 -n 1000)
+same_output_case(cal_worked_example INPUTS tests/data/demo.msm ARGS cal demo -n 20)
+# Failures: readings that fall throughout leave a monotone range of one
+# record; two records are too few.
+same_output_case(cal_range_too_small INPUTS tests/data/falling.msm ARGS cal falling)
+same_output_case(cal_two_records INPUTS tests/data/two_records.msm ARGS cal two_records)

@@ -1,15 +1,14 @@
 // measure end to end: the program loads the simulated USB library in place of
-// the real one, and a pseudo-terminal stands in for the serial port.
+// the real one, and a pseudo-terminal stands in for the serial port. The same
+// cases run against this machine's build and, under wine, the Windows build;
+// the rig (measure_rig.h) hides the difference.
 #include <gtest/gtest.h>
-#include <pty.h>
-#include <unistd.h>
 
-#include <array>
-#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
-#include "harness.h"
+#include "measure_rig.h"
 
 namespace vextal::test {
 namespace {
@@ -21,41 +20,6 @@ const std::string kNotFound = "Error: USI2-Device not found: check USB-Cable.\n"
 const std::string kNotResponding =
     "Error: USI2-Device found but not responding: check power supply.\n";
 const std::string kUsi2 = "device SN1 ELV USB-Schrittmotoren-Interface\n";
-
-// A pseudo-terminal; its far end stays open while the program runs.
-struct Pty {
-    int master = -1;
-    int slave = -1;
-    std::string name;
-    Pty() {
-        std::array<char, 4096> buffer{};
-        if (openpty(&master, &slave, buffer.data(), nullptr, nullptr) == 0) name = buffer.data();
-    }
-    ~Pty() {
-        if (slave >= 0) close(slave);
-        if (master >= 0) close(master);
-    }
-};
-
-// The simulated library's scenario and log, kept outside the program's folder.
-struct SimulatedBus {
-    Sandbox scratch;
-
-    std::vector<std::string> env(const std::string& scenario,
-                                 const std::string& library_dir = VEXTAL_FAKE_D2XX_DIR) const {
-        scratch.write("scenario", scenario);
-        return {"LD_LIBRARY_PATH=" + library_dir,
-                "VEXTAL_FAKE_D2XX_SCENARIO=" + (scratch.path() / "scenario").string(),
-                "VEXTAL_FAKE_D2XX_LOG=" + (scratch.path() / "log").string()};
-    }
-    bool loaded() const { return std::filesystem::exists(scratch.path() / "log"); }
-    Lines log() const {
-        Lines lines;
-        std::ifstream in(scratch.path() / "log");
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
-    }
-};
 
 // The calls of the opening up to the first 'H' command, and of one accepted
 // 'H' command with the frame given.
@@ -85,16 +49,14 @@ const std::string kOpenFrame = "02 48 FF 00 03 0D 0A";
 const std::string kHomeFrame = "02 48 CC 00 03 0D 0A";
 
 TEST(Measure, RunsTheExactCallSequence) {
-    Pty pty;
-    ASSERT_FALSE(pty.name.empty());
-    SimulatedBus bus;
-    Sandbox box;
-    RunResult r = box.run({"measure", "-sp", pty.name, "-p", "25.5"}, bus.env(kUsi2));
+    MeasureRig rig;
+    ASSERT_FALSE(rig.port().empty());
+    RunResult r = rig.run({"measure", "-sp", rig.port(), "-p", "25.5"}, kUsi2);
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.out, kBanner + "Writing Data...\n");
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(bus.log(), kOpening + accepted(kOpenFrame) + accepted(kHomeFrame));
-    EXPECT_TRUE(box.files().empty());
+    EXPECT_EQ(rig.log(), kOpening + accepted(kOpenFrame) + accepted(kHomeFrame));
+    EXPECT_TRUE(rig.box().files().empty());
 }
 
 struct MeasureCase {
@@ -143,40 +105,37 @@ TEST(Measure, OutcomesOfTheStageInitialisation) {
     };
     for (const MeasureCase& c : cases) {
         SCOPED_TRACE(c.name);
-        Pty pty;
-        ASSERT_FALSE(pty.name.empty());
-        SimulatedBus bus;
-        Sandbox box;
-        std::vector<std::string> args{"measure", "-sp", pty.name};
+        MeasureRig rig;
+        ASSERT_FALSE(rig.port().empty());
+        std::vector<std::string> args{"measure", "-sp", rig.port()};
         args.insert(args.end(), c.options.begin(), c.options.end());
-        RunResult r = box.run(args, bus.env(c.scenario));
+        RunResult r = rig.run(args, c.scenario);
         EXPECT_EQ(r.exit_code, c.exit_code);
         EXPECT_EQ(r.out, kBanner + (c.exit_code == 0 ? "Writing Data...\n" : ""));
         EXPECT_EQ(r.err, c.err);
-        EXPECT_EQ(bus.log(), c.log);
+        EXPECT_EQ(rig.log(), c.log);
     }
 }
 
-// A library that cannot be loaded, or lacks a function, counts as no device;
-// one line before the error names the library.
+// A library that is missing, cannot be loaded, or lacks a function counts as
+// no device; one line before the error names the library.
 TEST(Measure, MissingLibraryMeansNoDevice) {
-    SimulatedBus bus;
-    bus.scratch.write("broken/libftd2xx.so", "not a library");
+    const std::string cannot_load = MeasureRig::library_name() + " could not be loaded: ";
     struct LibraryCase {
-        std::string dir;
+        const char* what;
+        Library library;
         std::string first_line;  // the start of it
     };
     const LibraryCase cases[] = {
-        {(bus.scratch.path() / "broken").string(), "libftd2xx.so could not be loaded: "},
-        {VEXTAL_FAKE_D2XX_PARTIAL_DIR,
-         "libftd2xx.so could not be loaded: it has no function FT_OpenEx\n"},
+        {"absent", Library::absent, cannot_load},
+        {"not a library", Library::not_a_library, cannot_load},
+        {"lacks functions", Library::partial, cannot_load + "it has no function FT_OpenEx\n"},
     };
     for (const LibraryCase& c : cases) {
-        SCOPED_TRACE(c.dir);
-        Pty pty;
-        ASSERT_FALSE(pty.name.empty());
-        Sandbox box;
-        RunResult r = box.run({"measure", "-sp", pty.name}, bus.env(kUsi2, c.dir));
+        SCOPED_TRACE(c.what);
+        MeasureRig rig;
+        ASSERT_FALSE(rig.port().empty());
+        RunResult r = rig.run({"measure", "-sp", rig.port()}, kUsi2, c.library);
         EXPECT_EQ(r.exit_code, 100);
         EXPECT_EQ(r.out, kBanner);
         EXPECT_EQ(r.err.substr(0, c.first_line.size()), c.first_line);
@@ -190,23 +149,20 @@ TEST(Measure, MissingLibraryMeansNoDevice) {
 TEST(Measure, LoadAndCalNeverLoadTheLibrary) {
     for (const char* command : {"load", "cal"}) {
         SCOPED_TRACE(command);
-        SimulatedBus bus;
-        Sandbox box;
-        RunResult r = box.run({command, "nosuch"}, bus.env(kUsi2));
+        MeasureRig rig;
+        RunResult r = rig.run({command, "nosuch"}, kUsi2);
         EXPECT_EQ(r.exit_code, 2);
-        EXPECT_FALSE(bus.loaded());
+        EXPECT_FALSE(rig.loaded());
     }
 }
 
 TEST(Measure, PortThatCannotBeOpenedEndsBeforeTheStage) {
-    SimulatedBus bus;
-    Sandbox box;
-    RunResult r =
-        box.run({"measure", "-sp", (bus.scratch.path() / "no-such-port").string()}, bus.env(kUsi2));
+    MeasureRig rig;
+    RunResult r = rig.run({"measure", "-sp", rig.unopenable_port()}, kUsi2);
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "Error: Serial Port could not be opened!\n");
-    EXPECT_FALSE(bus.loaded());
+    EXPECT_FALSE(rig.loaded());
 }
 
 // measure stores no records, so its plot file is empty; without -f there is
@@ -221,16 +177,14 @@ TEST(Measure, PlotFileIsEmpty) {
         {{"-psdplot"}, {}},
     };
     for (const PlotCase& c : cases) {
-        Pty pty;
-        ASSERT_FALSE(pty.name.empty());
-        SimulatedBus bus;
-        Sandbox box;
-        std::vector<std::string> args{"measure", "-sp", pty.name};
+        MeasureRig rig;
+        ASSERT_FALSE(rig.port().empty());
+        std::vector<std::string> args{"measure", "-sp", rig.port()};
         args.insert(args.end(), c.options.begin(), c.options.end());
-        RunResult r = box.run(args, bus.env(kUsi2));
+        RunResult r = rig.run(args, kUsi2);
         EXPECT_EQ(r.exit_code, 0);
         EXPECT_EQ(r.out, kBanner + "Writing Data...\n");
-        EXPECT_EQ(box.files(), c.files);
+        EXPECT_EQ(rig.box().files(), c.files);
     }
 }
 
