@@ -9,14 +9,10 @@ namespace vextal::test {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string read_all(const fs::path& p) {
+std::string read_file(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
-
-}  // namespace
 
 Sandbox::Sandbox() {
     static std::atomic<unsigned> serial{0};
@@ -85,7 +81,7 @@ std::map<std::string, std::string> Sandbox::files() const {
     std::map<std::string, std::string> result;
     for (const auto& e : fs::recursive_directory_iterator(dir_)) {
         if (e.is_regular_file()) {
-            result[fs::relative(e.path(), dir_).generic_string()] = read_all(e.path());
+            result[fs::relative(e.path(), dir_).generic_string()] = read_file(e.path());
         }
     }
     return result;

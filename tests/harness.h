@@ -53,6 +53,9 @@ class Sandbox {
     std::filesystem::path dir_;
 };
 
+/// Every byte of a file; empty when it cannot be read.
+std::string read_file(const std::filesystem::path& path);
+
 /// The folder that holds the test programs and vextal itself.
 std::filesystem::path program_folder();
 

@@ -23,15 +23,6 @@ fs::path program_folder() {
     return fs::read_symlink("/proc/self/exe").parent_path();
 }
 
-namespace {
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-}  // namespace
-
 RunResult run_process(const fs::path& program, const std::vector<std::string>& args,
                       const fs::path& dir, const std::vector<std::string>& env) {
     // Captured output lives beside the sandbox, not in it, so that the
@@ -78,8 +69,8 @@ RunResult run_process(const fs::path& program, const std::vector<std::string>& a
         r.crashed = true;
         r.exit_code = 128 + WTERMSIG(status);
     }
-    r.out = slurp(out_file);
-    r.err = slurp(err_file);
+    r.out = read_file(out_file);
+    r.err = read_file(err_file);
     fs::remove(out_file);
     fs::remove(err_file);
     return r;

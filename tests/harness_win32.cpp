@@ -23,11 +23,6 @@ fs::path program_folder() {
 
 namespace {
 
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Quotes one argument so that the child's start-up code splits it back out
 // unchanged (backslashes double only before a quote).
 std::string quote(const std::string& arg) {
@@ -101,8 +96,8 @@ RunResult run_process(const fs::path& program, const std::vector<std::string>& a
     }
     CloseHandle(out);
     CloseHandle(err);
-    r.out = slurp(out_file);
-    r.err = slurp(err_file);
+    r.out = read_file(out_file);
+    r.err = read_file(err_file);
     fs::remove(out_file);
     fs::remove(err_file);
     return r;

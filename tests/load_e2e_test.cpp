@@ -395,11 +395,6 @@ TEST(PlotFile, AFailedWriteKeepsTheEarlierPlotFile) {
     EXPECT_EQ(box.files(), (Files{{"data.msm", file}, {"data.psd", "old\r\n"}}));
 }
 
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // The bundled example: 80 cm down to 1 cm in 0.5 cm steps, readings of an
 // 8-bit converter at 5 V, round(V / 5 * 255).
 TEST(Example, LoadsAndPlotsTheBundledSensorFile) {
