@@ -52,7 +52,7 @@ void make_name(std::array<char, kMaxPath>& name, const char* prefix, const char*
 }
 
 void open_outputs(const char* prefix) {
-    std::array<char, kMaxPath> name{};
+    std::array<char, kMaxPath> name;
     make_name(name, prefix, ".cal");
     bool cal_ok = out_open(cal_file, name.data());
     make_name(name, prefix, ".c");

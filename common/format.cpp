@@ -65,11 +65,12 @@ constexpr std::array<uint64_t, 23> kPowersOfFive = [] {
 constexpr uint64_t kTen16 = 10000000000000000u;
 constexpr uint64_t kTen17 = 100000000000000000u;
 
-// The common case done with integers: the digits of magnitude * 10^(16 - E)
-// rounded to an integer, exact because the double is m * 2^e with integers
-// m and e. Covers 1e-6 <= magnitude < 2^53 with the decimal point inside
-// the 17 digits' reach; false where the general conversion must do it.
-bool significant_digits_fast(double magnitude, char (&digits)[kSignificant], int& exp10) {
+// The common case done with integers: the 17 significant digits as the
+// integer magnitude * 10^(16 - E), rounded, exact because the double is
+// m * 2^e with integers m and e. Covers 1e-6 <= magnitude < 2^53 with the
+// decimal point inside the 17 digits' reach; false where the general
+// conversion must do it.
+bool significant_integer(double magnitude, uint64_t& digits, int& exp10) {
     uint64_t bits = 0;
     std::memcpy(&bits, &magnitude, sizeof bits);
     const int biased = static_cast<int>((bits >> 52) & 0x7FF);
@@ -88,23 +89,58 @@ bool significant_digits_fast(double magnitude, char (&digits)[kSignificant], int
             continue;
         }
         if (n < kTen16) return false;
-        // Nine and eight digits, each small enough for 32-bit arithmetic.
-        uint32_t high = static_cast<uint32_t>(n / 100000000u);
-        uint32_t low = static_cast<uint32_t>(n % 100000000u);
-        for (int i = kSignificant - 1; i >= 9; --i, low /= 10)
-            digits[i] = static_cast<char>('0' + low % 10);
-        for (int i = 8; i >= 0; --i, high /= 10) digits[i] = static_cast<char>('0' + high % 10);
+        digits = n;
         exp10 = power;
         return true;
     }
     return false;
 }
 
+constexpr std::array<uint64_t, 18> kPowersOfTen = [] {
+    std::array<uint64_t, 18> p{};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10;
+    return p;
+}();
+
+// The fixed-point text from the 17-digit integer, when the first dropped
+// digit lies within those digits or before them: the kept digits and that
+// digit are one integer division away.
+std::size_t fixed_from_integer(bool negative, uint64_t digits, int exp10, int decimals, char* out) {
+    const int drop = 15 - exp10 - decimals;  // digits below the first dropped one
+    uint64_t kept = drop <= 17 ? digits / kPowersOfTen[static_cast<std::size_t>(drop)] : 0;
+    const uint64_t first_dropped = kept % 10;
+    kept /= 10;
+    if (first_dropped >= 5) ++kept;  // half away from zero
+
+    char text[24];
+    auto r = std::to_chars(text, text + sizeof text, kept);
+    const std::size_t len = static_cast<std::size_t>(r.ptr - text);
+    // At least one digit before the point: zeros in front where needed.
+    const std::size_t places = static_cast<std::size_t>(decimals);
+    const std::size_t total = len > places ? len : places + 1;
+    const std::size_t pad = total - len;
+    const std::size_t integer_digits = total - places;
+    std::size_t n = 0;
+    if (negative) out[n++] = '-';
+    for (std::size_t i = 0; i < total; ++i) {
+        if (i == integer_digits) out[n++] = '.';
+        out[n++] = i < pad ? '0' : text[i - pad];
+    }
+    return n;
+}
+
 }  // namespace
 
 int significant_digits(double magnitude, char (&digits)[kSignificant]) {
+    uint64_t n = 0;
     int exp10 = 0;
-    if (significant_digits_fast(magnitude, digits, exp10)) return exp10;
+    if (significant_integer(magnitude, n, exp10)) {
+        for (int i = kSignificant - 1; i >= 0; --i, n /= 10) {
+            digits[i] = static_cast<char>('0' + n % 10);
+        }
+        return exp10;
+    }
     std::array<char, 40> sci;
     auto r = std::to_chars(sci.data(), sci.data() + sci.size(), magnitude,
                            std::chars_format::scientific, kSignificant - 1);
@@ -123,10 +159,16 @@ std::size_t format_fixed(double value, int decimals, char* out) {
     if (std::isnan(value)) return copy_text("nan", out);
     if (std::isinf(value)) return copy_text(value < 0 ? "-inf" : "inf", out);
 
+    double magnitude = std::fabs(value);
+    uint64_t integer = 0;
+    int exp10 = 0;
+    if (magnitude != 0.0 && significant_integer(magnitude, integer, exp10) &&
+        exp10 <= 15 - decimals) {
+        return fixed_from_integer(std::signbit(value), integer, exp10, decimals, out);
+    }
+
     // The 17 significant digits d[0..16] and the power of ten of d[0].
     char d[kSignificant];
-    int exp10 = 0;
-    double magnitude = std::fabs(value);
     if (magnitude == 0.0) {
         std::memset(d, '0', sizeof d);
     } else {
@@ -172,7 +214,7 @@ std::size_t format_int(int32_t value, int width, char* out) {
     std::size_t pad = (width > 0 && static_cast<std::size_t>(width) > len)
                           ? static_cast<std::size_t>(width) - len
                           : 0;
-    std::memset(out, ' ', pad);
+    for (std::size_t i = 0; i < pad; ++i) out[i] = ' ';
     std::memcpy(out + pad, text.data(), len);
     return pad + len;
 }

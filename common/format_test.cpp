@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -119,6 +120,68 @@ TEST(SignificantDigits, AgreeWithTheGeneralConversion) {
         expect_same_digits(std::frexp(v, &unused) + static_cast<double>(random() % 1000));
         float f = static_cast<float>(random() % 2000000) / 1000.0f;
         if (f > 0) expect_same_digits(static_cast<double>(f));
+    }
+}
+
+// The fixed-point rule written the plain way, on the general conversion's
+// 17 digits: place the point, cut, round half away from zero.
+std::string reference_fixed(double v, int decimals) {
+    int exp10 = 0;
+    std::string digits = v == 0.0 ? std::string(17, '0') : general_digits(std::fabs(v), exp10);
+    // The number as integer digits and decimals, with zeros around as needed.
+    std::string integer, fraction;
+    for (int w = std::max(exp10, 0); w >= 0; --w) {
+        int k = exp10 - w;
+        integer += (k >= 0 && k < 17) ? digits[static_cast<std::size_t>(k)] : '0';
+    }
+    for (int w = -1; w >= -decimals - 1; --w) {
+        int k = exp10 - w;
+        fraction += (k >= 0 && k < 17) ? digits[static_cast<std::size_t>(k)] : '0';
+    }
+    std::string all = integer + fraction.substr(0, static_cast<std::size_t>(decimals));
+    if (fraction.back() >= '5') {
+        int i = static_cast<int>(all.size()) - 1;
+        while (i >= 0 && all[static_cast<std::size_t>(i)] == '9')
+            all[static_cast<std::size_t>(i--)] = '0';
+        if (i < 0) {
+            all.insert(all.begin(), '1');
+        } else {
+            ++all[static_cast<std::size_t>(i)];
+        }
+    }
+    std::size_t int_len = all.size() - static_cast<std::size_t>(decimals);
+    std::string text = all.substr(0, int_len);
+    while (text.size() > 1 && text[0] == '0') text.erase(0, 1);
+    if (decimals > 0) text += "." + all.substr(int_len);
+    return (std::signbit(v) ? "-" : "") + text;
+}
+
+TEST(FormatFixed, AgreesWithThePlainRuleOnRandomValues) {
+    std::mt19937_64 random(99);
+    auto check = [](double v, int decimals) {
+        ASSERT_EQ(fixed(v, decimals), reference_fixed(v, decimals)) << v << " with " << decimals;
+    };
+    for (int i = 0; i < 200000; ++i) {
+        const int decimals = static_cast<int>(random() % 4);
+        // Positions as the tables hold them, widened from single precision.
+        float f = static_cast<float>(static_cast<int64_t>(random() % 4000000) - 2000000) / 1000.0f;
+        check(static_cast<double>(f), decimals);
+        // Decimal-looking doubles, often right at a halfway point.
+        double h = static_cast<double>(static_cast<int64_t>(random() % 2000000) - 1000000) / 1000.0;
+        check(h, decimals);
+        // Any finite double.
+        uint64_t bits = random() & 0xFFEFFFFFFFFFFFFFu;
+        double v = 0;
+        std::memcpy(&v, &bits, sizeof v);
+        check(v, decimals);
+        if (v != 0.0) {
+            // The same digits scaled to around 1e-12 .. 1e24.
+            check(std::ldexp(v, -std::ilogb(v) + static_cast<int>(random() % 120) - 40), decimals);
+        }
+    }
+    for (double v : {0.05, 0.005, 0.0005, 9.995, 99.995, 999999999999999.95, 1e15, 1e16,
+                     9999999999999998.0, 0.000001, 0.00000095}) {
+        for (int decimals = 0; decimals <= 17; ++decimals) check(v, decimals);
     }
 }
 

@@ -25,7 +25,7 @@ struct LineReader {
     ~LineReader();
 
     SysFile file = kNoFile;
-    std::array<char, 65536> buffer{};
+    std::array<char, 65536> buffer;  // filled by reading, never read beyond `end`
     std::size_t pos = 0;
     std::size_t end = 0;
     bool at_end = false;

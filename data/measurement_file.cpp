@@ -43,7 +43,7 @@ void take_measurement(const char* line) {
 }  // namespace
 
 int load_measurement_file(const char* name) {
-    std::array<char, kMaxPath> path{};
+    std::array<char, kMaxPath> path;
     build_input_name(name, path);
 
     LineReader reader;

@@ -27,7 +27,7 @@ int write_plot_file(const char* prefix) {
     if (prefix == nullptr) return 1;
 
     // The extension is always appended, even to a prefix that has one.
-    std::array<char, kMaxPath> name{};
+    std::array<char, kMaxPath> name;
     const std::size_t len = std::strlen(prefix);
     if (len + 4 >= name.size()) error_exit("Dateiname zu lang.\n", 2);
     std::memcpy(name.data(), prefix, len);
