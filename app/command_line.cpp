@@ -3,12 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "numscan.h"
-#include "settings.h"
+#include "common/numscan.h"
+#include "common/settings.h"
+#include "common/error_exit.h"
+#include "common/limits.h"
 
 namespace vextal {
-
-Settings g_settings;
 
 namespace {
 
@@ -87,23 +87,24 @@ const Option* find_option(const char* word) {
     std::strncpy(shown, word, kShownOptionLength);
     char message[80];
     std::snprintf(message, sizeof message, "Unbekannte Option: %s\n", shown);
-    error_exit(message, 2);
+    error_exit(message, kExitError);
 }
 
 void validate() {
     const Settings& s = g_settings;
     if (s.command == kMeasure) {
-        if (s.max_range > 170.0) {
+        if (s.max_range > kMaxRange) {
             error_exit(
-                "H\xF6henmessbereich ausserhalb des zul\xE4ssigen Bereichs (0 - 170mm)\n", 2);
+                "H\xF6henmessbereich ausserhalb des zul\xE4ssigen Bereichs (0 - 170mm)\n",
+                       kExitError);
         }
-        if (s.average < 3 || s.average > 100) {
-            error_exit("Anzahl Mittelung ausserhalb des zul\xE4ssigen Bereichs (3 - 100)\n", 2);
+        if (s.average < kMinAverage || s.average > kMaxAverage) {
+            error_exit("Anzahl Mittelung ausserhalb des zul\xE4ssigen Bereichs (3 - 100)\n", kExitError);
         }
     }
     if (s.command == kMeasure || s.command == kCal) {
-        if (s.steps < 3 || s.steps > 1000) {
-            error_exit("Anzahl Schritte ausserhalb des zul\xE4ssigen Bereichs (3 - 1000)\n", 2);
+        if (s.steps < kMinSteps || s.steps > kMaxSteps) {
+            error_exit("Anzahl Schritte ausserhalb des zul\xE4ssigen Bereichs (3 - 1000)\n", kExitError);
         }
     }
 }
@@ -135,14 +136,15 @@ void parse_command_line(int argc, const char* const* argv) {
         s.command = kMeasure;
     } else if (std::strcmp(word, "load") == 0 || std::strcmp(word, "cal") == 0) {
         bool load = word[0] == 'l';
-        if (argc <= 2) error_exit(load ? "'load' requires a file name" : "'cal' requires a file name", 2);
+        if (argc <= 2) error_exit(load ? "'load' requires a file name" : "'cal' requires a file name",
+                               kExitError);
         s.command = load ? kLoad : kCal;
         s.input_file = argv[2];
         index = 2;
     } else if (std::strcmp(word, "interactive") == 0) {
         s.command = kInteractive;
     } else {
-        error_exit("No command specified!\n", 2);
+        error_exit("No command specified!\n", kExitError);
     }
 
     prefix_given = false;
@@ -158,7 +160,7 @@ void parse_command_line(int argc, const char* const* argv) {
             option->apply(nullptr);
             ++index;
         } else {
-            if (index + 1 >= argc) error_exit(option->missing, 2);
+            if (index + 1 >= argc) error_exit(option->missing, kExitError);
             option->apply(argv[index + 1]);  // taken whatever it looks like, "-12.5" too
             index += 2;
         }

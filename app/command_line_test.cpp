@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "settings.h"
+#include "common/settings.h"
+#include "app/command_line.h"
 
 namespace vextal {
 namespace {

@@ -1,10 +1,13 @@
 #include <cstdio>
 
-#include "calibration.h"
-#include "measurement.h"
-#include "port.h"
-#include "settings.h"
-#include "stage.h"
+#include "calib/calibration.h"
+#include "data/measurement.h"
+#include "serial/port.h"
+#include "common/settings.h"
+#include "common/error_exit.h"
+#include "common/limits.h"
+#include "app/command_line.h"
+#include "stage/stage.h"
 
 namespace vextal {
 
@@ -18,7 +21,7 @@ int run_program(int argc, const char* const* argv) {
     int result = 0;
     if (s.command == kMeasure) {
         int slot = port_open_default(s.serial_port, kBaud115200);
-        if (slot < 0) error_exit("Serial Port could not be opened!", 2);
+        if (slot < 0) error_exit("Serial Port could not be opened!", kExitError);
         stage_init();
         result = run_measurement();
         port_close(slot);
@@ -26,15 +29,15 @@ int run_program(int argc, const char* const* argv) {
         std::fputs("\nLoading Data...\n", stdout);
         result = load_measurement_file(s.input_file);
     } else {
-        error_exit("Unrecognized Command", 2);
+        error_exit("Unrecognized Command", kExitError);
     }
 
     std::fputs("Writing Data...\n", stdout);
     if (s.command == kMeasure || s.command == kLoad) {
         if (s.psd_plot) write_plot_file(s.output_prefix);
     } else if (s.command == kCal) {
-        if (g_measurements.count < 3) {
-            error_exit("File does not contain enough measurements!\n", 2);
+        if (g_measurements.count < kMinCalRecords) {
+            error_exit("File does not contain enough measurements!\n", kExitError);
         }
         write_calibration(s.output_prefix, s.steps);
     }

@@ -1,3 +1,3 @@
-#include "settings.h"
+#include "app/driver.h"
 
 int main(int argc, char** argv) { return vextal::run_program(argc, argv); }

@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <string>
 
-#include "attribute.h"
-#include "calibration.h"
-#include "format.h"
-#include "measurement.h"
-#include "settings.h"
+#include "data/attribute.h"
+#include "calib/calibration.h"
+#include "common/format.h"
+#include "data/measurement.h"
+#include "common/settings.h"
 
 namespace {
 

@@ -33,15 +33,6 @@ double line_value(const CalPoint* segment, float x);
 /// gives its y everywhere; a count of 0 or less gives 0.0.
 double table_lookup(const CalPoint* points, int32_t count, float x);
 
-/// A double narrowed to single precision by rounding to nearest; values
-/// beyond the float range, infinities included, saturate at +-FLT_MAX, and a
-/// not-a-number stays one.
-float to_single(double value);
-
-/// A double truncated toward zero to a 32-bit integer, saturating at
-/// INT32_MIN and INT32_MAX; a not-a-number gives 0.
-int32_t truncate_to_int(double value);
-
 /// Writes "<prefix>.cal" and "<prefix>.c" from g_measurements with `steps`
 /// requantized entries; ends the program on failure, leaving files of those
 /// names as they were.

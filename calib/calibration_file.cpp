@@ -4,11 +4,15 @@
 #include <cstring>
 #include <limits>
 
-#include "calibration.h"
-#include "format.h"
-#include "measurement.h"
-#include "settings.h"
-#include "text_file.h"
+#include "calib/calibration.h"
+#include "common/format.h"
+#include "data/measurement.h"
+#include "common/settings.h"
+#include "common/error_exit.h"
+#include "common/limits.h"
+#include "common/file_name.h"
+#include "common/convert.h"
+#include "common/text_file.h"
 
 namespace vextal {
 namespace {
@@ -16,8 +20,6 @@ namespace {
 /// Room of a point table: every record of the measurement table plus the
 /// leading point and the two closing points.
 constexpr std::size_t kMaxPoints = kMaxMeasurements + 3;
-/// Largest number of requantized entries; the command line allows 3 to 1000.
-constexpr int32_t kMaxSteps = 1000;
 /// Added to the x of the range's last point for the first closing point.
 constexpr float kStepAfterRange = 1.0f;
 /// y of both closing points, the value for readings beyond the measured range.
@@ -35,27 +37,15 @@ OutFile c_file;
 
 using PointTable = std::array<CalPoint, kMaxPoints>;
 
-// Ends the run; neither temporary file survives, the targets stay as they were.
-[[noreturn]] void fail(const char* message) {
-    out_discard(cal_file);
-    out_discard(c_file);
-    error_exit(message, 2);
-}
-
-// Builds prefix + extension in `name`; a name that does not fit ends the run.
-void make_name(std::array<char, kMaxPath>& name, const char* prefix, const char* extension) {
-    std::size_t prefix_len = std::strlen(prefix);
-    std::size_t ext_len = std::strlen(extension);
-    if (prefix_len + ext_len >= name.size()) error_exit("Dateiname zu lang.\n", 2);
-    std::memcpy(name.data(), prefix, prefix_len);
-    std::memcpy(name.data() + prefix_len, extension, ext_len + 1);
-}
+// Ends the run; the error exit removes both temporary files, so the targets
+// stay as they were.
+[[noreturn]] void fail(const char* message) { error_exit(message, kExitError); }
 
 void open_outputs(const char* prefix) {
     std::array<char, kMaxPath> name;
-    make_name(name, prefix, ".cal");
+    make_file_name(name, prefix, ".cal");
     bool cal_ok = out_open(cal_file, name.data());
-    make_name(name, prefix, ".c");
+    make_file_name(name, prefix, ".c");
     bool c_ok = out_open(c_file, name.data());
     if (!cal_ok || !c_ok) fail("Ausgabedateien konnten nicht geoeffnet werden.\n");
 }
@@ -107,20 +97,6 @@ void write_c_file(const PointTable& requantized, int32_t steps) {
 }
 
 }  // namespace
-
-float to_single(double value) {
-    if (std::isnan(value)) return std::numeric_limits<float>::quiet_NaN();
-    if (value > static_cast<double>(FLT_MAX)) return FLT_MAX;
-    if (value < -static_cast<double>(FLT_MAX)) return -FLT_MAX;
-    return static_cast<float>(value);
-}
-
-int32_t truncate_to_int(double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= 2147483648.0) return INT32_MAX;
-    if (value <= -2147483649.0) return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
 
 void write_calibration(const char* prefix, int32_t steps) {
     // The command line keeps steps within 3 to 1000; the bounds only protect

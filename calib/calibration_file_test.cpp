@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "calibration.h"
-#include "measurement.h"
-#include "settings.h"
+#include "calib/calibration.h"
+#include "data/measurement.h"
+#include "common/settings.h"
+#include "common/convert.h"
 
 namespace vextal {
 namespace {

@@ -1,7 +1,7 @@
 #include <climits>
 #include <cstring>
 
-#include "calibration.h"
+#include "calib/calibration.h"
 
 namespace vextal {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "calibration.h"
+#include "calib/calibration.h"
 
 namespace vextal {
 namespace {

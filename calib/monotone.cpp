@@ -1,5 +1,5 @@
-#include "calibration.h"
-#include "measurement.h"
+#include "calib/calibration.h"
+#include "data/measurement.h"
 
 namespace vextal {
 

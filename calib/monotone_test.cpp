@@ -3,8 +3,8 @@
 #include <climits>
 #include <vector>
 
-#include "calibration.h"
-#include "measurement.h"
+#include "calib/calibration.h"
+#include "data/measurement.h"
 
 namespace vextal {
 namespace {

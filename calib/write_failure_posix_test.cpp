@@ -11,9 +11,9 @@
 #include <sstream>
 #include <string>
 
-#include "calibration.h"
-#include "measurement.h"
-#include "settings.h"
+#include "calib/calibration.h"
+#include "data/measurement.h"
+#include "common/settings.h"
 
 namespace vextal {
 namespace {

@@ -1,4 +1,4 @@
-#include "numscan.h"
+#include "common/numscan.h"
 
 #include <array>
 #include <cfloat>

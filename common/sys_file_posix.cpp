@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "sys_file.h"
+#include "common/sys_file.h"
 
 namespace vextal {
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "sys_file.h"
+#include "common/sys_file.h"
 
 namespace vextal {
 

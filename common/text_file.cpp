@@ -1,4 +1,4 @@
-#include "text_file.h"
+#include "common/text_file.h"
 
 #include <cstdio>
 #include <cstring>

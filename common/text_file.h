@@ -7,12 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "sys_file.h"
+#include "common/file_name.h"
+#include "common/sys_file.h"
 
 namespace vextal {
 
-/// Longest file name the program builds, terminating NUL included.
-constexpr std::size_t kMaxPath = 4096;
 /// A line as read: at most 249 characters and the terminating NUL.
 constexpr std::size_t kLineSize = 250;
 

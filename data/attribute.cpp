@@ -1,8 +1,8 @@
-#include "attribute.h"
+#include "data/attribute.h"
 
 #include <cstring>
 
-#include "numscan.h"
+#include "common/numscan.h"
 
 namespace vextal {
 
@@ -50,13 +50,6 @@ int read_double_attribute(const char* line, const char* name, double& target) {
     const char* value = find_attribute(line, name);
     if (value == nullptr) return 0;
     target = text_to_double(value);
-    return 1;
-}
-
-int read_long_attribute(const char* line, const char* name, int32_t& target) {
-    const char* value = find_attribute(line, name);
-    if (value == nullptr) return 0;
-    target = text_to_int(value);
     return 1;
 }
 

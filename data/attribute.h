@@ -14,12 +14,14 @@ const char* find_attribute(const char* line, const char* name);
 /// if not.
 int read_double_attribute(const char* line, const char* name, double& target);
 
-/// Stores the value of `name` as a 32-bit integer (the "long" of the file
-/// format); 1 if found, 0 (target untouched) if not.
-int read_long_attribute(const char* line, const char* name, int32_t& target);
-
-/// Stores the value of `name` as an int; 1 if found, 0 (target untouched) if
-/// not.
+/// Stores the value of `name` as a 32-bit integer; 1 if found, 0 (target
+/// untouched) if not.
 int read_int_attribute(const char* line, const char* name, int32_t& target);
+
+/// The file format's "long" attributes are 32-bit integers too: the same
+/// reader under the name the format gives it.
+inline int read_long_attribute(const char* line, const char* name, int32_t& target) {
+    return read_int_attribute(line, name, target);
+}
 
 }  // namespace vextal

@@ -1,4 +1,4 @@
-#include "attribute.h"
+#include "data/attribute.h"
 
 #include <gtest/gtest.h>
 

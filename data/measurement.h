@@ -5,10 +5,9 @@
 #include <array>
 #include <cstdint>
 
-namespace vextal {
+#include "common/limits.h"
 
-/// Capacity of the table: the largest step count the command line accepts.
-constexpr int32_t kMaxMeasurements = 1000;
+namespace vextal {
 
 /// One measured point.
 struct Measurement {

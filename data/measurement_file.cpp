@@ -1,10 +1,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "attribute.h"
-#include "measurement.h"
-#include "settings.h"
-#include "text_file.h"
+#include "data/attribute.h"
+#include "data/measurement.h"
+#include "common/settings.h"
+#include "common/error_exit.h"
+#include "common/file_name.h"
+#include "common/text_file.h"
 
 namespace vextal {
 
@@ -18,7 +20,7 @@ void build_input_name(const char* name, std::array<char, kMaxPath>& path) {
     const std::size_t len = std::strlen(name);
     const bool has_extension = std::strstr(name, ".msm") != nullptr;
     const std::size_t full = has_extension ? len : len + 4;
-    if (full >= path.size()) error_exit("Dateiname zu lang.\n", 2);
+    if (full >= path.size()) error_exit("Dateiname zu lang.\n", kExitError);
     std::memcpy(path.data(), name, len + 1);
     if (!has_extension) std::memcpy(path.data() + len, ".msm", 5);
 }
@@ -29,15 +31,15 @@ void take_measurement(const char* line) {
     MeasurementTable& table = g_measurements;
     // A 1001st measurement is refused before anything else is looked at, so
     // that no record is ever stored beyond the table.
-    if (table.count >= kMaxMeasurements) error_exit("Zu viele Messwerte (maximal 1000).\n", 2);
+    if (table.count >= kMaxMeasurements) error_exit("Zu viele Messwerte (maximal 1000).\n", kExitError);
     Measurement& record = table.records[static_cast<std::size_t>(table.count)];
     int32_t no = 0;
     const int has_no = read_int_attribute(line, "no", no);
     const int has_stage = read_double_attribute(line, "stage", record.stage);
     const int has_psd = read_int_attribute(line, "psd", record.psd);
     ++table.count;
-    if (!has_no || !has_stage || !has_psd) error_exit("Measurement line not complete.\n", 2);
-    if (no != table.count) error_exit("Measurement missing.\n", 2);
+    if (!has_no || !has_stage || !has_psd) error_exit("Measurement line not complete.\n", kExitError);
+    if (no != table.count) error_exit("Measurement missing.\n", kExitError);
 }
 
 }  // namespace
@@ -50,14 +52,14 @@ int load_measurement_file(const char* name) {
     if (!line_reader_open(reader, path.data())) {
         std::fputs(path.data(), stdout);
         std::fputs("\n", stdout);
-        error_exit("Eingabedatei konnte nicht geoeffnet werden.\n", 2);
+        error_exit("Eingabedatei konnte nicht geoeffnet werden.\n", kExitError);
     }
 
     // Line 1 is read in the same 249-character pieces as every other line:
     // only its first piece is the header, the rest is read as body lines.
     char line[kLineSize];
     if (!line_reader_next(reader, line) || std::strstr(line, "<Vextal") == nullptr) {
-        error_exit("File does not start with <Vextal ...>\n", 2);
+        error_exit("File does not start with <Vextal ...>\n", kExitError);
     }
     read_double_attribute(line, "max_range", g_settings.max_range);
     read_int_attribute(line, "avg", g_settings.average);

@@ -1,9 +1,10 @@
 #include <cstring>
 
-#include "format.h"
-#include "measurement.h"
-#include "settings.h"
-#include "text_file.h"
+#include "common/format.h"
+#include "data/measurement.h"
+#include "common/error_exit.h"
+#include "common/file_name.h"
+#include "common/text_file.h"
 
 namespace vextal {
 
@@ -26,23 +27,18 @@ void write_plot_line(OutFile& out, const Measurement& record) {
 int write_plot_file(const char* prefix) {
     if (prefix == nullptr) return 1;
 
-    // The extension is always appended, even to a prefix that has one.
     std::array<char, kMaxPath> name;
-    const std::size_t len = std::strlen(prefix);
-    if (len + 4 >= name.size()) error_exit("Dateiname zu lang.\n", 2);
-    std::memcpy(name.data(), prefix, len);
-    std::memcpy(name.data() + len, ".psd", 5);
+    make_file_name(name, prefix, ".psd");
 
     // Written to a temporary file that replaces the target only when complete:
     // a failed write leaves an earlier plot file as it was.
     OutFile out;
-    if (!out_open(out, name.data())) error_exit("PlotFile kann nicht geoeffnet werden.\n", 2);
+    if (!out_open(out, name.data())) error_exit("PlotFile kann nicht geoeffnet werden.\n", kExitError);
     for (int32_t i = 0; i < g_measurements.count; ++i) {
         write_plot_line(out, g_measurements.records[static_cast<std::size_t>(i)]);
     }
     if (!out_close(out) || !out_commit(out)) {
-        out_discard(out);
-        error_exit("PlotFile konnte nicht geschrieben werden.\n", 2);
+        error_exit("PlotFile konnte nicht geschrieben werden.\n", kExitError);
     }
     return 0;
 }

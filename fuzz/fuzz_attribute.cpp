@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "attribute.h"
+#include "data/attribute.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vextal;

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "calibration.h"
-#include "fuzz_exit.h"
-#include "measurement.h"
-#include "settings.h"
+#include "calib/calibration.h"
+#include "fuzz/fuzz_exit.h"
+#include "data/measurement.h"
+#include "common/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vextal;

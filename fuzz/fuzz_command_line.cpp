@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_exit.h"
-#include "settings.h"
+#include "fuzz/fuzz_exit.h"
+#include "app/command_line.h"
+#include "common/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vextal;

@@ -2,7 +2,7 @@
 // exception that the target catches, so one input ends like one run.
 #pragma once
 
-#include "settings.h"
+#include "common/error_exit.h"
 
 namespace vextal::fuzz {
 

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "fuzz_exit.h"
-#include "measurement.h"
-#include "settings.h"
+#include "fuzz/fuzz_exit.h"
+#include "data/measurement.h"
+#include "common/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vextal;

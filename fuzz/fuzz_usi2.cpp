@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "d2xx.h"
-#include "stage.h"
+#include "stage/d2xx.h"
+#include "stage/stage.h"
 
 namespace {
 

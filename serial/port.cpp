@@ -1,8 +1,8 @@
-#include "port.h"
+#include "serial/port.h"
 
 #include <climits>
 
-#include "port_platform.h"
+#include "serial/port_platform.h"
 
 namespace vextal {
 

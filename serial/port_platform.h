@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "port.h"
+#include "serial/port.h"
 
 namespace vextal {
 

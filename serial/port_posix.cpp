@@ -1,5 +1,5 @@
 // The port table's platform operations over a POSIX terminal (termios).
-#include "port_posix.h"
+#include "serial/port_posix.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,8 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "format.h"
-#include "port_platform.h"
+#include "common/format.h"
+#include "serial/port_platform.h"
 
 namespace vextal {
 

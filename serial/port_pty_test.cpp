@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "port.h"
-#include "port_posix.h"
+#include "serial/port.h"
+#include "serial/port_posix.h"
 
 namespace vextal {
 namespace {

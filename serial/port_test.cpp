@@ -1,6 +1,6 @@
 // The port table's platform-independent rules: bounded copies, the error
 // record, and what happens to slots and names that do not exist.
-#include "port.h"
+#include "serial/port.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "port_platform.h"
+#include "serial/port_platform.h"
 
 namespace vextal {
 

@@ -1,4 +1,4 @@
-#include "d2xx.h"
+#include "stage/d2xx.h"
 
 #include <array>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include <dlfcn.h>
 
-#include "d2xx.h"
+#include "stage/d2xx.h"
 
 namespace vextal {
 

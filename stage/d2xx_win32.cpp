@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdio>
 
-#include "d2xx.h"
+#include "stage/d2xx.h"
 
 namespace vextal {
 

@@ -1,12 +1,14 @@
 // The open sequence of the USI2, the initialisation `measure` runs before
 // measuring, and the axis table.
-#include "stage.h"
+#include "stage/stage.h"
 
 #include <cmath>
 #include <cstdio>
 #include <limits>
 
-#include "settings.h"
+#include "common/settings.h"
+#include "common/error_exit.h"
+#include "common/convert.h"
 
 namespace vextal {
 
@@ -38,13 +40,7 @@ AxisState reset_state(std::size_t axis) {
 
 // Truncates toward zero; a centre position too far out for the 32-bit
 // position is held at the nearest end of its range.
-int32_t position_from_centre(double centre) {
-    double scaled = centre * kPositionScale;
-    if (std::isnan(scaled)) return 0;
-    if (scaled >= 2147483648.0) return std::numeric_limits<int32_t>::max();
-    if (scaled <= -2147483649.0) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(scaled);
-}
+int32_t position_from_centre(double centre) { return truncate_to_int(centre * kPositionScale); }
 
 bool valid_axis(int8_t axis) {
     return axis >= 0 && static_cast<std::size_t>(axis) < kAxisSlots;
@@ -71,9 +67,9 @@ int usi2_open(uint8_t requested_axes) {
 void stage_init() {
     std::fputs("\nInitialize Linear Stage...\n", stdout);
     int result = usi2_open(1);
-    if (result == kUsi2NotFound) error_exit("USI2-Device not found: check USB-Cable.", 100);
+    if (result == kUsi2NotFound) error_exit("USI2-Device not found: check USB-Cable.", kExitNoDevice);
     if (result == kUsi2NoReply) {
-        error_exit("USI2-Device found but not responding: check power supply.", 102);
+        error_exit("USI2-Device found but not responding: check power supply.", kExitNoResponse);
     }
     // A refusal, a failed send or a library status does not stop the run.
     if (g_settings.home_on_init) usi2_h_command(kHomeParameter);

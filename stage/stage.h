@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "d2xx.h"
+#include "stage/d2xx.h"
 
 namespace vextal {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "stage.h"
+#include "stage/stage.h"
 
 namespace vextal {
 

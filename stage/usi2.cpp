@@ -3,7 +3,7 @@
 // status reply.
 #include <array>
 
-#include "stage.h"
+#include "stage/stage.h"
 
 namespace vextal {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "harness.h"
+#include "tests/harness.h"
 
 namespace vextal::test {
 namespace {

@@ -9,8 +9,8 @@
 #include <ostream>
 #include <string>
 
-#include "measure_rig.h"
-#include "wine_rig.h"
+#include "tests/measure_rig.h"
+#include "tests/wine_rig.h"
 
 namespace vextal::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "harness.h"
+#include "tests/harness.h"
 
 namespace vextal::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "harness.h"
+#include "tests/harness.h"
 
 #include <atomic>
 #include <fstream>

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "harness.h"
+#include "tests/harness.h"
 
 namespace vextal::test {
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "harness.h"
+#include "tests/harness.h"
 
 namespace vextal::test {
 

@@ -1,5 +1,5 @@
 // The parts of the measure rig that every platform shares.
-#include "measure_rig.h"
+#include "tests/measure_rig.h"
 
 #include <fcntl.h>
 #include <pty.h>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "harness.h"
+#include "tests/harness.h"
 
 namespace vextal::test {
 

@@ -2,7 +2,7 @@
 // library through LD_LIBRARY_PATH and opens the pseudo-terminal by its path.
 #include <filesystem>
 
-#include "measure_rig.h"
+#include "tests/measure_rig.h"
 
 namespace vextal::test {
 

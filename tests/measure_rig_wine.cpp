@@ -4,8 +4,8 @@
 // prefix that leads to the pseudo-terminal.
 #include <filesystem>
 
-#include "measure_rig.h"
-#include "wine_rig.h"
+#include "tests/measure_rig.h"
+#include "tests/wine_rig.h"
 
 namespace vextal::test {
 

@@ -7,7 +7,7 @@
 // code 0 if the port was opened and closed, 1 if not, 2 on a wrong call.
 #include <cstdio>
 
-#include "port.h"
+#include "serial/port.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -7,7 +7,7 @@
 #include <array>
 #include <string>
 
-#include "harness.h"
+#include "tests/harness.h"
 
 namespace vextal::test {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "measure_rig.h"
+#include "tests/measure_rig.h"
 
 namespace vextal::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "wine_rig.h"
+#include "tests/wine_rig.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

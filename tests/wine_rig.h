@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "harness.h"
+#include "tests/harness.h"
 
 namespace vextal::test {
 

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-#include "sim.h"
+#include "tests/fake_d2xx/sim.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "sim.h"
+#include "tests/fake_d2xx/sim.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,8 +2,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "settings.h"
-#include "text_file.h"
+#include "common/error_exit.h"
+#include "common/text_file.h"
 
 namespace vextal {
 

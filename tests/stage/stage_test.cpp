@@ -1,6 +1,6 @@
 // Opening the USI2, the stage initialisation and the axis table, against the
 // simulated bus.
-#include "stage.h"
+#include "stage/stage.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "settings.h"
-#include "sim_support.h"
+#include "common/settings.h"
+#include "tests/fake_d2xx/sim_support.h"
 
 namespace vextal::test {
 namespace {

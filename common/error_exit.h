@@ -1,0 +1,27 @@
+// The error exit, through which every fatal failure ends the process, and the
+// exit codes the program ends with.
+#pragma once
+
+namespace vextal {
+
+/// Every error of the command line, the files, the calibration and the port.
+constexpr int kExitError = 2;
+/// The USB stepper-motor interface was not found.
+constexpr int kExitNoDevice = 100;
+/// The interface was found but does not answer.
+constexpr int kExitNoResponse = 102;
+
+/// Writes "Error: ", the message and a line end to standard error, removes
+/// pending temporary output files and ends the process with `exit_code`.
+[[noreturn]] void error_exit(const char* message, int exit_code);
+
+/// Test seam: when set, the error exit and the usage text end the run by
+/// calling this handler (which must not return, e.g. it throws) instead of
+/// ending the process. Used by the fuzz targets only.
+using ExitHandler = void (*)(int exit_code);
+void set_exit_handler(ExitHandler handler);
+/// Ends the run with `exit_code`: through the handler if one is set,
+/// otherwise by the normal process exit, which flushes the output streams.
+[[noreturn]] void end_process(int exit_code);
+
+}  // namespace vextal

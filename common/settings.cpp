@@ -1,0 +1,7 @@
+#include "common/settings.h"
+
+namespace vextal {
+
+Settings g_settings;
+
+}  // namespace vextal

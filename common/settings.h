@@ -1,0 +1,43 @@
+// The program-wide settings: what the command line sets, plus three values
+// from the measurement file header.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace vextal {
+
+enum Command : int32_t { kMeasure = 0, kLoad = 1, kCal = 2, kInteractive = 3 };
+
+/// Room of the joined command line, terminating NUL included.
+constexpr std::size_t kCallParamsSize = 252;
+/// The centre position that stands for "not given".
+constexpr double kNoCentrePosition = -999.0;
+/// The sensor model when none is given; stored only.
+constexpr double kNoModel = -999.0;
+
+/// Everything the command line sets, plus three values from the measurement
+/// file header. Text fields point at the process's argument texts.
+struct Settings {
+    int32_t command = kMeasure;
+    double max_range = 0.0;
+    int32_t steps = 128;
+    int32_t average = 10;
+    double centre_position = kNoCentrePosition;
+    double model = kNoModel;
+    uint8_t home_on_init = 1;
+    const char* serial_port = "COM1";
+    uint8_t psd_plot = 0;
+    uint8_t psd0 = 0;
+    const char* output_prefix = nullptr;
+    const char* input_file = nullptr;
+    const char* comment = nullptr;
+    int32_t serial_number = 0;
+    std::array<char, kCallParamsSize> call_params{};
+};
+
+/// The one process-wide settings record.
+extern Settings g_settings;
+
+}  // namespace vextal
