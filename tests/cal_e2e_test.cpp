@@ -3,12 +3,14 @@
 // every failure leaving earlier outputs as they were.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "tests/harness.h"
+#include "tests/msm_text.h"
 
 namespace vextal::test {
 namespace {
@@ -20,13 +22,12 @@ const std::string kProgress = "\nLoading Data...\nWriting Data...\n";
 const std::string kIndent = "\r\n" + std::string(20, ' ');
 
 std::string msm(const Records& records) {
-    std::string text = "<Vextal max_range='80' avg='10' sn='1234'>\n";
-    int no = 1;
+    std::vector<std::string> lines = {"<Vextal max_range='80' avg='10' sn='1234'>"};
     for (const auto& [stage, psd] : records) {
-        text += "<measurement no='" + std::to_string(no++) + "' stage='" + stage + "' psd='" +
-                std::to_string(psd) + "'/>\n";
+        lines.push_back(msm_line(static_cast<int>(lines.size()), stage, std::to_string(psd)));
     }
-    return text + "</Vextal>\n";
+    lines.push_back("</Vextal>");
+    return msm_file(lines);
 }
 
 std::string repeat(const std::string& text, int times) {
@@ -244,6 +245,25 @@ TEST(Cal, FailuresLeaveEarlierOutputsUntouched) {
         EXPECT_EQ(r.err, "Error: " + c.message + "\n") << c.what;
         EXPECT_EQ(box.files(), before) << c.what;
     }
+}
+
+// The bundled example at the default step count, against the files that
+// tests/golden/make_golden.py derives from the rules.
+TEST(Example, CalibratesTheBundledSensorFile) {
+    namespace fs = std::filesystem;
+    const std::string file = read_file(fs::path(VEXTAL_EXAMPLES_DIR) / "sensor_10_80.msm");
+    ASSERT_FALSE(file.empty());
+    Sandbox box;
+    box.write("sensor_10_80.msm", file);
+    RunResult r = box.run({"cal", "sensor_10_80"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, kProgress);
+    EXPECT_EQ(r.err, "");
+    const fs::path golden = VEXTAL_GOLDEN_DIR;
+    EXPECT_EQ(box.files(), (std::map<std::string, std::string>{
+                               {"sensor_10_80.msm", file},
+                               {"sensor_10_80.cal", read_file(golden / "sensor_10_80.cal")},
+                               {"sensor_10_80.c", read_file(golden / "sensor_10_80.c")}}));
 }
 
 }  // namespace

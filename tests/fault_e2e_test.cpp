@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/harness.h"
+#include "tests/msm_text.h"
 
 namespace vextal::test {
 namespace {
@@ -23,13 +24,9 @@ const std::string kDone = kLoading + "Writing Data...\n";
 const std::string kCannotOpenOutputs = "Ausgabedateien konnten nicht geoeffnet werden.\n";
 const std::string kCannotWriteOutputs = "Ausgabedateien konnten nicht geschrieben werden.\n";
 
-std::string measurement(const std::string& no, const std::string& stage, const std::string& psd) {
-    return "<measurement no='" + no + "' stage='" + stage + "' psd='" + psd +
-           "'/>\n";
-}
-
-std::string measurement(int no, const std::string& stage, const std::string& psd) {
-    return measurement(std::to_string(no), stage, psd);
+template <typename No>
+std::string measurement(No no, const std::string& stage, const std::string& psd) {
+    return msm_line(no, stage, psd) + "\n";
 }
 
 // A small valid run: readings rise with the index, positions fall.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/harness.h"
+#include "tests/msm_text.h"
 
 namespace vextal::test {
 namespace {
@@ -21,17 +22,6 @@ using Files = std::map<std::string, std::string>;
 
 const std::string kLoading = "\nLoading Data...\n";
 const std::string kLoaded = kLoading + "Writing Data...\n";
-
-// A measurement file from its lines, each ended by `eol`.
-std::string msm(const std::vector<std::string>& lines, const std::string& eol = "\n") {
-    std::string text;
-    for (const auto& line : lines) text += line + eol;
-    return text;
-}
-
-std::string meas(int no, const std::string& stage, const std::string& psd) {
-    return "<measurement no='" + std::to_string(no) + "' stage='" + stage + "' psd='" + psd + "'/>";
-}
 
 // `text` padded with blanks to `width` characters.
 std::string padded(const std::string& text, std::size_t width) {
@@ -64,26 +54,26 @@ struct BodyCase {
 // Which lines become records, and how their values are written. Every file is
 // read once with LF and once with CR LF line ends, with the same outcome.
 TEST(Load, TakesTheMeasurementLinesByTheirRules) {
-    const std::string m1 = meas(1, "1", "10");
+    const std::string m1 = msm_line(1, "1", "10");
     const std::string p1 = "1.0\t10\r\n";
     const std::string long_header = padded("<Vextal>", 249);
     const std::string dbl_max = "17976931348623157" + std::string(292, '0') + ".0";
     const BodyCase cases[] = {
         {"only the header", {"<Vextal>"}, ""},
         {"header and end tag", {"<Vextal>", "</Vextal>"}, ""},
-        {"no end tag", {"<Vextal>", m1, meas(2, "2", "20")}, p1 + "2.0\t20\r\n"},
+        {"no end tag", {"<Vextal>", m1, msm_line(2, "2", "20")}, p1 + "2.0\t20\r\n"},
         {"end tag ends the data",
-         {"<Vextal>", m1, "</Vextal>", meas(2, "2", "2"), "garbage<measurement"},
+         {"<Vextal>", m1, "</Vextal>", msm_line(2, "2", "2"), "garbage<measurement"},
          p1},
-        {"measurement beside the end tag", {"<Vextal>", m1, meas(2, "2", "20") + "</Vextal>"}, p1},
+        {"measurement beside the end tag", {"<Vextal>", m1, msm_line(2, "2", "20") + "</Vextal>"}, p1},
         {"end tag inside other text", {"<Vextal>", m1, "x</Vextal  "}, p1},
         {"ignored lines do not count",
-         {"<Vextal>", "", "<!-- run 1 -->", m1, "  ", "<note/>", meas(2, "2", "20"), "<measure/>"},
+         {"<Vextal>", "", "<!-- run 1 -->", m1, "  ", "<note/>", msm_line(2, "2", "20"), "<measure/>"},
          p1 + "2.0\t20\r\n"},
         {"two elements on one line: the first values",
-         {"<Vextal>", m1 + meas(2, "5", "50"), meas(2, "2", "20")},
+         {"<Vextal>", m1 + msm_line(2, "5", "50"), msm_line(2, "2", "20")},
          p1 + "2.0\t20\r\n"},
-        {"measurement on line 1 is no record", {"<Vextal>" + meas(1, "9", "9"), m1}, p1},
+        {"measurement on line 1 is no record", {"<Vextal>" + msm_line(1, "9", "9"), m1}, p1},
         {"any order, other attributes, either quote, blanks",
          {"<Vextal>", "<measurement psd = \"10\" t='x' stage=\"1\"   no='1'>"},
          p1},
@@ -92,32 +82,32 @@ TEST(Load, TakesTheMeasurementLinesByTheirRules) {
          p1},
         {"other text around the header", {"  <?x?> <Vextal sn='1'>", m1}, p1},
         {"fixed-point rounding of the stage",
-         {"<Vextal>", meas(1, "12.25", "1"), meas(2, "12.75", "2"), meas(3, "7", "3"),
-          meas(4, "0.35", "4"), meas(5, "-1.25", "5"), meas(6, "-0.04", "6"),
-          meas(7, "+1.5e1", "7"), meas(8, "2.5d1", "8")},
+         {"<Vextal>", msm_line(1, "12.25", "1"), msm_line(2, "12.75", "2"), msm_line(3, "7", "3"),
+          msm_line(4, "0.35", "4"), msm_line(5, "-1.25", "5"), msm_line(6, "-0.04", "6"),
+          msm_line(7, "+1.5e1", "7"), msm_line(8, "2.5d1", "8")},
          "12.3\t1\r\n12.8\t2\r\n7.0\t3\r\n0.3\t4\r\n-1.3\t5\r\n-0.0\t6\r\n15.0\t7\r\n25.0\t8\r\n"},
         {"values that are no numbers store 0",
-         {"<Vextal>", meas(1, "abc", ""), meas(2, "1,5", "12.7"), meas(3, "0x10", " -5x")},
+         {"<Vextal>", msm_line(1, "abc", ""), msm_line(2, "1,5", "12.7"), msm_line(3, "0x10", " -5x")},
          "0.0\t0\r\n1.0\t12\r\n0.0\t-5\r\n"},
         {"numbers beyond their range saturate",
-         {"<Vextal>", meas(1, "1e400", "99999999999"), meas(2, "-1e-400", "-99999999999")},
+         {"<Vextal>", msm_line(1, "1e400", "99999999999"), msm_line(2, "-1e-400", "-99999999999")},
          dbl_max + "\t2147483647\r\n-0.0\t-2147483648\r\n"},
         // 249-character pieces: each piece is a line of its own.
         {"a measurement line of exactly 249 characters",
-         {"<Vextal>", padded(m1, 249), meas(2, "2", "20")},
+         {"<Vextal>", padded(m1, 249), msm_line(2, "2", "20")},
          p1 + "2.0\t20\r\n"},
         {"a value cut at the 249th character",
          {"<Vextal>", padded("<measurement no='1' stage='1'", 242) + "psd='1234'/>"},
          "1.0\t12\r\n"},
         {"the second piece of a long line is a line of its own",
-         {"<Vextal>", padded(m1, 249) + meas(2, "2", "20")},
+         {"<Vextal>", padded(m1, 249) + msm_line(2, "2", "20")},
          p1 + "2.0\t20\r\n"},
         {"the second piece of line 1 is a body line", {long_header + m1}, p1},
         {"the root tag ending at the 249th character", {std::string(242, ' ') + "<Vextal", m1}, p1},
     };
     for (const auto& c : cases) {
         for (const char* eol : {"\n", "\r\n"}) {
-            const std::string file = msm(c.lines, eol);
+            const std::string file = msm_file(c.lines, eol);
             Sandbox box;
             box.write("data.msm", file);
             RunResult r = box.run({"load", "data", "-psdplot"});
@@ -142,37 +132,37 @@ TEST(Load, RefusedFilesEndWithTheirMessage) {
     const std::string not_vextal = "File does not start with <Vextal ...>\n";
     const std::string incomplete = "Measurement line not complete.\n";
     const std::string missing = "Measurement missing.\n";
-    const std::string m1 = meas(1, "1", "10");
+    const std::string m1 = msm_line(1, "1", "10");
     const FailureCase cases[] = {
         {"empty file", "", not_vextal},
-        {"XML declaration first", msm({"<?xml version='1.0'?>", "<Vextal>", m1}), not_vextal},
-        {"empty line 1", msm({"", "<Vextal>"}), not_vextal},
-        {"lower-case root tag", msm({"<vextal>", m1}), not_vextal},
-        {"root tag beyond the 249th character", msm({std::string(249, ' ') + "<Vextal>"}),
+        {"XML declaration first", msm_file({"<?xml version='1.0'?>", "<Vextal>", m1}), not_vextal},
+        {"empty line 1", msm_file({"", "<Vextal>"}), not_vextal},
+        {"lower-case root tag", msm_file({"<vextal>", m1}), not_vextal},
+        {"root tag beyond the 249th character", msm_file({std::string(249, ' ') + "<Vextal>"}),
          not_vextal},
-        {"root tag across the 249th character", msm({std::string(243, ' ') + "<Vextal>"}),
+        {"root tag across the 249th character", msm_file({std::string(243, ' ') + "<Vextal>"}),
          not_vextal},
-        {"no psd", msm({"<Vextal>", "<measurement no='1' stage='1'/>"}), incomplete},
-        {"no stage", msm({"<Vextal>", "<measurement no='1' psd='1'/>"}), incomplete},
-        {"no no", msm({"<Vextal>", "<measurement stage='1' psd='1'/>"}), incomplete},
-        {"unquoted no", msm({"<Vextal>", "<measurement no=1 stage='1' psd='1'/>"}), incomplete},
+        {"no psd", msm_file({"<Vextal>", "<measurement no='1' stage='1'/>"}), incomplete},
+        {"no stage", msm_file({"<Vextal>", "<measurement no='1' psd='1'/>"}), incomplete},
+        {"no no", msm_file({"<Vextal>", "<measurement stage='1' psd='1'/>"}), incomplete},
+        {"unquoted no", msm_file({"<Vextal>", "<measurement no=1 stage='1' psd='1'/>"}), incomplete},
         {"tab before the equals sign",
-         msm({"<Vextal>", "<measurement no\t='1' stage='1' psd='1'/>"}), incomplete},
-        {"a measurements element", msm({"<Vextal>", "<measurements>", m1}), incomplete},
+         msm_file({"<Vextal>", "<measurement no\t='1' stage='1' psd='1'/>"}), incomplete},
+        {"a measurements element", msm_file({"<Vextal>", "<measurements>", m1}), incomplete},
         {"attribute beyond the 249th character",
-         msm({"<Vextal>", padded("<measurement no='1' stage='1'", 249) + " psd='1'/>"}),
+         msm_file({"<Vextal>", padded("<measurement no='1' stage='1'", 249) + " psd='1'/>"}),
          incomplete},
-        {"incomplete after good lines", msm({"<Vextal>", m1, "<measurement no='2'/>"}), incomplete},
+        {"incomplete after good lines", msm_file({"<Vextal>", m1, "<measurement no='2'/>"}), incomplete},
         {"incomplete comes before misnumbered",
-         msm({"<Vextal>", "<measurement no='5' stage='1'/>"}), incomplete},
-        {"first numbered 0", msm({"<Vextal>", meas(0, "1", "1")}), missing},
-        {"second numbered 3", msm({"<Vextal>", m1, meas(3, "1", "1")}), missing},
-        {"number repeated", msm({"<Vextal>", m1, m1}), missing},
-        {"ignored lines leave no gap", msm({"<Vextal>", "<!-- 2 -->", meas(2, "1", "1")}), missing},
+         msm_file({"<Vextal>", "<measurement no='5' stage='1'/>"}), incomplete},
+        {"first numbered 0", msm_file({"<Vextal>", msm_line(0, "1", "1")}), missing},
+        {"second numbered 3", msm_file({"<Vextal>", m1, msm_line(3, "1", "1")}), missing},
+        {"number repeated", msm_file({"<Vextal>", m1, m1}), missing},
+        {"ignored lines leave no gap", msm_file({"<Vextal>", "<!-- 2 -->", msm_line(2, "1", "1")}), missing},
         {"number beyond the int range",
-         msm({"<Vextal>", meas(1, "1", "1").replace(17, 1, "4294967297")}), missing},
+         msm_file({"<Vextal>", msm_line(1, "1", "1").replace(17, 1, "4294967297")}), missing},
         {"number with decimals",
-         msm({"<Vextal>", "<measurement no='1.9' stage='1' psd='1'/>",
+         msm_file({"<Vextal>", "<measurement no='1.9' stage='1' psd='1'/>",
               "<measurement no='2.0' stage='1' psd='1'/>",
               "<measurement no='2' stage='1' psd='1'/>"}),
          missing},
@@ -208,7 +198,7 @@ TEST(Load, FindsTheInputAndNamesThePlotFile) {
         {{"load", "data", "-psdplot", "-f", "plot"}, "data.msm", "plot.psd"},
         {{"load", "data", "-f", "plot.psd", "-psdplot"}, "data.msm", "plot.psd.psd"},
     };
-    const std::string file = msm({"<Vextal>", meas(1, "3", "4")});
+    const std::string file = msm_file({"<Vextal>", msm_line(1, "3", "4")});
     for (const auto& c : cases) {
         Sandbox box;
         box.write(c.input, file);
@@ -222,7 +212,7 @@ TEST(Load, FindsTheInputAndNamesThePlotFile) {
 
 TEST(Load, WithoutPsdplotWritesNoFile) {
     Sandbox box;
-    const std::string file = msm({"<Vextal>", meas(1, "3", "4")});
+    const std::string file = msm_file({"<Vextal>", msm_line(1, "3", "4")});
     box.write("data.msm", file);
     RunResult r = box.run({"load", "data", "-f", "plot"});
     EXPECT_EQ(r.exit_code, 0);
@@ -249,14 +239,14 @@ TEST(Load, AnInputThatCannotBeOpenedIsNamed) {
     };
     for (const auto& c : cases) {
         Sandbox box;
-        if (!c.existing.empty()) box.write(c.existing, msm({"<Vextal>"}));
+        if (!c.existing.empty()) box.write(c.existing, msm_file({"<Vextal>"}));
         if (!c.folder.empty()) fs::create_directory(box.path() / c.folder);
         RunResult r = box.run({"load", c.arg, "-psdplot"});
         EXPECT_EQ(r.exit_code, 2) << c.arg;
         EXPECT_EQ(r.out, kLoading + c.tried + "\n") << c.arg;
         EXPECT_EQ(r.err, "Error: Eingabedatei konnte nicht geoeffnet werden.\n\n") << c.arg;
         Files left;
-        if (!c.existing.empty()) left[c.existing] = msm({"<Vextal>"});
+        if (!c.existing.empty()) left[c.existing] = msm_file({"<Vextal>"});
         EXPECT_EQ(box.files(), left) << c.arg;
     }
 }
@@ -267,12 +257,12 @@ TEST(Load, TakesAtMost1000Measurements) {
     std::vector<std::string> lines{"<Vextal>"};
     std::string plot;
     for (int i = 1; i <= 1000; ++i) {
-        lines.push_back(meas(i, std::to_string(i), std::to_string(2000 - i)));
+        lines.push_back(msm_line(i, std::to_string(i), std::to_string(2000 - i)));
         plot += std::to_string(i) + ".0\t" + std::to_string(2000 - i) + "\r\n";
     }
     {
         Sandbox box;
-        const std::string file = msm(lines);
+        const std::string file = msm_file(lines);
         box.write("data.msm", file);
         RunResult r = box.run({"load", "data", "-psdplot"});
         EXPECT_EQ(r.exit_code, 0);
@@ -280,9 +270,9 @@ TEST(Load, TakesAtMost1000Measurements) {
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(box.files(), (Files{{"data.msm", file}, {"data.psd", plot}}));
     }
-    for (const std::string& extra : {meas(1001, "1", "1"), std::string("<measurement/>")}) {
+    for (const std::string& extra : {msm_line(1001, "1", "1"), std::string("<measurement/>")}) {
         Sandbox box;
-        const std::string file = msm(lines) + extra + "\n";
+        const std::string file = msm_file(lines) + extra + "\n";
         box.write("data.msm", file);
         RunResult r = box.run({"load", "data", "-psdplot"});
         EXPECT_EQ(r.exit_code, 2) << extra;
@@ -303,7 +293,7 @@ TEST(Load, LongNamesWorkUpToThePathLimit) {
     for (int i = 0; i < (windows ? 12 : 30); ++i) folder += "folder" + std::to_string(i % 10) + "x/";
     const std::string input = folder + "data";  // 278 characters with ".msm" (116 on Windows)
     const std::string prefix = folder + "plot";
-    const std::string file = msm({"<Vextal>", meas(1, "3", "4")});
+    const std::string file = msm_file({"<Vextal>", msm_line(1, "3", "4")});
     Sandbox box;
     box.write(input + ".msm", file);
     RunResult r = box.run({"load", input, "-psdplot", "-f", prefix});
@@ -336,7 +326,7 @@ TEST(Load, NamesBeyondThePathLimitAreRefused) {
         {{"load", "data", "-psdplot", "-f", name_4091}, kLoaded, no_plot},
         {{"load", "data", "-psdplot", "-f", name_4092}, kLoaded, too_long},
     };
-    const std::string file = msm({"<Vextal>", meas(1, "3", "4")});
+    const std::string file = msm_file({"<Vextal>", msm_line(1, "3", "4")});
     for (const auto& c : cases) {
         Sandbox box;
         box.write("data.msm", file);
@@ -353,7 +343,7 @@ TEST(Load, NamesBeyondThePathLimitAreRefused) {
 
 TEST(PlotFile, ReplacesAnEarlierPlotFile) {
     Sandbox box;
-    const std::string file = msm({"<Vextal>", meas(1, "3", "4")});
+    const std::string file = msm_file({"<Vextal>", msm_line(1, "3", "4")});
     box.write("data.msm", file);
     box.write("data.psd", "an older and longer plot\r\n1.0\t1\r\n");
     RunResult r = box.run({"load", "data", "-psdplot"});
@@ -365,7 +355,7 @@ TEST(PlotFile, ReplacesAnEarlierPlotFile) {
 TEST(PlotFile, ATargetThatCannotBeOpenedIsRefused) {
     for (const char* prefix : {"folder", "missing/plot"}) {
         Sandbox box;
-        const std::string file = msm({"<Vextal>", meas(1, "3", "4")});
+        const std::string file = msm_file({"<Vextal>", msm_line(1, "3", "4")});
         box.write("data.msm", file);
         fs::create_directory(box.path() / "folder.psd");
         RunResult r = box.run({"load", "data", "-psdplot", "-f", prefix});
@@ -382,8 +372,8 @@ TEST(PlotFile, ATargetThatCannotBeOpenedIsRefused) {
 TEST(PlotFile, AFailedWriteKeepsTheEarlierPlotFile) {
     if (!kCanLimitFileSize) GTEST_SKIP() << "no file size limit on this platform";
     std::vector<std::string> lines{"<Vextal>"};
-    for (int i = 1; i <= 50; ++i) lines.push_back(meas(i, std::to_string(i), "100"));
-    const std::string file = msm(lines);  // a plot of about 450 bytes
+    for (int i = 1; i <= 50; ++i) lines.push_back(msm_line(i, std::to_string(i), "100"));
+    const std::string file = msm_file(lines);  // a plot of about 450 bytes
     Sandbox box;
     box.write("data.msm", file);
     box.write("data.psd", "old\r\n");
@@ -421,6 +411,8 @@ TEST(Example, LoadsAndPlotsTheBundledSensorFile) {
     EXPECT_EQ(rows[158], "1.0\t46");
     // Halfway between 45 cm (0.66 V) and 40 cm (0.75 V): 0.705 V -> 35.955.
     EXPECT_EQ(rows[75], "42.5\t36");
+    // Every line as tests/golden/make_golden.py derives it from the rules.
+    EXPECT_EQ(plot, read_file(fs::path(VEXTAL_GOLDEN_DIR) / "sensor_10_80.psd"));
 }
 
 }  // namespace

@@ -11,19 +11,9 @@
 #include <vector>
 
 #include "tests/harness.h"
+#include "tests/pty.h"
 
 namespace vextal::test {
-
-/// A pseudo-terminal; both ends stay open while it lives.
-struct Pty {
-    int master = -1;
-    int slave = -1;
-    std::string path;  ///< the far end's device, empty if none could be made
-    Pty();
-    ~Pty();
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-};
 
 /// The library the program finds where it looks for the USB library.
 enum class Library {

@@ -1,13 +1,11 @@
 // The serial port of `measure`, end to end: a port that cannot be opened ends
 // the run before the linear stage is touched; a terminal is opened.
 #include <gtest/gtest.h>
-#include <pty.h>
-#include <unistd.h>
 
-#include <array>
 #include <string>
 
 #include "tests/harness.h"
+#include "tests/pty.h"
 
 namespace vextal::test {
 namespace {
@@ -28,16 +26,10 @@ TEST(MeasurePort, UnopenablePortEndsTheRun) {
 }
 
 TEST(MeasurePort, TerminalIsOpened) {
-    int master = -1;
-    int slave = -1;
-    std::array<char, 128> name{};
-    if (openpty(&master, &slave, name.data(), nullptr, nullptr) != 0) {
-        GTEST_SKIP() << "no pseudo-terminals here";
-    }
+    Pty pty;
+    if (!pty.ok()) GTEST_SKIP() << "no pseudo-terminals here";
     Sandbox box;
-    RunResult r = box.run({"measure", "-sp", name.data()});
-    close(slave);
-    close(master);
+    RunResult r = box.run({"measure", "-sp", pty.path});
     // The stage initialisation follows the opening; whatever it reports, the
     // port itself was opened.
     EXPECT_FALSE(r.crashed);

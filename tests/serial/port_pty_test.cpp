@@ -1,7 +1,6 @@
 // The port table over real terminals: pseudo-terminals stand in for serial
 // ports, and what the table applied is read back from them.
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -12,33 +11,12 @@
 
 #include "serial/port.h"
 #include "serial/port_posix.h"
+#include "tests/pty.h"
 
 namespace vextal {
 namespace {
 
-// One pseudo-terminal; its serial side is opened by name through the table.
-struct Pty {
-    int master = -1;
-    int slave = -1;
-    std::string name;
-
-    Pty() {
-        std::array<char, 128> path{};
-        if (openpty(&master, &slave, path.data(), nullptr, nullptr) == 0) name = path.data();
-    }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-    ~Pty() {
-        if (slave >= 0) close(slave);
-        if (master >= 0) close(master);
-    }
-    bool ok() const { return !name.empty(); }
-    termios settings() const {
-        termios t{};
-        EXPECT_EQ(tcgetattr(slave, &t), 0);
-        return t;
-    }
-};
+using test::Pty;
 
 class PtyPort : public ::testing::Test {
   protected:
@@ -56,13 +34,13 @@ class PtyPort : public ::testing::Test {
 TEST_F(PtyPort, SlotsAreTakenLowestFirstAndReused) {
     Pty second;
     ASSERT_TRUE(second.ok());
-    EXPECT_EQ(port_open_default(pty_.name.c_str(), kBaud115200), 0);
-    EXPECT_EQ(port_open_default(second.name.c_str(), kBaud115200), 1);
+    EXPECT_EQ(port_open_default(pty_.path.c_str(), kBaud115200), 0);
+    EXPECT_EQ(port_open_default(second.path.c_str(), kBaud115200), 1);
     EXPECT_EQ(port_close(0), 0);
     EXPECT_EQ(port_close(0), -308);
     // A failed open takes no slot.
     EXPECT_EQ(port_open_default("/no-such-port", kBaud115200), -301);
-    EXPECT_EQ(port_open_default(pty_.name.c_str(), kBaud115200), 0);
+    EXPECT_EQ(port_open_default(pty_.path.c_str(), kBaud115200), 0);
     EXPECT_EQ(port_close(1), 0);
     EXPECT_EQ(port_close(1), -308);
 }
@@ -71,10 +49,10 @@ TEST_F(PtyPort, TenthOpenFindsNoSlotAndRecordsNothing) {
     std::vector<Pty> ptys(kMaxPorts);
     for (int i = 0; i < kMaxPorts; ++i) {
         ASSERT_TRUE(ptys[i].ok());
-        ASSERT_EQ(port_open_default(ptys[i].name.c_str(), kBaud115200), i);
+        ASSERT_EQ(port_open_default(ptys[i].path.c_str(), kBaud115200), i);
     }
     driver_error_set(-1, 2, "before");
-    EXPECT_EQ(port_open_default(pty_.name.c_str(), kBaud115200), -607);
+    EXPECT_EQ(port_open_default(pty_.path.c_str(), kBaud115200), -607);
     EXPECT_EQ(g_driver_error.code, -1);
     EXPECT_EQ(g_driver_error.value, 2);
     EXPECT_STREQ(g_driver_error.text.data(), "before");
@@ -95,7 +73,7 @@ TEST_F(PtyPort, DefaultOpenAppliesRawLineSettings) {
     cfsetospeed(&cooked, B9600);
     ASSERT_EQ(tcsetattr(pty_.slave, TCSANOW, &cooked), 0);
 
-    int slot = port_open_default(pty_.name.c_str(), kBaud115200);
+    int slot = port_open_default(pty_.path.c_str(), kBaud115200);
     ASSERT_EQ(slot, 0);
     termios t = pty_.settings();
     EXPECT_EQ(cfgetispeed(&t), B115200);
@@ -125,7 +103,7 @@ TEST_F(PtyPort, DefaultOpenAppliesRawLineSettings) {
 }
 
 TEST_F(PtyPort, RateChangesOnlyForAnIndexInTheTable) {
-    ASSERT_EQ(port_open_default(pty_.name.c_str(), kBaud115200), 0);
+    ASSERT_EQ(port_open_default(pty_.path.c_str(), kBaud115200), 0);
     EXPECT_EQ(port_set_baud(0, 3), 0);
     termios t = pty_.settings();
     EXPECT_EQ(cfgetospeed(&t), B19200);
@@ -164,13 +142,13 @@ TEST_F(PtyPort, RefusedSettingsFailTheOpen) {
     };
     for (const Case& c : cases) {
         g_driver_error = {};
-        EXPECT_EQ(port_open(pty_.name.c_str(), c.baud_index, c.line), -301) << c.what;
+        EXPECT_EQ(port_open(pty_.path.c_str(), c.baud_index, c.line), -301) << c.what;
         EXPECT_EQ(g_driver_error.code, -301) << c.what;
-        EXPECT_EQ(std::string(g_driver_error.text.data()), pty_.name) << c.what;
+        EXPECT_EQ(std::string(g_driver_error.text.data()), pty_.path) << c.what;
         EXPECT_EQ(g_port_table[0].handle, kNoPort) << c.what;
     }
     // Nothing of the refused opens is left holding the port.
-    EXPECT_EQ(port_open_default(pty_.name.c_str(), kBaud115200), 0);
+    EXPECT_EQ(port_open_default(pty_.path.c_str(), kBaud115200), 0);
 }
 
 // Opens the port in a child process and tells whether that open succeeded.
@@ -183,12 +161,12 @@ bool child_can_open(const std::string& name) {
 }
 
 TEST_F(PtyPort, AnOpenPortBelongsToItsHolderAlone) {
-    ASSERT_EQ(port_open_default(pty_.name.c_str(), kBaud115200), 0);
-    EXPECT_FALSE(child_can_open(pty_.name));
-    EXPECT_EQ(port_open_default(pty_.name.c_str(), kBaud115200), -301);
-    EXPECT_STREQ(g_driver_error.text.data(), pty_.name.c_str());
+    ASSERT_EQ(port_open_default(pty_.path.c_str(), kBaud115200), 0);
+    EXPECT_FALSE(child_can_open(pty_.path));
+    EXPECT_EQ(port_open_default(pty_.path.c_str(), kBaud115200), -301);
+    EXPECT_STREQ(g_driver_error.text.data(), pty_.path.c_str());
     EXPECT_EQ(port_close(0), 0);
-    EXPECT_TRUE(child_can_open(pty_.name));
+    EXPECT_TRUE(child_can_open(pty_.path));
 }
 
 TEST_F(PtyPort, AFileThatIsNoTerminalIsRefused) {
