@@ -1,26 +1,10 @@
 # Cross build for 32-bit Windows with mingw-w64 (Debian: g++-mingw-w64-i686).
-#
-# The -posix compilers are used: the -win32 ones of GCC 12 have no std::thread
-# or std::mutex, which the tests may need. The runtime is linked statically
-# (see the top-level CMakeLists.txt), so the threads library adds no DLL.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-
 set(VEXTAL_MINGW_TRIPLET i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${VEXTAL_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VEXTAL_MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${VEXTAL_MINGW_TRIPLET}-windres)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
 
 # Every double and float operation in SSE2 registers, rounded to its own
 # precision at each step, as on x86-64: the x87 unit would keep 80-bit
 # intermediates and could change the last digit of a written value.
 set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
 set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
-
-# Look for libraries and headers only in the cross environment, for programs
-# only on the build machine.
-set(CMAKE_FIND_ROOT_PATH /usr/${VEXTAL_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,20 +1,4 @@
 # Cross build for 64-bit Windows with mingw-w64 (Debian: g++-mingw-w64-x86-64).
-#
-# The -posix compilers are used: the -win32 ones of GCC 12 have no std::thread
-# or std::mutex, which the tests may need. The runtime is linked statically
-# (see the top-level CMakeLists.txt), so the threads library adds no DLL.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
-
 set(VEXTAL_MINGW_TRIPLET x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${VEXTAL_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VEXTAL_MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${VEXTAL_MINGW_TRIPLET}-windres)
-
-# Look for libraries and headers only in the cross environment, for programs
-# only on the build machine.
-set(CMAKE_FIND_ROOT_PATH /usr/${VEXTAL_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
