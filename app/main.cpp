@@ -1,3 +1,7 @@
 #include "app/driver.h"
+#include "common/process.h"
 
-int main(int argc, char** argv) { return vextal::run_program(argc, argv); }
+int main(int argc, char** argv) {
+    vextal::guard_standard_streams();
+    return vextal::run_program(argc, argv);
+}

@@ -76,9 +76,33 @@ int32_t build_original_table(int32_t first, int32_t last, PointTable& table) {
     return static_cast<int32_t>(m);
 }
 
+// The command line on the ".c" file's comment line, which must stay one line
+// whatever the arguments hold: line breaks and other control characters are
+// written as blanks, and a backslash that would end the line (also as the
+// trigraph "??/") gets a '.' after it, since a compiler splices the next line
+// onto a comment that ends in a backslash, blanks after it notwithstanding.
+void write_call_params(const char* text) {
+    std::array<char, kCallParamsSize + 1> line{};
+    std::size_t n = 0;
+    std::size_t end = 0;  // just after the last character that is not a blank
+    for (; text[n] != '\0' && n < kCallParamsSize - 1; ++n) {
+        const auto c = static_cast<unsigned char>(text[n]);
+        line[n] = (c < 0x20 || c == 0x7F) ? ' ' : text[n];
+        if (line[n] != ' ') end = n + 1;
+    }
+    const bool backslash = end >= 1 && line[end - 1] == '\\';
+    const bool trigraph = end >= 3 && std::memcmp(&line[end - 3], "??/", 3) == 0;
+    if (backslash || trigraph) {
+        std::memmove(&line[end + 1], &line[end], n - end);
+        line[end] = '.';
+        ++n;
+    }
+    out_bytes(c_file, line.data(), n);
+}
+
 void write_c_file(const PointTable& requantized, int32_t steps) {
     out_text(c_file, "// CallParams: ");
-    out_text(c_file, g_settings.call_params.data());
+    write_call_params(g_settings.call_params.data());
     out_text(c_file, " \n{");
     char text[kIntTextMax];
     for (int32_t i = 0; i < steps; ++i) {

@@ -9,7 +9,24 @@ namespace vextal {
 
 namespace {
 ExitHandler exit_handler = nullptr;
+// Fixed storage, so that a signal handler may walk it.
+void (*exit_cleanups[kMaxExitCleanups])() = {};
+volatile int exit_cleanup_count = 0;
 }  // namespace
+
+void add_exit_cleanup(void (*cleanup)()) {
+    for (int i = 0; i < exit_cleanup_count; ++i) {
+        if (exit_cleanups[i] == cleanup) return;
+    }
+    if (exit_cleanup_count < kMaxExitCleanups) {
+        exit_cleanups[exit_cleanup_count] = cleanup;
+        exit_cleanup_count = exit_cleanup_count + 1;
+    }
+}
+
+void run_exit_cleanups() {
+    for (int i = exit_cleanup_count; i-- > 0;) exit_cleanups[i]();
+}
 
 void set_exit_handler(ExitHandler handler) { exit_handler = handler; }
 
@@ -24,6 +41,9 @@ void error_exit(const char* message, int exit_code) {
     // Earlier calibrations stay untouched: the temporary files of a run that
     // fails are removed before the process ends.
     out_discard_all();
+    // A port held exclusively is given back before the report, so that
+    // whoever reads it can use the port at once.
+    run_exit_cleanups();
     std::fflush(stdout);
     // The message is written as it stands: a '%' in it is no format.
     std::fputs("Error: ", stderr);

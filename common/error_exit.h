@@ -15,6 +15,15 @@ constexpr int kExitNoResponse = 102;
 /// pending temporary output files and ends the process with `exit_code`.
 [[noreturn]] void error_exit(const char* message, int exit_code);
 
+/// Registers a function that the error exit runs before the process ends, to
+/// release what the process holds outside itself (a serial port's exclusive
+/// use). It must be safe to run from a signal handler. Up to
+/// kMaxExitCleanups functions; registering one twice runs it once.
+void add_exit_cleanup(void (*cleanup)());
+constexpr int kMaxExitCleanups = 4;
+/// Runs the registered functions, last registered first.
+void run_exit_cleanups();
+
 /// Test seam: when set, the error exit and the usage text end the run by
 /// calling this handler (which must not return, e.g. it throws) instead of
 /// ending the process. Used by the fuzz targets only.

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "common/error_exit.h"
 #include "serial/port_platform.h"
 
 namespace vextal {
@@ -86,6 +87,8 @@ int port_open(const char* name, int baud_index, LineTemplate line) {
     s.baud_switch_ms = baud_switch_ms(before, sys_tick_ms());
 
     if (!sys_port_set_timeouts(handle)) return fail_open(slot, name);
+    // Whatever ends the run from here, the error exit gives the port back.
+    add_exit_cleanup(port_close_all);
     return slot;
 }
 
@@ -103,6 +106,10 @@ int port_set_baud(int slot, int baud_index) {
     s.dcb.BaudRate = baud_table[static_cast<std::size_t>(baud_index)] * 100u;
     if (!sys_port_apply_state(s.handle, s.dcb)) return kPortOpenFailed;
     return 0;
+}
+
+void port_close_all() {
+    for (int slot = 0; slot < kMaxPorts; ++slot) port_close(slot);
 }
 
 int port_close(int slot) {

@@ -3,6 +3,7 @@
 // every failure leaving earlier outputs as they were.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -244,6 +245,50 @@ TEST(Cal, FailuresLeaveEarlierOutputsUntouched) {
         EXPECT_EQ(r.out, kProgress) << c.what;
         EXPECT_EQ(r.err, "Error: " + c.message + "\n") << c.what;
         EXPECT_EQ(box.files(), before) << c.what;
+    }
+}
+
+// The comment line of the ".c" file holds the command line and must stay one
+// line whatever the arguments hold, so that the file compiles: control
+// characters become blanks, and a backslash (or the trigraph ??/) that would
+// end the line gets a '.' after it. The file is compiled as firmware would
+// include it, with a check that it has exactly `steps` entries.
+TEST(Cal, FirmwareCommentStaysOneLine) {
+    struct CommentCase {
+        const char* what;
+        std::string comment;  // the -c argument
+        std::string line;     // the whole comment line expected
+    };
+    const std::string cut(241, 'a');
+    const CommentCase cases[] = {
+        {"line feed", "a\nint injected = 1;", "cal demo -n 20 -c a int injected = 1;  "},
+        {"tab and carriage return", "a\tb\rc", "cal demo -n 20 -c a b c  "},
+        {"Windows folder", "C:\\sensors\\", "cal demo -n 20 -c C:\\sensors\\.  "},
+        {"trigraph", "x??/", "cal demo -n 20 -c x??/.  "},
+        {"cut on a backslash", cut.substr(0, 232) + "\\" + std::string(20, 'b'),
+         "cal demo -n 20 -c " + cut.substr(0, 232) + "\\. "},
+        {"backslash inside", "a\\b", "cal demo -n 20 -c a\\b  "},
+    };
+    for (const CommentCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox box;
+        box.write("demo.msm", msm(kExample));
+        RunResult r = box.run({"cal", "demo", "-n", "20", "-c", c.comment});
+        ASSERT_EQ(r.exit_code, 0);
+        const std::string file = box.files()["demo.c"];
+        EXPECT_EQ(file.substr(0, file.find("\r\n")), "// CallParams: " + c.line);
+#ifndef _WIN32
+        box.write("firmware.c",
+                  "#include <stdint.h>\n"
+                  "static const int16_t table[] =\n"
+                  "#include \"demo.c\"\n"
+                  "typedef char steps_check[sizeof table / sizeof table[0] == 20 ? 1 : -1];\n"
+                  "int first(void) { return table[0]; }\n");
+        const std::string compile = "cd '" + box.path().string() +
+                                    "' && cc -std=c99 -Wall -Wextra -Werror -pedantic -trigraphs"
+                                    " -c firmware.c -o firmware.o";
+        EXPECT_EQ(std::system(compile.c_str()), 0);
+#endif
     }
 }
 

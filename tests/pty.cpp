@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <array>
@@ -27,6 +28,23 @@ termios Pty::settings() const {
     termios t{};
     tcgetattr(slave, &t);
     return t;
+}
+
+bool Pty::exclusive() const {
+    int on = 0;
+    return ioctl(slave, TIOCGEXCL, &on) == 0 && on != 0;
+}
+
+std::string Pty::written() const {
+    std::string text;
+    const int flags = fcntl(master, F_GETFL);
+    fcntl(master, F_SETFL, flags | O_NONBLOCK);
+    std::array<char, 4096> buffer;
+    for (ssize_t n; (n = read(master, buffer.data(), buffer.size())) > 0;) {
+        text.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+    fcntl(master, F_SETFL, flags);
+    return text;
 }
 
 }  // namespace vextal::test

@@ -20,6 +20,10 @@ struct Pty {
     bool ok() const { return !path.empty(); }
     /// The line settings of the far end as they stand now.
     termios settings() const;
+    /// Whether the terminal is held for exclusive use (TIOCEXCL).
+    bool exclusive() const;
+    /// What the program wrote to the far end so far.
+    std::string written() const;
 };
 
 }  // namespace vextal::test

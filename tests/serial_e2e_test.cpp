@@ -36,5 +36,27 @@ TEST(MeasurePort, TerminalIsOpened) {
     EXPECT_EQ(r.err.find("Serial Port could not be opened!"), std::string::npos) << r.err;
 }
 
+// Started with a standard stream closed, the program must not open the port
+// in its place: the banner or the error report would go down the serial line.
+// Without the USB library the run ends with exit code 100, and the port is
+// given back.
+TEST(MeasurePort, ClosedStandardStreamsNeverReachThePort) {
+    const std::string vextal = (program_folder() / "vextal").string();
+    for (const char* redirect : {">&-", "2>&-", ">&- 2>&-", "<&- >&- 2>&-"}) {
+        SCOPED_TRACE(redirect);
+        Pty pty;
+        if (!pty.ok()) GTEST_SKIP() << "no pseudo-terminals here";
+        Sandbox box;
+        box.write("lib/.keep", "");
+        const Program closed{{"/bin/sh", "-c", "exec \"$0\" \"$@\" " + std::string(redirect), vextal},
+                             "\n"};
+        RunResult r = box.run(closed, {"measure", "-sp", pty.path},
+                              {"LD_LIBRARY_PATH=" + (box.path() / "lib").string()});
+        EXPECT_EQ(r.exit_code, 100);
+        EXPECT_EQ(pty.written(), "");
+        EXPECT_FALSE(pty.exclusive());
+    }
+}
+
 }  // namespace
 }  // namespace vextal::test

@@ -114,6 +114,8 @@ TEST(Measure, OutcomesOfTheStageInitialisation) {
         EXPECT_EQ(r.out, kBanner + (c.exit_code == 0 ? "Writing Data...\n" : ""));
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(rig.log(), c.log);
+        // However the run ended, the port was given back.
+        EXPECT_FALSE(rig.pty().exclusive());
     }
 }
 
