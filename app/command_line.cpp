@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "console.h"
 #include "numscan.h"
 #include "settings.h"
 
@@ -123,7 +124,7 @@ void join_call_params(int argc, const char* const* argv) {
 }  // namespace
 
 void print_usage() {
-    std::fputs(kUsage, stdout);
+    console_puts(stdout, kUsage);
     end_process(0);
 }
 

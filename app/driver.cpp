@@ -1,6 +1,8 @@
 #include <cstdio>
 
 #include "calibration.h"
+#include "console.h"
+#include "help.h"
 #include "measurement.h"
 #include "port.h"
 #include "settings.h"
@@ -12,6 +14,7 @@ int run_measurement() { return 0; }
 
 int run_program(int argc, const char* const* argv) {
     if (argc < 2) print_usage();
+    answer_help_or_version(argv[1]);
     parse_command_line(argc, argv);
     const Settings& s = g_settings;
 
@@ -23,13 +26,13 @@ int run_program(int argc, const char* const* argv) {
         result = run_measurement();
         port_close(slot);
     } else if (s.command == kLoad || s.command == kCal) {
-        std::fputs("\nLoading Data...\n", stdout);
+        console_puts(stdout, "\nLoading Data...\n");
         result = load_measurement_file(s.input_file);
     } else {
         error_exit("Unrecognized Command", 2);
     }
 
-    std::fputs("Writing Data...\n", stdout);
+    console_puts(stdout, "Writing Data...\n");
     if (s.command == kMeasure || s.command == kLoad) {
         if (s.psd_plot) write_plot_file(s.output_prefix);
     } else if (s.command == kCal) {

@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "console.h"
 #include "settings.h"
 #include "text_file.h"
 
@@ -26,9 +27,9 @@ void error_exit(const char* message, int exit_code) {
     out_discard_all();
     std::fflush(stdout);
     // The message is written as it stands: a '%' in it is no format.
-    std::fputs("Error: ", stderr);
-    std::fwrite(message, 1, std::strlen(message), stderr);
-    std::fputs("\n", stderr);
+    console_puts(stderr, "Error: ");
+    console_write(stderr, message, std::strlen(message));
+    console_puts(stderr, "\n");
     end_process(exit_code);
 }
 

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "attribute.h"
+#include "console.h"
 #include "measurement.h"
 #include "settings.h"
 #include "text_file.h"
@@ -48,8 +49,8 @@ int load_measurement_file(const char* name) {
 
     LineReader reader;
     if (!line_reader_open(reader, path.data())) {
-        std::fputs(path.data(), stdout);
-        std::fputs("\n", stdout);
+        console_puts(stdout, path.data());
+        console_puts(stdout, "\n");
         error_exit("Eingabedatei konnte nicht geoeffnet werden.\n", 2);
     }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "console.h"
 #include "settings.h"
 
 namespace vextal {
@@ -69,7 +70,7 @@ int usi2_open(uint8_t requested_axes) {
 }
 
 void stage_init() {
-    std::fputs("\nInitialize Linear Stage...\n", stdout);
+    console_puts(stdout, "\nInitialize Linear Stage...\n");
     int result = usi2_open(1);
     if (result == kUsi2NotFound) error_exit("USI2-Device not found: check USB-Cable.", 100);
     if (result == kUsi2NoReply) {

@@ -1,0 +1,84 @@
+#include "console.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace vextal {
+
+namespace {
+
+// What each standard stream is connected to, found out on its first use.
+struct StreamKind {
+    bool known = false;
+    ConsoleKind kind = ConsoleKind::kBytes;
+};
+StreamKind out_kind;
+StreamKind err_kind;
+
+ConsoleKind kind_of(std::FILE* stream) {
+    StreamKind* slot = stream == stdout ? &out_kind : stream == stderr ? &err_kind : nullptr;
+    if (slot == nullptr) return ConsoleKind::kBytes;
+    if (!slot->known) {
+        slot->kind = console_kind(stream);
+        slot->known = true;
+    }
+    return slot->kind;
+}
+
+// Latin-1 bytes converted per piece; a UTF-8 character takes at most two.
+constexpr std::size_t kPiece = 256;
+
+}  // namespace
+
+bool locale_is_utf8(const char* value) {
+    // The character set is the part between '.' and an optional '@'
+    // modifier, compared without case and without '-'.
+    const char* dot = std::strchr(value, '.');
+    if (dot == nullptr) return false;
+    char codeset[8] = {};
+    std::size_t n = 0;
+    for (const char* p = dot + 1; *p != '\0' && *p != '@'; ++p) {
+        if (*p == '-') continue;
+        if (n == sizeof codeset - 1) return false;
+        codeset[n++] = static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+    }
+    return std::strcmp(codeset, "utf8") == 0;
+}
+
+std::size_t latin1_to_utf8(const char* text, std::size_t length, char* out) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            out[n++] = static_cast<char>(c);
+        } else {
+            out[n++] = static_cast<char>(0xC0 | (c >> 6));
+            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return n;
+}
+
+void console_write(std::FILE* stream, const char* text, std::size_t length) {
+    switch (kind_of(stream)) {
+        case ConsoleKind::kBytes:
+            std::fwrite(text, 1, length, stream);
+            break;
+        case ConsoleKind::kUtf8Terminal:
+            for (std::size_t done = 0; done < length; done += kPiece) {
+                const std::size_t piece = length - done < kPiece ? length - done : kPiece;
+                char converted[2 * kPiece];
+                std::fwrite(converted, 1, latin1_to_utf8(text + done, piece, converted), stream);
+            }
+            break;
+        case ConsoleKind::kWideConsole:
+            console_write_wide(stream, text, length);
+            break;
+    }
+}
+
+void console_puts(std::FILE* stream, const char* text) {
+    console_write(stream, text, std::strlen(text));
+}
+
+}  // namespace vextal
