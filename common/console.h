@@ -18,8 +18,10 @@ void console_puts(std::FILE* stream, const char* text);
 /// character set: "C.UTF-8", "de_DE.utf8", "en_US.UTF-8@euro".
 bool locale_is_utf8(const char* value);
 
-/// Converts Latin-1 bytes to UTF-8 into `out`, which holds at least twice
-/// `length` bytes; returns the number of bytes written.
+/// Converts Latin-1 text to UTF-8 into `out`, which holds at least twice
+/// `length` bytes; returns the number of bytes written. Bytes that already
+/// form a UTF-8 character are kept: a file name typed in a UTF-8 locale
+/// shows as typed.
 std::size_t latin1_to_utf8(const char* text, std::size_t length, char* out);
 
 // The platform half (console_posix.cpp, console_win32.cpp).

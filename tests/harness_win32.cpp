@@ -10,6 +10,15 @@ namespace vextal::test {
 
 namespace fs = std::filesystem;
 
+// The console tests run on Linux only: under wine neither a pipe nor a
+// pseudo-terminal is a Windows console.
+const bool kCanAttach = false;
+
+RunResult run_attached_process(Attach, const fs::path&, const std::vector<std::string>&,
+                               const fs::path&, const std::vector<std::string>&) {
+    return RunResult{};
+}
+
 const char* const kConsoleLineEnd = "\r\n";
 // Windows has no per-process file size limit; such entries pass on as plain
 // variables, which the program never reads.
@@ -66,7 +75,8 @@ RunResult run_process(const fs::path& program, const std::vector<std::string>& a
     std::string block;
     if (!env.empty()) {
         char* current = GetEnvironmentStringsA();
-        for (const char* p = current; *p; p += std::strlen(p) + 1) block.append(p, std::strlen(p) + 1);
+        for (const char* p = current; *p; p += std::strlen(p) + 1)
+            block.append(p, std::strlen(p) + 1);
         FreeEnvironmentStringsA(current);
         for (const auto& e : env) block.append(e.c_str(), e.size() + 1);
         block += '\0';
