@@ -55,7 +55,9 @@ foreach(cpu IN ITEMS x86_64 i686)
                    -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE} -DVEXTAL_TESTS=OFF
                    -DVEXTAL_WERROR=${VEXTAL_WERROR} -DCMAKE_CROSSCOMPILING_EMULATOR=
                    -DVEXTAL_PACKAGE_DIR=${VEXTAL_PACKAGE_DIR}
-        BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target vextal
+        # One job, outside the jobserver of the build that runs it.
+        BUILD_COMMAND ${CMAKE_COMMAND} -E env MAKEFLAGS=--no-print-directory
+                      ${CMAKE_COMMAND} --build <BINARY_DIR> --target vextal
         INSTALL_COMMAND ${CMAKE_CPACK_COMMAND} --config <BINARY_DIR>/CPackConfig.cmake
         BUILD_ALWAYS ON)
 endforeach()
