@@ -75,8 +75,7 @@ RunResult run_process(const fs::path& program, const std::vector<std::string>& a
     std::string block;
     if (!env.empty()) {
         char* current = GetEnvironmentStringsA();
-        for (const char* p = current; *p; p += std::strlen(p) + 1)
-            block.append(p, std::strlen(p) + 1);
+        for (const char* p = current; *p; p += std::strlen(p) + 1) block.append(p, std::strlen(p) + 1);
         FreeEnvironmentStringsA(current);
         for (const auto& e : env) block.append(e.c_str(), e.size() + 1);
         block += '\0';
