@@ -7,6 +7,7 @@
 #include "common/settings.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
+#include "common/console.h"
 
 namespace vextal {
 
@@ -124,7 +125,7 @@ void join_call_params(int argc, const char* const* argv) {
 }  // namespace
 
 void print_usage() {
-    std::fputs(kUsage, stdout);
+    console_puts(stdout, kUsage);
     end_process(0);
 }
 

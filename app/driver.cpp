@@ -8,6 +8,8 @@
 #include "common/limits.h"
 #include "app/command_line.h"
 #include "stage/stage.h"
+#include "common/console.h"
+#include "app/help.h"
 
 namespace vextal {
 
@@ -15,6 +17,7 @@ int run_measurement() { return 0; }
 
 int run_program(int argc, const char* const* argv) {
     if (argc < 2) print_usage();
+    answer_help_or_version(argv[1]);
     parse_command_line(argc, argv);
     const Settings& s = g_settings;
 
@@ -26,13 +29,13 @@ int run_program(int argc, const char* const* argv) {
         result = run_measurement();
         port_close(slot);
     } else if (s.command == kLoad || s.command == kCal) {
-        std::fputs("\nLoading Data...\n", stdout);
+        console_puts(stdout, "\nLoading Data...\n");
         result = load_measurement_file(s.input_file);
     } else {
         error_exit("Unrecognized Command", kExitError);
     }
 
-    std::fputs("Writing Data...\n", stdout);
+    console_puts(stdout, "Writing Data...\n");
     if (s.command == kMeasure || s.command == kLoad) {
         if (s.psd_plot) write_plot_file(s.output_prefix);
     } else if (s.command == kCal) {

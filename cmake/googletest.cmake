@@ -13,7 +13,12 @@ else()
 endif()
 
 if(NOT VEXTAL_GTEST_SOURCE_DIR)
-    find_package(GTest REQUIRED)
+    find_package(GTest)
+    if(NOT GTest_FOUND)
+        message(FATAL_ERROR "The tests need GoogleTest (Debian: apt-get install libgtest-dev). "
+                            "The program and the demo do without: configure with "
+                            "-DVEXTAL_TESTS=OFF, or use the demo preset.")
+    endif()
     return()
 endif()
 

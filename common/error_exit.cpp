@@ -4,6 +4,7 @@
 
 #include "common/error_exit.h"
 #include "common/text_file.h"
+#include "common/console.h"
 
 namespace vextal {
 
@@ -46,9 +47,9 @@ void error_exit(const char* message, int exit_code) {
     run_exit_cleanups();
     std::fflush(stdout);
     // The message is written as it stands: a '%' in it is no format.
-    std::fputs("Error: ", stderr);
-    std::fwrite(message, 1, std::strlen(message), stderr);
-    std::fputs("\n", stderr);
+    console_puts(stderr, "Error: ");
+    console_write(stderr, message, std::strlen(message));
+    console_puts(stderr, "\n");
     end_process(exit_code);
 }
 

@@ -7,6 +7,7 @@
 #include "common/error_exit.h"
 #include "common/file_name.h"
 #include "common/text_file.h"
+#include "common/console.h"
 
 namespace vextal {
 
@@ -50,8 +51,8 @@ int load_measurement_file(const char* name) {
 
     LineReader reader;
     if (!line_reader_open(reader, path.data())) {
-        std::fputs(path.data(), stdout);
-        std::fputs("\n", stdout);
+        console_puts(stdout, path.data());
+        console_puts(stdout, "\n");
         error_exit("Eingabedatei konnte nicht geoeffnet werden.\n", kExitError);
     }
 

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/console.h"
+
 namespace vextal {
 
 namespace {
@@ -65,10 +67,10 @@ void d2xx_report(const char* library_name, const char* reason) {
     // Only the first line of the reason, and not too much of it.
     std::size_t length = std::strcspn(reason, "\r\n");
     if (length > kMaxReasonShown) length = kMaxReasonShown;
-    std::fputs(library_name, stderr);
-    std::fputs(" could not be loaded: ", stderr);
-    std::fwrite(reason, 1, length, stderr);
-    std::fputs("\n", stderr);
+    console_puts(stderr, library_name);
+    console_puts(stderr, " could not be loaded: ");
+    console_write(stderr, reason, length);
+    console_puts(stderr, "\n");
 }
 
 }  // namespace vextal

@@ -9,6 +9,7 @@
 #include "common/settings.h"
 #include "common/error_exit.h"
 #include "common/convert.h"
+#include "common/console.h"
 
 namespace vextal {
 
@@ -65,7 +66,7 @@ int usi2_open(uint8_t requested_axes) {
 }
 
 void stage_init() {
-    std::fputs("\nInitialize Linear Stage...\n", stdout);
+    console_puts(stdout, "\nInitialize Linear Stage...\n");
     int result = usi2_open(1);
     if (result == kUsi2NotFound) error_exit("USI2-Device not found: check USB-Cable.", kExitNoDevice);
     if (result == kUsi2NoReply) {

@@ -1,7 +1,9 @@
 // The command line and the driver, end to end: every message and exit code of
-// the parser, the usage text, and the error exit's form.
+// the parser, the usage text, the help and version answers, the error exit's
+// form, the messages on a terminal, and the installed program.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,68 @@ TEST(Usage, NoArgumentPrintsTheUsageText) {
     EXPECT_TRUE(box.files().empty());
 }
 
+// The help text names every command and every option that the parser
+// accepts, with its argument, range and default, and none of the options of
+// the historical usage text that the parser rejects.
+TEST(Help, FirstWordAsksForTheCurrentHelpText) {
+    Sandbox box;
+    const RunResult help = box.run({"--help"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(help.out.rfind(std::string("Vextal ") + VEXTAL_PROJECT_VERSION + ":", 0), 0u);
+    for (const char* named : {"vextal cal <InFile>",
+                              "vextal load <InFile>",
+                              "vextal measure",
+                              "vextal import <InFile>",
+                              "interactive",
+                              "-z <range>",
+                              "-n <steps>",
+                              "-m <average>",
+                              "-p <centre>",
+                              "-model <value>",
+                              "-sp <port>",
+                              "-c <text>",
+                              "-f <OutFile>",
+                              "-psdplot",
+                              "-hc",
+                              "-psd0",
+                              "-svg",
+                              "3 to 1000 (default 128)",
+                              "3 to 100 (default 10)",
+                              "0 to 170",
+                              "(default COM1)",
+                              "--version",
+                              "-V",
+                              "\n  0 ",
+                              "\n  2 ",
+                              "\n  100 ",
+                              "\n  102 ",
+                              "standard error"}) {
+        EXPECT_NE(help.out.find(named), std::string::npos) << named;
+    }
+    for (const char* rejected : {"-max", "-sn", "-pp", "LPT1"}) {
+        EXPECT_EQ(help.out.find(rejected), std::string::npos) << rejected;
+    }
+    for (const Args& args : {Args{"-h"}, Args{"/?"}, Args{"--help", "cal", "-x"}}) {
+        RunResult r = box.run(args);
+        EXPECT_EQ(r.exit_code, 0) << args[0];
+        EXPECT_EQ(r.out, help.out) << args[0];
+        EXPECT_EQ(r.err, "") << args[0];
+    }
+    EXPECT_TRUE(box.files().empty());
+}
+
+TEST(Version, FirstWordAsksForTheProjectVersion) {
+    for (const Args& args : {Args{"--version"}, Args{"-V"}, Args{"-V", "cal", "-x"}}) {
+        Sandbox box;
+        RunResult r = box.run(args);
+        EXPECT_EQ(r.exit_code, 0) << args[0];
+        EXPECT_EQ(r.out, std::string("Vextal ") + VEXTAL_PROJECT_VERSION + "\n") << args[0];
+        EXPECT_EQ(r.err, "") << args[0];
+        EXPECT_TRUE(box.files().empty()) << args[0];
+    }
+}
+
 struct ErrorCase {
     Args args;
     std::string message;  // what follows "Error: "; the error exit adds "\n"
@@ -54,6 +118,11 @@ TEST(CommandLine, FailuresEndWithTheirMessage) {
     const std::string fifty(50, 'q');
     const ErrorCase cases[] = {
         {{"Measure"}, "No command specified!\n"},
+        // Help and version answer only as the first word.
+        {{"help"}, "No command specified!\n"},
+        {{"-v"}, "No command specified!\n"},
+        {{"cal", "d", "--help"}, "Unbekannte Option: --help\n"},
+        {{"measure", "-V"}, "Unbekannte Option: -V\n"},
         {{"-z", "10"}, "No command specified!\n"},
         {{""}, "No command specified!\n"},
         {{"LOAD", "x"}, "No command specified!\n"},
@@ -120,6 +189,83 @@ TEST(CommandLine, FailuresEndWithTheirMessage) {
         EXPECT_TRUE(box.files().empty()) << shown;
     }
 }
+
+struct TerminalCase {
+    Attach where;
+    std::vector<std::string> env;
+    bool utf8;  // whether the Latin-1 letters arrive as UTF-8
+};
+
+// A terminal whose locale uses UTF-8 gets the Latin-1 letters of the messages
+// and of a name as UTF-8, a name already in UTF-8 as it is; a pipe, or a
+// terminal of another locale, gets the bytes as written. The locale is
+// decided as by the C library: the first of LC_ALL, LC_CTYPE and LANG that
+// is set and not empty.
+TEST(Console, LatinOneLettersBecomeUtf8OnlyOnAUtf8Terminal) {
+    if (!kCanAttach) GTEST_SKIP() << "no pseudo-terminals here";
+    const TerminalCase cases[] = {
+        {Attach::terminal, {"LANG=C.UTF-8"}, true},
+        {Attach::terminal, {"LANG=de_DE.utf8"}, true},
+        {Attach::terminal, {"LANG=de_DE.UTF-8@euro"}, true},
+        {Attach::terminal, {"LC_CTYPE=en_US.UTF-8", "LANG=C"}, true},
+        {Attach::terminal, {"LC_ALL=", "LANG=C.UTF-8"}, true},
+        {Attach::terminal, {"LC_ALL=C", "LC_CTYPE=C.UTF-8", "LANG=C.UTF-8"}, false},
+        {Attach::terminal, {"LANG=de_DE.ISO-8859-1"}, false},
+        {Attach::terminal, {"LANG=de_DE"}, false},
+        {Attach::terminal, {"LANG=de_DE.utf"}, false},
+        {Attach::terminal, {}, false},
+        {Attach::pipe, {"LANG=C.UTF-8"}, false},
+    };
+    const std::string name_latin1 = "m\xFCller-m\xC3\xBCller";
+    const std::string name_utf8 = "m\xC3\xBCller-m\xC3\xBCller";
+    for (const auto& c : cases) {
+        std::string shown = c.where == Attach::pipe ? "pipe" : "terminal";
+        for (const auto& e : c.env) shown += " " + e;
+        Sandbox box;
+        RunResult r = box.run_attached(c.where, {"cal", name_latin1}, c.env);
+        EXPECT_EQ(r.exit_code, 2) << shown;
+        EXPECT_EQ(r.out, "\nLoading Data...\n" + (c.utf8 ? name_utf8 : name_latin1) +
+                             ".msm\nError: Eingabedatei konnte nicht geoeffnet werden.\n\n")
+            << shown;
+        r = box.run_attached(c.where, {"measure", "-m", "2"}, c.env);
+        EXPECT_EQ(r.exit_code, 2) << shown;
+        EXPECT_EQ(r.out, std::string("Error: Anzahl Mittelung ausserhalb des zul") +
+                             (c.utf8 ? "\xC3\xA4" : "\xE4") + "ssigen Bereichs (3 - 100)\n\n")
+            << shown;
+    }
+}
+
+#ifdef VEXTAL_CMAKE
+// `cmake --install` into a staging folder: the program, the manual page, the
+// documents and the example are in place, and the installed program
+// calibrates the installed example exactly as the built one does.
+TEST(Install, InstalledProgramCalibratesTheInstalledExample) {
+    namespace fs = std::filesystem;
+    Sandbox box;
+    const fs::path stage = box.path() / "stage";
+    RunResult install = run_process(
+        VEXTAL_CMAKE, {"--install", VEXTAL_BUILD_DIR, "--prefix", stage.string()}, box.path(), {});
+    ASSERT_EQ(install.exit_code, 0) << install.out << install.err;
+    for (const char* file :
+         {"bin/vextal", "share/man/man1/vextal.1.gz", "share/doc/vextal/README.md",
+          "share/doc/vextal/LICENSE", "share/doc/vextal/copyright"}) {
+        EXPECT_TRUE(fs::is_regular_file(stage / file)) << file;
+    }
+    const fs::path example = stage / "share/doc/vextal/examples/sensor_10_80.msm";
+    EXPECT_EQ(read_file(example), read_file(fs::path(VEXTAL_EXAMPLES_DIR) / "sensor_10_80.msm"));
+
+    Sandbox installed;
+    Sandbox built;
+    const Args args{"cal", example.string(), "-f", "sensor"};
+    RunResult r = installed.run(Program{{(stage / "bin/vextal").string()}, "\n"}, args);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "\nLoading Data...\nWriting Data...\n");
+    EXPECT_EQ(built.run(args).exit_code, 0);
+    const auto files = installed.files();
+    EXPECT_EQ(files.size(), 2u);
+    EXPECT_EQ(files, built.files());
+}
+#endif
 
 }  // namespace
 }  // namespace vextal::test

@@ -41,14 +41,26 @@ void Sandbox::write(const std::string& name, const std::string& bytes) const {
     std::ofstream(p, std::ios::binary) << bytes;
 }
 
+namespace {
+fs::path vextal_program() {
+#ifdef _WIN32
+    return program_folder() / "vextal.exe";
+#else
+    return program_folder() / "vextal";
+#endif
+}
+}  // namespace
+
 RunResult Sandbox::run(const std::vector<std::string>& args,
                        const std::vector<std::string>& env) const {
-#ifdef _WIN32
-    const char* exe = "vextal.exe";
-#else
-    const char* exe = "vextal";
-#endif
-    return run(Program{{(program_folder() / exe).string()}, kConsoleLineEnd}, args, env);
+    return run(Program{{vextal_program().string()}, kConsoleLineEnd}, args, env);
+}
+
+RunResult Sandbox::run_attached(Attach where, const std::vector<std::string>& args,
+                                const std::vector<std::string>& env) const {
+    RunResult r = run_attached_process(where, vextal_program(), args, dir_, env);
+    r.raw_out = r.out;
+    return r;
 }
 
 RunResult Sandbox::run(const Program& program, const std::vector<std::string>& args,

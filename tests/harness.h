@@ -26,6 +26,10 @@ struct Program {
     std::string line_end;
 };
 
+/// Where run_attached connects the program's standard output and standard
+/// error (both to the same one).
+enum class Attach { terminal, pipe };
+
 /// A fresh, empty folder that the program runs in; removed afterwards.
 class Sandbox {
   public:
@@ -44,6 +48,12 @@ class Sandbox {
     /// program's own.
     RunResult run(const Program& program, const std::vector<std::string>& args,
                   const std::vector<std::string>& env = {}) const;
+    /// Runs vextal with both standard streams on one pseudo-terminal (in raw
+    /// mode: the bytes as written) or one pipe; `out` holds what arrived.
+    /// The locale variables LC_ALL, LC_CTYPE and LANG are only those in
+    /// `env`. Honoured only where kCanAttach is true.
+    RunResult run_attached(Attach where, const std::vector<std::string>& args,
+                           const std::vector<std::string>& env) const;
     /// Every file below the folder, by its path relative to it ('/'
     /// separated), with its bytes.
     std::map<std::string, std::string> files() const;
@@ -62,6 +72,13 @@ std::filesystem::path program_folder();
 /// Runs `program` with `args` in `dir`; platform-specific.
 RunResult run_process(const std::filesystem::path& program, const std::vector<std::string>& args,
                       const std::filesystem::path& dir, const std::vector<std::string>& env);
+
+/// run_attached's platform half.
+RunResult run_attached_process(Attach where, const std::filesystem::path& program,
+                               const std::vector<std::string>& args,
+                               const std::filesystem::path& dir,
+                               const std::vector<std::string>& env);
+extern const bool kCanAttach;
 
 /// Bytes a line end takes on this platform's standard output.
 extern const char* const kConsoleLineEnd;

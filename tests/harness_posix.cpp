@@ -1,8 +1,10 @@
 #include <fcntl.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
@@ -18,6 +20,7 @@ namespace fs = std::filesystem;
 
 const char* const kConsoleLineEnd = "\n";
 const bool kCanLimitFileSize = true;
+const bool kCanAttach = true;
 
 fs::path program_folder() {
     return fs::read_symlink("/proc/self/exe").parent_path();
@@ -73,6 +76,58 @@ RunResult run_process(const fs::path& program, const std::vector<std::string>& a
     r.err = read_file(err_file);
     fs::remove(out_file);
     fs::remove(err_file);
+    return r;
+}
+
+RunResult run_attached_process(Attach where, const fs::path& program,
+                               const std::vector<std::string>& args, const fs::path& dir,
+                               const std::vector<std::string>& env) {
+    RunResult r;
+    int ends[2] = {-1, -1};  // read, write
+    if (where == Attach::terminal) {
+        if (openpty(&ends[0], &ends[1], nullptr, nullptr, nullptr) != 0) return r;
+        // Raw: no line end is turned into CR LF on the way.
+        termios settings{};
+        tcgetattr(ends[1], &settings);
+        cfmakeraw(&settings);
+        tcsetattr(ends[1], TCSANOW, &settings);
+    } else if (pipe(ends) != 0) {
+        return r;
+    }
+    std::vector<std::string> words{program.string()};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        dup2(ends[1], 1);
+        dup2(ends[1], 2);
+        close(ends[0]);
+        close(ends[1]);
+        for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) unsetenv(name);
+        for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(ends[1]);
+    // The far end closed: a pipe gives 0, a pseudo-terminal EIO.
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = read(ends[0], buffer, sizeof buffer);
+        if (n > 0) {
+            r.out.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    close(ends[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.crashed = !WIFEXITED(status);
+    r.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return r;
 }
 

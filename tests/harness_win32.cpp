@@ -10,6 +10,15 @@ namespace vextal::test {
 
 namespace fs = std::filesystem;
 
+// The console tests run on Linux only: under wine neither a pipe nor a
+// pseudo-terminal is a Windows console.
+const bool kCanAttach = false;
+
+RunResult run_attached_process(Attach, const fs::path&, const std::vector<std::string>&,
+                               const fs::path&, const std::vector<std::string>&) {
+    return RunResult{};
+}
+
 const char* const kConsoleLineEnd = "\r\n";
 // Windows has no per-process file size limit; such entries pass on as plain
 // variables, which the program never reads.

@@ -1,0 +1,36 @@
+#include <unistd.h>
+
+#include <cstdlib>
+#include <initializer_list>
+
+#include "common/console.h"
+
+namespace vextal {
+
+namespace {
+
+// The character set of the messages' reader, decided as the C library
+// decides it: the first of LC_ALL, LC_CTYPE and LANG that is set and not
+// empty. The program never calls setlocale, so the name alone decides, and
+// a locale that is not installed is taken at its word.
+bool reader_uses_utf8() {
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && value[0] != '\0') return locale_is_utf8(value);
+    }
+    return false;
+}
+
+}  // namespace
+
+ConsoleKind console_kind(std::FILE* stream) {
+    if (isatty(fileno(stream)) == 1 && reader_uses_utf8()) return ConsoleKind::kUtf8Terminal;
+    return ConsoleKind::kBytes;
+}
+
+// No stream is ever of the wide kind here.
+void console_write_wide(std::FILE* stream, const char* text, std::size_t length) {
+    std::fwrite(text, 1, length, stream);
+}
+
+}  // namespace vextal
