@@ -5,7 +5,7 @@
 
 #include "common/console.h"
 #include "common/error_exit.h"
-#include "vextal_version.h"
+#include "app/version.h"
 
 namespace vextal {
 
