@@ -2,6 +2,7 @@
 
 #include "calibration.h"
 #include "measurement.h"
+#include "outputs.h"
 #include "port.h"
 #include "settings.h"
 #include "stage.h"
@@ -30,14 +31,7 @@ int run_program(int argc, const char* const* argv) {
     }
 
     std::fputs("Writing Data...\n", stdout);
-    if (s.command == kMeasure || s.command == kLoad) {
-        if (s.psd_plot) write_plot_file(s.output_prefix);
-    } else if (s.command == kCal) {
-        if (g_measurements.count < 3) {
-            error_exit("File does not contain enough measurements!\n", 2);
-        }
-        write_calibration(s.output_prefix, s.steps);
-    }
+    write_outputs();
     if (s.command == kMeasure) axis_set_flag(0, 0);
     return result;
 }
