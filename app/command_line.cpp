@@ -74,7 +74,12 @@ constexpr Option kOptions[] = {
     {"-psdplot", false, [](const char*) { g_settings.psd_plot = 1; }, nullptr},
     {"-hc", false, [](const char*) { g_settings.home_on_init = 0; }, nullptr},
     {"-psd0", false, [](const char*) { g_settings.psd0 = 1; }, nullptr},
+    {"-svg", false, [](const char*) { g_settings.svg = 1; }, nullptr},
 };
+
+// The picture flag is left out of the joined command line, so that the .c
+// file of a run with the picture is that of the same run without it.
+constexpr const char* kLeftOutOfCallParams = "-svg";
 
 const Option* find_option(const char* word) {
     for (const Option& option : kOptions) {
@@ -111,11 +116,19 @@ void validate() {
 }
 
 // Joins argv[1] .. argv[argc-1], each followed by one blank; a longer command
-// line is cut at the buffer's capacity.
-void join_call_params(int argc, const char* const* argv) {
+// line is cut at the buffer's capacity. The picture flag is left out where the
+// scan, which starts at `first_scanned`, took it as the flag alone (not as an
+// option's argument, not as the input file).
+void join_call_params(int argc, const char* const* argv, int first_scanned) {
     auto& buf = g_settings.call_params;
     std::size_t n = 0;
+    int next_scanned = first_scanned;
     for (int i = 1; i < argc; ++i) {
+        if (i == next_scanned) {
+            const Option* option = find_option(argv[i]);
+            next_scanned += option != nullptr && option->takes_argument ? 2 : 1;
+            if (i > first_scanned && std::strcmp(argv[i], kLeftOutOfCallParams) == 0) continue;
+        }
         for (const char* p = argv[i]; *p != '\0' && n < buf.size() - 1; ++p) buf[n++] = *p;
         if (n < buf.size() - 1) buf[n++] = ' ';
     }
@@ -149,6 +162,7 @@ void parse_command_line(int argc, const char* const* argv) {
     }
 
     prefix_given = false;
+    const int first_scanned = index;
     // The scan starts at the last positional word, which is examined like
     // every other word ("load -psdplot" names a file and sets the flag).
     while (index < argc) {
@@ -169,7 +183,7 @@ void parse_command_line(int argc, const char* const* argv) {
 
     validate();
     if ((s.command == kLoad || s.command == kCal) && !prefix_given) s.output_prefix = s.input_file;
-    join_call_params(argc, argv);
+    join_call_params(argc, argv, first_scanned);
 }
 
 }  // namespace vextal

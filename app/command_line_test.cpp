@@ -35,6 +35,7 @@ TEST(ParseCommandLine, MeasureAloneKeepsTheDefaults) {
     EXPECT_EQ(text(s.serial_port), "COM1");
     EXPECT_EQ(s.psd_plot, 0);
     EXPECT_EQ(s.psd0, 0);
+    EXPECT_EQ(s.svg, 0);
     EXPECT_EQ(s.output_prefix, nullptr);
     EXPECT_EQ(s.input_file, nullptr);
     EXPECT_EQ(s.comment, nullptr);
@@ -122,6 +123,34 @@ TEST(ParseCommandLine, JoinsTheCommandLineUpToItsCapacity) {
     // Exactly 251 characters fit, the final blank included.
     joined = parse({"cal", std::string(246, 'b')}).call_params.data();
     EXPECT_EQ(joined, "cal " + std::string(246, 'b') + " ");
+}
+
+// The picture flag never reaches the joined command line (so the .c file is
+// that of the run without it), unless the word is something else as well.
+TEST(ParseCommandLine, PictureFlagIsLeftOutOfTheJoinedCommandLine) {
+    const struct {
+        std::vector<std::string> words;
+        uint8_t svg;
+        std::string joined;
+    } cases[] = {
+        {{"cal", "data", "-svg"}, 1, "cal data "},
+        {{"cal", "data", "-svg", "-n", "20", "-svg"}, 1, "cal data -n 20 "},
+        {{"measure", "-svg", "-f", "out"}, 1, "measure -f out "},
+        {{"cal", "data", "-c", "-svg"}, 0, "cal data -c -svg "},
+        {{"cal", "data", "-f", "-svg"}, 0, "cal data -f -svg "},
+        // The word after the command names the input file and sets the flag.
+        {{"load", "-svg"}, 1, "load -svg "},
+        {{"cal", "data", "-svgx"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        if (c.joined.empty()) {
+            EXPECT_EXIT(parse(c.words), ::testing::ExitedWithCode(2), "Unbekannte Option: -svgx");
+            continue;
+        }
+        const Settings& s = parse(c.words);
+        EXPECT_EQ(s.svg, c.svg) << c.joined;
+        EXPECT_EQ(std::string(s.call_params.data()), c.joined);
+    }
 }
 
 }  // namespace

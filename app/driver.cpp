@@ -10,6 +10,7 @@
 #include "stage/stage.h"
 #include "common/console.h"
 #include "app/help.h"
+#include "app/outputs.h"
 
 namespace vextal {
 
@@ -36,14 +37,7 @@ int run_program(int argc, const char* const* argv) {
     }
 
     console_puts(stdout, "Writing Data...\n");
-    if (s.command == kMeasure || s.command == kLoad) {
-        if (s.psd_plot) write_plot_file(s.output_prefix);
-    } else if (s.command == kCal) {
-        if (g_measurements.count < kMinCalRecords) {
-            error_exit("File does not contain enough measurements!\n", kExitError);
-        }
-        write_calibration(s.output_prefix, s.steps);
-    }
+    write_outputs();
     if (s.command == kMeasure) axis_set_flag(0, 0);
     return result;
 }

@@ -1,8 +1,11 @@
 // Monotone range detection, piecewise-linear lookup and the calibration files.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+
+#include "data/measurement.h"
 
 namespace vextal {
 
@@ -32,6 +35,37 @@ double line_value(const CalPoint* segment, float x);
 /// extrapolated along the first or last segment outside the table. One point
 /// gives its y everywhere; a count of 0 or less gives 0.0.
 double table_lookup(const CalPoint* points, int32_t count, float x);
+
+/// Room of a point table: every record of the measurement table plus the
+/// leading point and the two closing points.
+constexpr std::size_t kMaxCalPoints = kMaxMeasurements + 3;
+/// y of both closing points, the value for readings beyond the measured range.
+constexpr float kClosingY = 99.9f;
+
+/// A calibration of g_measurements as the output files hold it.
+struct Calibration {
+    int32_t first = 0;   ///< monotone range, first record (0-based)
+    int32_t last = 0;    ///< monotone range, last record, inclusive
+    int32_t points = 0;  ///< entries of `original`; 0 when the range is too small
+    int32_t steps = 0;   ///< entries of `requantized`
+    std::array<CalPoint, kMaxCalPoints> original{};
+    std::array<CalPoint, kMaxCalPoints> requantized{};
+};
+
+/// Computes the calibration of g_measurements with `steps` (held within 1 to
+/// kMaxSteps) requantized entries. False, with only the range set, when the
+/// monotone range holds fewer than two records.
+bool compute_calibration(int32_t steps, Calibration& cal);
+
+/// Opens "<prefix>.cal" and "<prefix>.c", computes the calibration into `cal`
+/// and writes and closes both files without putting them in place yet.
+/// Returns nullptr then; when the monotone range is too small it discards
+/// both and returns that failure's message. Every other failure ends the run.
+const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& cal);
+
+/// Puts both prepared files in the place of their targets; ends the run on
+/// failure.
+void commit_calibration();
 
 /// Writes "<prefix>.cal" and "<prefix>.c" from g_measurements with `steps`
 /// requantized entries; ends the program on failure, leaving files of those

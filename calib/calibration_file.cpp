@@ -17,13 +17,8 @@
 namespace vextal {
 namespace {
 
-/// Room of a point table: every record of the measurement table plus the
-/// leading point and the two closing points.
-constexpr std::size_t kMaxPoints = kMaxMeasurements + 3;
 /// Added to the x of the range's last point for the first closing point.
 constexpr float kStepAfterRange = 1.0f;
-/// y of both closing points, the value for readings beyond the measured range.
-constexpr float kClosingY = 99.9f;
 /// x of the last closing point, the end of the table.
 constexpr float kClosingX = 255.0f;
 /// The ".c" values are positions in tenths.
@@ -35,7 +30,7 @@ constexpr const char* kContinuationIndent = "\n                    ";  // 20 bla
 OutFile cal_file;
 OutFile c_file;
 
-using PointTable = std::array<CalPoint, kMaxPoints>;
+using PointTable = std::array<CalPoint, kMaxCalPoints>;
 
 // Ends the run; the error exit removes both temporary files, so the targets
 // stay as they were.
@@ -100,6 +95,8 @@ void write_call_params(const char* text) {
     out_bytes(c_file, line.data(), n);
 }
 
+constexpr const char* kRangeTooSmall = "Monotone PSD range is too small!\n";
+
 void write_c_file(const PointTable& requantized, int32_t steps) {
     out_text(c_file, "// CallParams: ");
     write_call_params(g_settings.call_params.data());
@@ -122,45 +119,63 @@ void write_c_file(const PointTable& requantized, int32_t steps) {
 
 }  // namespace
 
-void write_calibration(const char* prefix, int32_t steps) {
+bool compute_calibration(int32_t steps, Calibration& cal) {
     // The command line keeps steps within 3 to 1000; the bounds only protect
     // the table.
     if (steps < 1) steps = 1;
     if (steps > kMaxSteps) steps = kMaxSteps;
+    cal.points = 0;
+    cal.steps = 0;
+    find_monotone_range(cal.first, cal.last);
+    if (cal.last - cal.first < 1) return false;
+
+    cal.points = build_original_table(cal.first, cal.last, cal.original);
+    for (int32_t j = 0; j < steps; ++j) {
+        float x = static_cast<float>(j);
+        cal.requantized[static_cast<std::size_t>(j)] = {
+            x, to_single(table_lookup(cal.original.data(), cal.points, x))};
+    }
+    cal.steps = steps;
+    return true;
+}
+
+const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& cal) {
     open_outputs(prefix != nullptr ? prefix : "");
+    if (!compute_calibration(steps, cal)) {
+        out_discard(cal_file);
+        out_discard(c_file);
+        return kRangeTooSmall;
+    }
 
-    int32_t first = 0;
-    int32_t last = 0;
-    find_monotone_range(first, last);
     out_text(cal_file, "# Original Table:\n");
-    if (last - first < 1) fail("Monotone PSD range is too small!\n");
-
-    PointTable original{};
-    int32_t m = build_original_table(first, last, original);
-    for (int32_t i = 0; i < m; ++i) {
-        const CalPoint& p = original[static_cast<std::size_t>(i)];
+    for (int32_t i = 0; i < cal.points; ++i) {
+        const CalPoint& p = cal.original[static_cast<std::size_t>(i)];
         write_point(cal_file, truncate_to_int(p.x), p.y);
     }
     out_text(cal_file, "\n\n# Requantized Table:\n");
-
-    PointTable requantized{};
-    for (int32_t j = 0; j < steps; ++j) {
-        float x = static_cast<float>(j);
-        requantized[static_cast<std::size_t>(j)] = {x,
-                                                    to_single(table_lookup(original.data(), m, x))};
+    for (int32_t j = 0; j < cal.steps; ++j) {
+        write_point(cal_file, j, cal.requantized[static_cast<std::size_t>(j)].y);
     }
-    for (int32_t j = 0; j < steps; ++j) {
-        write_point(cal_file, j, requantized[static_cast<std::size_t>(j)].y);
-    }
-    write_c_file(requantized, steps);
+    write_c_file(cal.requantized, cal.steps);
 
     bool cal_ok = out_close(cal_file);
     bool c_ok = out_close(c_file);
     if (!cal_ok || !c_ok) fail("Ausgabedateien konnten nicht geschrieben werden.\n");
+    return nullptr;
+}
+
+void commit_calibration() {
     // Both files are complete; only now do they replace the earlier ones.
     if (!out_commit(cal_file) || !out_commit(c_file)) {
         fail("Ausgabedateien konnten nicht geschrieben werden.\n");
     }
+}
+
+void write_calibration(const char* prefix, int32_t steps) {
+    static Calibration cal;  // two tables of 8 KB each: kept off the stack
+    const char* failure = prepare_calibration(prefix, steps, cal);
+    if (failure != nullptr) error_exit(failure, kExitError);
+    commit_calibration();
 }
 
 }  // namespace vextal

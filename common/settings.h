@@ -30,6 +30,7 @@ struct Settings {
     const char* serial_port = "COM1";
     uint8_t psd_plot = 0;
     uint8_t psd0 = 0;
+    uint8_t svg = 0;  ///< also write the picture "<prefix>.svg"
     const char* output_prefix = nullptr;
     const char* input_file = nullptr;
     const char* comment = nullptr;

@@ -19,6 +19,10 @@ struct Measurement {
 struct MeasurementTable {
     std::array<Measurement, kMaxMeasurements> records{};
     int32_t count = 0;
+    /// Which header values the file's root tag held.
+    bool has_max_range = false;
+    bool has_average = false;
+    bool has_serial_number = false;
 };
 
 /// The one process-wide measurement table.
@@ -31,5 +35,12 @@ int load_measurement_file(const char* name);
 /// Writes g_measurements as "<prefix>.psd"; returns 1 without a prefix (no
 /// file), 0 after writing; ends the program on failure.
 int write_plot_file(const char* prefix);
+
+/// As write_plot_file, but leaves the complete file to be put in place by
+/// commit_plot_file; false without a prefix.
+bool prepare_plot_file(const char* prefix);
+/// Puts a prepared plot file in place (nothing if none is prepared); ends
+/// the program on failure.
+void commit_plot_file();
 
 }  // namespace vextal

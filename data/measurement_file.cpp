@@ -62,9 +62,10 @@ int load_measurement_file(const char* name) {
     if (!line_reader_next(reader, line) || std::strstr(line, "<Vextal") == nullptr) {
         error_exit("File does not start with <Vextal ...>\n", kExitError);
     }
-    read_double_attribute(line, "max_range", g_settings.max_range);
-    read_int_attribute(line, "avg", g_settings.average);
-    read_long_attribute(line, "sn", g_settings.serial_number);
+    MeasurementTable& table = g_measurements;
+    table.has_max_range = read_double_attribute(line, "max_range", g_settings.max_range) != 0;
+    table.has_average = read_int_attribute(line, "avg", g_settings.average) != 0;
+    table.has_serial_number = read_long_attribute(line, "sn", g_settings.serial_number) != 0;
 
     g_measurements.count = 0;
     while (line_reader_next(reader, line)) {

@@ -22,24 +22,45 @@ void write_plot_line(OutFile& out, const Measurement& record) {
     out_line(out, text, n);
 }
 
+// The plot file between writing and being put in place; static because it
+// holds its write buffer.
+OutFile plot_out;
+bool prepared = false;
+
+[[noreturn]] void fail_writing() {
+    error_exit("PlotFile konnte nicht geschrieben werden.\n", kExitError);
+}
+
 }  // namespace
 
-int write_plot_file(const char* prefix) {
-    if (prefix == nullptr) return 1;
+bool prepare_plot_file(const char* prefix) {
+    if (prefix == nullptr) return false;
 
     std::array<char, kMaxPath> name;
     make_file_name(name, prefix, ".psd");
 
     // Written to a temporary file that replaces the target only when complete:
     // a failed write leaves an earlier plot file as it was.
-    OutFile out;
-    if (!out_open(out, name.data())) error_exit("PlotFile kann nicht geoeffnet werden.\n", kExitError);
+    if (!out_open(plot_out, name.data())) {
+        error_exit("PlotFile kann nicht geoeffnet werden.\n", kExitError);
+    }
     for (int32_t i = 0; i < g_measurements.count; ++i) {
-        write_plot_line(out, g_measurements.records[static_cast<std::size_t>(i)]);
+        write_plot_line(plot_out, g_measurements.records[static_cast<std::size_t>(i)]);
     }
-    if (!out_close(out) || !out_commit(out)) {
-        error_exit("PlotFile konnte nicht geschrieben werden.\n", kExitError);
-    }
+    if (!out_close(plot_out)) fail_writing();
+    prepared = true;
+    return true;
+}
+
+void commit_plot_file() {
+    if (!prepared) return;
+    prepared = false;
+    if (!out_commit(plot_out)) fail_writing();
+}
+
+int write_plot_file(const char* prefix) {
+    if (!prepare_plot_file(prefix)) return 1;
+    commit_plot_file();
     return 0;
 }
 

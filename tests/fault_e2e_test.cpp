@@ -23,6 +23,7 @@ const std::string kLoading = "\nLoading Data...\n";
 const std::string kDone = kLoading + "Writing Data...\n";
 const std::string kCannotOpenOutputs = "Ausgabedateien konnten nicht geoeffnet werden.\n";
 const std::string kCannotWriteOutputs = "Ausgabedateien konnten nicht geschrieben werden.\n";
+const std::string kCannotWritePicture = "SVG file could not be written.\n";
 
 template <typename No>
 std::string measurement(No no, const std::string& stage, const std::string& psd) {
@@ -75,6 +76,8 @@ TEST(Faults, OutputsThatCannotBeWritten) {
     earlier["out.cal"] = "earlier table\r\n";
     earlier["out.c"] = "{1, 2, 3};\r\n";
     earlier["out.psd"] = "1.0\t2\r\n";
+    Files with_picture_folder = earlier;
+    with_picture_folder["out.svg/kept"] = "kept";
     std::vector<FaultCase> cases = {
         {"output folder does not exist", run, {"cal", "data", "-f", "no/such/out"}, {}, kDone,
          kCannotOpenOutputs},
@@ -88,6 +91,14 @@ TEST(Faults, OutputsThatCannotBeWritten) {
          kCannotOpenOutputs, true},
         {"plot folder not writable", run, {"load", "data", "-psdplot", "-f", "/proc/out"}, {},
          kDone, "PlotFile kann nicht geoeffnet werden.\n", true},
+        // The picture is written before any output is put in place: all stay.
+        {"picture name is a folder (cal)", with_picture_folder,
+         {"cal", "data", "-svg", "-f", "out"}, {}, kDone, kCannotWritePicture},
+        {"picture name is a folder (load)", with_picture_folder,
+         {"load", "data", "-psdplot", "-svg", "-f", "out"}, {}, kDone, kCannotWritePicture},
+        // The calibration's own failures come first, as without the picture.
+        {"cal files and picture cannot be opened", run, {"cal", "data", "-svg", "-f", "no/out"},
+         {}, kDone, kCannotOpenOutputs},
     };
     if (kCanLimitFileSize) {
         // The disk fills up: each file may grow to 64 bytes only (enough for
@@ -98,6 +109,13 @@ TEST(Faults, OutputsThatCannotBeWritten) {
         cases.push_back({"disk full while writing the .psd file", earlier,
                          {"load", "data", "-psdplot", "-f", "out"}, {file_size_limit(64)}, kDone,
                          "PlotFile konnte nicht geschrieben werden.\n"});
+        // 1024 bytes hold the .cal and .c files of three steps, not the picture.
+        cases.push_back({"disk full while writing the picture", earlier,
+                         {"cal", "data", "-n", "3", "-svg", "-f", "out"}, {file_size_limit(1024)},
+                         kDone, kCannotWritePicture});
+        cases.push_back({"disk full while writing the picture (load)", earlier,
+                         {"load", "data", "-psdplot", "-svg", "-f", "out"},
+                         {file_size_limit(1024)}, kDone, kCannotWritePicture});
     }
     for (const auto& c : cases) {
         if (c.linux_only && !running_on_linux()) continue;

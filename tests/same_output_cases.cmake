@@ -25,3 +25,11 @@ same_output_case(cal_worked_example INPUTS tests/data/demo.msm ARGS cal demo -n 
 # record; two records are too few.
 same_output_case(cal_range_too_small INPUTS tests/data/falling.msm ARGS cal falling)
 same_output_case(cal_two_records INPUTS tests/data/two_records.msm ARGS cal two_records)
+# Pictures: the example's calibration, a load, and a calibration that fails
+# but still draws its curve.
+same_output_case(cal_example_picture INPUTS examples/sensor_10_80.msm
+                 ARGS cal sensor_10_80 -svg)
+same_output_case(load_example_picture INPUTS examples/sensor_10_80.msm
+                 ARGS load sensor_10_80 -psdplot -svg -c "Probe<&>")
+same_output_case(cal_range_too_small_picture INPUTS tests/data/falling.msm
+                 ARGS cal falling -svg)

@@ -1,0 +1,71 @@
+#include "app/outputs.h"
+
+#include "calib/calibration.h"
+#include "calib/picture.h"
+#include "common/error_exit.h"
+#include "common/limits.h"
+#include "common/settings.h"
+#include "data/measurement.h"
+
+namespace vextal {
+namespace {
+
+constexpr const char* kTooFewMeasurements = "File does not contain enough measurements!\n";
+constexpr const char* kPictureFailed = "SVG file could not be written.\n";
+
+// The calibration the picture draws; static for its two tables.
+Calibration calibration;
+
+// Writes the picture when one is asked for and has a name; a picture that
+// cannot be written ends the run before any output is put in place.
+bool prepare_picture_if_asked(const Calibration* cal, const char* note) {
+    const Settings& s = g_settings;
+    if (!s.svg || s.output_prefix == nullptr) return false;
+    if (!prepare_picture(s.output_prefix, cal, note)) error_exit(kPictureFailed, kExitError);
+    return true;
+}
+
+void commit_picture_if_prepared(bool prepared) {
+    if (prepared && !commit_picture()) error_exit(kPictureFailed, kExitError);
+}
+
+void write_curve_outputs() {
+    const Settings& s = g_settings;
+    if (s.psd_plot) prepare_plot_file(s.output_prefix);
+    bool picture = prepare_picture_if_asked(nullptr, nullptr);
+    commit_plot_file();
+    commit_picture_if_prepared(picture);
+}
+
+// A calibration that fails for want of data still gets its picture: that is
+// where the user sees why. The run then ends with the calibration's message.
+void write_cal_outputs() {
+    const Settings& s = g_settings;
+    const char* failure = nullptr;
+    const Calibration* drawn = nullptr;
+    if (g_measurements.count < kMinCalRecords) {
+        failure = kTooFewMeasurements;
+    } else {
+        failure = prepare_calibration(s.output_prefix, s.steps, calibration);
+        drawn = &calibration;
+    }
+    bool picture = prepare_picture_if_asked(drawn, failure);
+    if (failure != nullptr) {
+        commit_picture_if_prepared(picture);
+        error_exit(failure, kExitError);
+    }
+    commit_calibration();
+    commit_picture_if_prepared(picture);
+}
+
+}  // namespace
+
+void write_outputs() {
+    if (g_settings.command == kCal) {
+        write_cal_outputs();
+    } else {
+        write_curve_outputs();
+    }
+}
+
+}  // namespace vextal
