@@ -14,17 +14,15 @@ namespace vextal {
 
 namespace {
 
-// A line of the table: what is left of it between its first and last
-// character that counts, never NUL-terminated.
+// A piece of a line of the table, by its start and length: it is never
+// NUL-terminated.
 struct Text {
     const char* p;
     std::size_t n;
 };
 
-// The separators, by the character they are written as. Where a line holds
-// several of these characters, the first of this order is its separator: a
-// comma beside a semicolon or a tab is a decimal comma, a blank beside any of
-// them is padding.
+// The separators, by the character they are written as, in the order in
+// which they are tried.
 enum class Separator : char {
     kNone = '\0',
     kSemicolon = ';',
@@ -33,6 +31,7 @@ enum class Separator : char {
     kBlank = ' ',
 };
 
+constexpr char kTwoColumns[] = "expected two columns, the position and the reading";
 // Longest part of a field shown in a message.
 constexpr std::size_t kShownField = 40;
 
@@ -109,9 +108,13 @@ bool holds(Text t, char c) {
     return std::memchr(t.p, c, t.n) != nullptr;
 }
 
+constexpr Separator kSeparators[] = {Separator::kSemicolon, Separator::kTab, Separator::kComma,
+                                     Separator::kBlank};
+
+// The first separator the line holds: a comma beside a semicolon or a tab is
+// a decimal comma, a blank beside any of them is padding.
 Separator separator_of(Text line) {
-    for (Separator sep :
-         {Separator::kSemicolon, Separator::kTab, Separator::kComma, Separator::kBlank}) {
+    for (Separator sep : kSeparators) {
         if (holds(line, static_cast<char>(sep))) return sep;
     }
     return Separator::kNone;
@@ -182,6 +185,21 @@ bool is_integer(Text t) {
     return true;
 }
 
+// The separator of the first data line: the first that makes its first two
+// columns numbers, so that a third column may hold any text ("1.5,10,x;y"
+// is separated by commas); failing that, the first it holds.
+Separator first_separator(Text line) {
+    for (Separator sep : kSeparators) {
+        Text first{line.p, 0};
+        Text second{line.p, 0};
+        if (holds(line, static_cast<char>(sep)) && split(line, sep, first, second) &&
+            is_decimal(first, decimal_comma(sep)) && is_decimal(second, decimal_comma(sep))) {
+            return sep;
+        }
+    }
+    return separator_of(line);
+}
+
 // ---- the lines ----
 
 // What the lines read so far decided.
@@ -191,13 +209,19 @@ struct TableState {
     LineNo sep_line = 0;  // the line that decided the separator
 };
 
-// A header names the columns: neither of its first two fields is a number.
-bool is_header(Text line, Separator sep) {
-    Text first{line.p, 0};
-    Text second{line.p, 0};
-    const bool two = split(line, sep, first, second);
-    const bool comma = decimal_comma(sep);
-    return !is_decimal(first, comma) && !(two && is_decimal(second, comma));
+// A header names the columns: however the line is split, neither of its first
+// two fields is a number.
+bool is_header(Text line) {
+    if (separator_of(line) == Separator::kNone) return !is_decimal(line, false);
+    for (Separator sep : kSeparators) {
+        Text first{line.p, 0};
+        Text second{line.p, 0};
+        if (!holds(line, static_cast<char>(sep))) continue;
+        split(line, sep, first, second);
+        const bool comma = decimal_comma(sep);
+        if (is_decimal(first, comma) || is_decimal(second, comma)) return false;
+    }
+    return true;
 }
 
 void take_position(LineNo line_no, Text field, bool comma, ImportedPoint& point) {
@@ -232,25 +256,31 @@ void take_reading(LineNo line_no, Text field, bool comma, ImportedPoint& point) 
     point.psd = text_to_int(text);
 }
 
+[[noreturn]] void fail_separator(LineNo line_no, Text line, const TableState& state) {
+    const Separator own = separator_of(line);
+    if (own == Separator::kNone) fail(line_no, kTwoColumns);
+    char what[120];
+    std::snprintf(what, sizeof what, "columns separated by %s, but by %s on line %s",
+                  separator_name(own), separator_name(state.sep), line_text(state.sep_line).text);
+    fail(line_no, what);
+}
+
 void take_line(LineNo line_no, Text line, TableState& state, ImportTable& table) {
-    const Separator sep = separator_of(line);
     if (!state.content_seen) {
         state.content_seen = true;
-        if (is_header(line, sep)) return;
+        if (is_header(line)) return;
     }
     if (table.count >= kMaxMeasurements) fail(line_no, "more than 1000 points");
+    // The first data line decides the separator; every later line holds it.
+    Separator sep = state.sep;
+    if (sep == Separator::kNone) {
+        sep = first_separator(line);
+    } else if (!holds(line, static_cast<char>(sep))) {
+        fail_separator(line_no, line, state);
+    }
     Text first{line.p, 0};
     Text second{line.p, 0};
-    if (!split(line, sep, first, second)) {
-        fail(line_no, "expected two columns, the position and the reading");
-    }
-    if (state.sep != Separator::kNone && sep != state.sep) {
-        char what[120];
-        std::snprintf(what, sizeof what, "columns separated by %s, but by %s on line %s",
-                      separator_name(sep), separator_name(state.sep),
-                      line_text(state.sep_line).text);
-        fail(line_no, what);
-    }
+    if (!split(line, sep, first, second)) fail(line_no, kTwoColumns);
     if (state.sep == Separator::kNone) {
         state.sep = sep;
         state.sep_line = line_no;
