@@ -232,8 +232,9 @@ void take_position(LineNo line_no, Text field, bool comma, ImportedPoint& point)
         point.position[i] = field.p[i] == ',' ? '.' : field.p[i];
     }
     point.position[field.n] = '\0';
-    // The number reader holds a value beyond the doubles at the largest one:
-    // that is no longer the number written.
+    // The number reader holds a value beyond the doubles at the largest one,
+    // which is then no longer the number written; the largest itself goes
+    // with them.
     if (!(std::fabs(text_to_double(point.position.data())) < DBL_MAX)) {
         fail_field(line_no, "the position ", field, " is out of range");
     }
@@ -317,8 +318,9 @@ void read_import_file(const char* name, ImportTable& table) {
     LineNo line_no = 0;
     while (next_piece(reader, line, length)) {
         ++line_no;
-        if (std::strlen(line) != length)
+        if (std::strlen(line) != length) {
             fail(line_no, "holds a NUL byte (UTF-16 text is not read)");
+        }
         const bool cut_off = cut(line, length);
         Text text{line, cut_off || line[length - 1] != '\n' ? length : length - 1};
         if (line_no == 1 && text.n >= 3 && std::memcmp(text.p, "\xEF\xBB\xBF", 3) == 0) {

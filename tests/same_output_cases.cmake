@@ -25,3 +25,9 @@ same_output_case(cal_worked_example INPUTS tests/data/demo.msm ARGS cal demo -n 
 # record; two records are too few.
 same_output_case(cal_range_too_small INPUTS tests/data/falling.msm ARGS cal falling)
 same_output_case(cal_two_records INPUTS tests/data/two_records.msm ARGS cal two_records)
+# import: a semicolon table with decimal commas, a header, a comment, a
+# byte-order mark and CR LF; the header values as they read back; a
+# measurement file refused as a table.
+same_output_case(import_table INPUTS tests/data/readings.csv
+                 ARGS import readings.csv -z 1e-20 -m 7)
+same_output_case(import_refused INPUTS tests/data/demo.msm ARGS import demo.msm -f table)
