@@ -187,7 +187,6 @@ TEST(Import, NamesTheMeasurementFile) {
         {"run.csv", {}, "run.msm"},
         {"run", {}, "run.msm"},
         {"run.tar.csv", {}, "run.tar.msm"},
-        {"run.", {}, "run.msm"},
         {"dir.d/run", {}, "dir.d/run.msm"},
         {".hidden", {}, ".hidden.msm"},
         {"run.msm.txt", {}, "run.msm.msm"},
