@@ -48,15 +48,24 @@ struct Option {
     const char* word;
     bool takes_argument;
     void (*apply)(const char* argument);
-    const char* missing;  // message when the argument is missing
+    const char* missing;      // message when the argument is missing
+    bool for_import = false;  // one of the few options that `import` accepts
 };
 
 constexpr Option kOptions[] = {
-    {"-z", true, [](const char* a) { g_settings.max_range = std::fabs(text_to_double(a)); },
-     "-z erfordert Angabe des H\xF6henmessbereichs."},
+    {"-z", true,
+     [](const char* a) {
+         g_settings.max_range = std::fabs(text_to_double(a));
+         g_settings.max_range_given = 1;
+     },
+     "-z erfordert Angabe des H\xF6henmessbereichs.", true},
     {"-n", true, [](const char* a) { g_settings.steps = text_to_int(a); }, "-n erfordert Anzahl."},
-    {"-m", true, [](const char* a) { g_settings.average = text_to_int(a); },
-     "-m erfordert Anzahl."},
+    {"-m", true,
+     [](const char* a) {
+         g_settings.average = text_to_int(a);
+         g_settings.average_given = 1;
+     },
+     "-m erfordert Anzahl.", true},
     {"-p", true, [](const char* a) { g_settings.centre_position = text_to_double(a); },
      "-p erfordert Angabe der Mittenposition."},
     {"-model", true, [](const char* a) { g_settings.model = text_to_double(a); },
@@ -70,7 +79,7 @@ constexpr Option kOptions[] = {
          g_settings.output_prefix = a;
          prefix_given = true;
      },
-     "-f erfordert einen Dateinamen."},
+     "-f erfordert einen Dateinamen.", true},
     {"-psdplot", false, [](const char*) { g_settings.psd_plot = 1; }, nullptr},
     {"-hc", false, [](const char*) { g_settings.home_on_init = 0; }, nullptr},
     {"-psd0", false, [](const char*) { g_settings.psd0 = 1; }, nullptr},
@@ -155,6 +164,11 @@ void parse_command_line(int argc, const char* const* argv) {
         s.command = load ? kLoad : kCal;
         s.input_file = argv[2];
         index = 2;
+    } else if (std::strcmp(word, "import") == 0) {
+        if (argc <= 2) error_exit("'import' requires a file name", 2);
+        s.command = kImport;
+        s.input_file = argv[2];
+        index = 3;  // the input name is taken as it stands, even one that starts with '-'
     } else if (std::strcmp(word, "interactive") == 0) {
         s.command = kInteractive;
     } else {
@@ -168,6 +182,9 @@ void parse_command_line(int argc, const char* const* argv) {
     while (index < argc) {
         const char* w = argv[index];
         const Option* option = find_option(w);
+        // `import` knows only -f, -z and -m; any other option word is unknown
+        // to it, flags such as -psdplot too.
+        if (option != nullptr && s.command == kImport && !option->for_import) unknown_option(w);
         if (option == nullptr) {
             if (w[0] == '-') unknown_option(w);
             ++index;  // a free word is passed over

@@ -11,16 +11,45 @@
 #include "common/console.h"
 #include "app/help.h"
 #include "app/outputs.h"
+#include "data/import_file.h"
+#include "common/sys_file.h"
 
 namespace vextal {
 
 int run_measurement() { return 0; }
+
+namespace {
+
+// `import`: the table is read whole before anything is written, so a fault in
+// it leaves an earlier measurement file of the same name untouched.
+int run_import(const Settings& s) {
+    static ImportTable table;
+    console_puts(stdout, "\nLoading Data...\n");
+    std::array<char, kMaxPath> path;
+    import_output_name(s.input_file, s.output_prefix, path);
+    if (sys_same_file(s.input_file, path.data())) {
+        error_exit("The measurement file to write is the input file itself; name another with -f",
+                   kExitError);
+    }
+    read_import_file(s.input_file, table);
+    console_puts(stdout, "Writing Data...\n");
+    ImportHeader header;
+    header.has_max_range = s.max_range_given != 0;
+    header.max_range = s.max_range;
+    header.has_average = s.average_given != 0;
+    header.average = s.average;
+    write_import_file(path.data(), table, header);
+    return 0;
+}
+
+}  // namespace
 
 int run_program(int argc, const char* const* argv) {
     if (argc < 2) print_usage();
     answer_help_or_version(argv[1]);
     parse_command_line(argc, argv);
     const Settings& s = g_settings;
+    if (s.command == kImport) return run_import(s);
 
     int result = 0;
     if (s.command == kMeasure) {

@@ -1,9 +1,12 @@
 #include "common/format.h"
 
 #include <array>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+
+#include "common/numscan.h"
 
 namespace vextal {
 namespace {
@@ -217,6 +220,73 @@ std::size_t format_int(int32_t value, int width, char* out) {
     for (std::size_t i = 0; i < pad; ++i) out[i] = ' ';
     std::memcpy(out + pad, text.data(), len);
     return pad + len;
+}
+
+namespace {
+
+// Writes the significant digits d1 ... dn (no trailing zero) of a number whose
+// first digit stands for 10^power: plain for ordinary magnitudes, with an
+// exponent otherwise.
+std::size_t write_digits(const char* digits, int count, int power, char* out) {
+    std::size_t n = 0;
+    if (power >= 0 && power < kSignificantDigits) {
+        for (int i = 0; i <= power; ++i) out[n++] = i < count ? digits[i] : '0';
+        if (count > power + 1) out[n++] = '.';
+        for (int i = power + 1; i < count; ++i) out[n++] = digits[i];
+    } else if (power < 0 && power >= -5) {
+        out[n++] = '0';
+        out[n++] = '.';
+        for (int i = 0; i < -power - 1; ++i) out[n++] = '0';
+        for (int i = 0; i < count; ++i) out[n++] = digits[i];
+    } else {
+        out[n++] = digits[0];
+        if (count > 1) out[n++] = '.';
+        for (int i = 1; i < count; ++i) out[n++] = digits[i];
+        out[n++] = 'e';
+        n += format_int(power, 0, out + n);
+    }
+    out[n] = '\0';
+    return n;
+}
+
+}  // namespace
+
+std::size_t format_round_trip(double value, char* out) {
+    std::size_t n = 0;
+    if (std::signbit(value)) {
+        out[n++] = '-';
+        value = -value;
+    }
+    if (value == 0.0) {
+        out[n++] = '0';
+        out[n] = '\0';
+        return n;
+    }
+    char all[kSignificantDigits];
+    const int power = significant_digits(value, all);
+    // The fewest digits that read back as the value; 17 always do. Above the
+    // largest double the reader saturates, which is no reading back.
+    for (int count = 1;; ++count) {
+        char digits[kSignificantDigits];
+        std::memcpy(digits, all, static_cast<std::size_t>(count));
+        int p = power;
+        if (count < kSignificantDigits && all[count] >= '5') {
+            int i = count - 1;
+            while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+            if (i >= 0) {
+                ++digits[i];
+            } else {
+                digits[0] = '1';  // 9.99... rounds up to the next power of ten
+                ++p;
+            }
+        }
+        int used = count;
+        while (used > 1 && digits[used - 1] == '0') --used;
+        const std::size_t len = write_digits(digits, used, p, out + n);
+        if (count == kSignificantDigits || (value < DBL_MAX && text_to_double(out + n) == value)) {
+            return n + len;
+        }
+    }
 }
 
 }  // namespace vextal

@@ -36,4 +36,11 @@ std::size_t format_fixed(double value, int decimals, char* out);
 /// Returns the length; `out` needs max(width, kIntTextMax) bytes.
 std::size_t format_int(int32_t value, int width, char* out);
 
+/// Writes `value` so that the number reader gives back exactly `value`: the
+/// fewest significant digits that do, plain for ordinary magnitudes and with
+/// an exponent otherwise. `value` must be finite; `out` needs kRoundTripTextMax
+/// bytes and is NUL-terminated. Returns the length.
+constexpr std::size_t kRoundTripTextMax = 32;
+std::size_t format_round_trip(double value, char* out);
+
 }  // namespace vextal

@@ -8,7 +8,7 @@
 
 namespace vextal {
 
-enum Command : int32_t { kMeasure = 0, kLoad = 1, kCal = 2, kInteractive = 3 };
+enum Command : int32_t { kMeasure = 0, kLoad = 1, kCal = 2, kInteractive = 3, kImport = 4 };
 
 /// Room of the joined command line, terminating NUL included.
 constexpr std::size_t kCallParamsSize = 252;
@@ -24,6 +24,8 @@ struct Settings {
     double max_range = 0.0;
     int32_t steps = 128;
     int32_t average = 10;
+    uint8_t max_range_given = 0;  ///< -z was on the command line
+    uint8_t average_given = 0;    ///< -m was on the command line
     double centre_position = kNoCentrePosition;
     double model = kNoModel;
     uint8_t home_on_init = 1;

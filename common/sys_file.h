@@ -27,6 +27,9 @@ void sys_remove(const char* path);
 /// True if `path` may be written as a file: it does not exist, or it is a
 /// file (not a folder) that may be written to.
 bool sys_target_writable(const char* path);
+/// True if both names lead to one existing file (the same file under two
+/// names, or through a link); false if either does not exist.
+bool sys_same_file(const char* a, const char* b);
 /// A number that tells this process apart from others running now.
 unsigned sys_process_id();
 

@@ -62,6 +62,13 @@ bool sys_target_writable(const char* path) {
     return ::access(path, W_OK) == 0;
 }
 
+bool sys_same_file(const char* a, const char* b) {
+    struct stat sa {};
+    struct stat sb {};
+    if (::stat(a, &sa) != 0 || ::stat(b, &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 unsigned sys_process_id() { return static_cast<unsigned>(::getpid()); }
 
 }  // namespace vextal

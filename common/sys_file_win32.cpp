@@ -57,6 +57,29 @@ bool sys_target_writable(const char* path) {
     return (attributes & FILE_ATTRIBUTE_READONLY) == 0;
 }
 
+namespace {
+
+// The volume and the file index tell a file apart from every other, whatever
+// the name's case or the path by which it is reached.
+bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
+    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool ok = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    return ok;
+}
+
+}  // namespace
+
+bool sys_same_file(const char* a, const char* b) {
+    BY_HANDLE_FILE_INFORMATION ia{};
+    BY_HANDLE_FILE_INFORMATION ib{};
+    if (!file_identity(a, ia) || !file_identity(b, ib)) return false;
+    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
 unsigned sys_process_id() { return static_cast<unsigned>(GetCurrentProcessId()); }
 
 }  // namespace vextal

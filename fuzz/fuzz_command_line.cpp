@@ -36,6 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (s.command == kCal && (s.steps < 3 || s.steps > 1000)) __builtin_trap();
         if ((s.command == kCal || s.command == kLoad) && s.output_prefix == nullptr) __builtin_trap();
         if (s.call_params[kCallParamsSize - 1] != '\0') __builtin_trap();
+        // import applies -f, -z and -m only.
+        if (s.command == kImport && (s.input_file == nullptr || s.psd_plot != 0 || s.steps != 128))
+            __builtin_trap();
     } catch (const fuzz::RunEnded& e) {
         if (e.exit_code != 2) __builtin_trap();
     }

@@ -128,6 +128,15 @@ TEST(CommandLine, FailuresEndWithTheirMessage) {
         {{"LOAD", "x"}, "No command specified!\n"},
         {{"load"}, "'load' requires a file name"},
         {{"cal"}, "'cal' requires a file name"},
+        {{"import"}, "'import' requires a file name"},
+        {{"IMPORT", "x.csv"}, "No command specified!\n"},
+        {{"import", "x.csv", "-f"}, "-f erfordert einen Dateinamen."},
+        {{"import", "x.csv", "-z", "1", "-m"}, "-m erfordert Anzahl."},
+        // import takes -f, -z and -m only: every other option is unknown to
+        // it, a flag too; its input name is never read as an option.
+        {{"import", "x.csv", "-psdplot"}, "Unbekannte Option: -psdplot\n"},
+        {{"import", "x.csv", "-n", "5"}, "Unbekannte Option: -n\n"},
+        {{"import", "-z", "-hc"}, "Unbekannte Option: -hc\n"},
         {{"cal", "data", "-n"}, "-n erfordert Anzahl."},
         {{"cal", "data", "-f"}, "-f erfordert einen Dateinamen."},
         {{"measure", "-z"}, "-z erfordert Angabe des H\xF6henmessbereichs."},

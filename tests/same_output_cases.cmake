@@ -33,3 +33,9 @@ same_output_case(load_example_picture INPUTS examples/sensor_10_80.msm
                  ARGS load sensor_10_80 -psdplot -svg -c "Probe<&>")
 same_output_case(cal_range_too_small_picture INPUTS tests/data/falling.msm
                  ARGS cal falling -svg)
+# import: a semicolon table with decimal commas, a header, a comment, a
+# byte-order mark and CR LF; the header values as they read back; a
+# measurement file refused as a table.
+same_output_case(import_table INPUTS tests/data/readings.csv
+                 ARGS import readings.csv -z 1e-20 -m 7)
+same_output_case(import_refused INPUTS tests/data/demo.msm ARGS import demo.msm -f table)

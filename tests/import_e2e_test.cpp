@@ -1,0 +1,322 @@
+// The `import` command end to end: tables in, measurement files out, compared
+// byte for byte; the round trips through load and cal; and every refusal
+// leaving an earlier measurement file as it was.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/harness.h"
+
+namespace vextal::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+using Args = std::vector<std::string>;
+using Files = std::map<std::string, std::string>;
+
+const std::string kLoading = "\nLoading Data...\n";
+const std::string kProgress = kLoading + "Writing Data...\n";
+
+// A measurement file as import writes it: the header, the points, the end tag,
+// every line ended by CR LF.
+std::string msm(const std::string& header, const std::vector<std::string>& points) {
+    std::string text = header + "\r\n";
+    int no = 1;
+    for (std::size_t i = 0; i + 1 < points.size(); i += 2) {
+        text += "<measurement no='" + std::to_string(no++) + "' stage='" + points[i] + "' psd='" +
+                points[i + 1] + "'/>\r\n";
+    }
+    return text + "</Vextal>\r\n";
+}
+
+// Each line of a plot file rewritten by `line`, with a header and line ends
+// of the caller's choice.
+template <typename Rewrite>
+std::string rewrite_plot(const std::string& plot, const std::string& head, const std::string& eol,
+                         Rewrite line) {
+    std::string text = head;
+    std::size_t start = 0;
+    for (std::size_t end; (end = plot.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const std::string row = plot.substr(start, end - start);
+        const std::size_t tab = row.find('\t');
+        text += line(row.substr(0, tab), row.substr(tab + 1)) + eol;
+    }
+    return text;
+}
+
+std::string with_comma(std::string position) {
+    position[position.find('.')] = ',';
+    return position;
+}
+
+struct RoundTrip {
+    const char* what;
+    std::string (*table)(const std::string& plot);  // the table made from the plot file
+};
+
+// The example's plot file, imported as a table of each kind, loads into the
+// same plot file and calibrates into the same table as the example itself.
+TEST(Import, RoundTripsThroughLoadAndCal) {
+    const RoundTrip cases[] = {
+        {"the plot file itself", [](const std::string& plot) { return plot; }},
+        {"semicolons, decimal commas and a header row",
+         [](const std::string& plot) {
+             return rewrite_plot(plot, "Position (mm);Reading\n", "\n",
+                                 [](const std::string& x, const std::string& y) {
+                                     return with_comma(x) + ";" + y;
+                                 });
+         }},
+        {"tabs and CR LF behind a byte-order mark, comments and a header",
+         [](const std::string& plot) {
+             return rewrite_plot(
+                 plot, "\xEF\xBB\xBF# exported\r\n\r\nstage\tpsd\tnote\r\n", "\r\n",
+                 [](const std::string& x, const std::string& y) { return x + "\t" + y + "\tok"; });
+         }},
+        {"blank-separated columns with padding",
+         [](const std::string& plot) {
+             return rewrite_plot(plot, "", "\n", [](const std::string& x, const std::string& y) {
+                 return "  " + x + "     " + y + " ";
+             });
+         }},
+    };
+    const fs::path example = fs::path(VEXTAL_EXAMPLES_DIR) / "sensor_10_80.msm";
+    Sandbox reference;
+    reference.write("example.msm", read_file(example));
+    ASSERT_EQ(reference.run({"load", "example", "-psdplot", "-f", "a"}).exit_code, 0);
+    ASSERT_EQ(reference.run({"cal", "example"}).exit_code, 0);
+    const std::string plot = read_file(reference.path() / "a.psd");
+    const std::string cal = read_file(reference.path() / "example.cal");
+    ASSERT_EQ(std::count(plot.begin(), plot.end(), '\n'), 159);
+
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("table.txt", c.table(plot));
+        RunResult r = box.run({"import", "table.txt", "-f", "b"});
+        EXPECT_EQ(r.exit_code, 0) << c.what;
+        EXPECT_EQ(r.out, kProgress) << c.what;
+        EXPECT_EQ(r.err, "") << c.what;
+        EXPECT_EQ(box.run({"load", "b", "-psdplot", "-f", "c"}).exit_code, 0) << c.what;
+        EXPECT_EQ(read_file(box.path() / "c.psd"), plot) << c.what;
+        EXPECT_EQ(box.run({"cal", "b"}).exit_code, 0) << c.what;
+        EXPECT_EQ(read_file(box.path() / "b.cal"), cal) << c.what;
+    }
+}
+
+struct WriteCase {
+    const char* what;
+    std::string table;
+    Args options;
+    std::string written;
+};
+
+// What becomes a point and how it is written: the position's own digits, the
+// reading as an integer.
+TEST(Import, WritesEachPointOfTheTable) {
+    const std::string plain = "<Vextal>";
+    const std::string one = msm(plain, {"1.5", "10"});
+    const std::string two = msm(plain, {"1.5", "10", "2", "20"});
+    const std::string long_comment = "#" + std::string(300, 'c') + "\n";
+    const WriteCase cases[] = {
+        {"commas", "1.5,10\n2,20\n", {}, two},
+        {"semicolons with a decimal comma", "1,5;10\n2;20\n", {}, two},
+        {"tabs with a decimal comma", "1,5\t10\n2\t20\n", {}, two},
+        {"runs of blanks", "  1.5    10 \n2 20", {}, two},
+        {"blanks around the fields", " 1.5 ,  10\t\n2 ,20 \n", {}, two},
+        {"CR LF and no final line end", "1.5,10\r\n2,20", {}, two},
+        {"a third column is passed over", "1.5,10,x;y\n2,20,\n", {}, two},
+        {"a header, a comment, empty lines and a byte-order mark",
+         "\xEF\xBB\xBF# from the logger\n\nx [mm], y\n\n  # again\n1.5,10\n \t\n2,20\n",
+         {},
+         two},
+        {"a header separated otherwise", "position reading\n1.5;10\n", {}, one},
+        {"a comment of any length", long_comment + "1.5,10\n", {}, one},
+        {"a line of 248 characters", "1.5,10" + std::string(242, ' ') + "\n", {}, one},
+        {"the position as written",
+         "+012.50e0;7\n-,5;-3\n1,50E-3;+0042\n5.;0\n",
+         {},
+         msm(plain, {"+012.50e0", "7", "-.5", "-3", "1.50E-3", "42", "5.", "0"})},
+        {"the reading's bounds",
+         "0,-2147483648\n0,2147483647\n",
+         {},
+         msm(plain, {"0", "-2147483648", "0", "2147483647"})},
+        {"a position of 100 characters",
+         std::string(100, '9') + ",1\n",
+         {},
+         msm(plain, {std::string(100, '9'), "1"})},
+        {"range and average in the header",
+         "1.5,10\n",
+         {"-z", "-80.5", "-m", "7"},
+         msm("<Vextal max_range='80.5' avg='7'>", {"1.5", "10"})},
+        {"the range as read back",
+         "1.5,10\n",
+         {"-z", "0.1"},
+         msm("<Vextal max_range='0.1'>", {"1.5", "10"})},
+        {"the range at its limit",
+         "1.5,10\n",
+         {"-z", "1e999"},
+         msm("<Vextal max_range='1.7976931348623157e308'>", {"1.5", "10"})},
+        {"the average only", "1.5,10\n", {"-m", "x"}, msm("<Vextal avg='0'>", {"1.5", "10"})},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("in.csv", c.table);
+        Args args = {"import", "in.csv"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        RunResult r = box.run(args);
+        EXPECT_EQ(r.exit_code, 0) << c.what;
+        EXPECT_EQ(r.out, kProgress) << c.what;
+        EXPECT_EQ(r.err, "") << c.what << ": " << r.err;
+        EXPECT_EQ(box.files(), (Files{{"in.csv", c.table}, {"in.msm", c.written}})) << c.what;
+    }
+}
+
+struct NameCase {
+    std::string input;
+    Args options;
+    std::string output;
+};
+
+// The output is the prefix and ".msm"; without -f the prefix is the input
+// name without its last extension.
+TEST(Import, NamesTheMeasurementFile) {
+    const NameCase cases[] = {
+        {"run.csv", {}, "run.msm"},
+        {"run", {}, "run.msm"},
+        {"run.tar.csv", {}, "run.tar.msm"},
+        {"dir.d/run", {}, "dir.d/run.msm"},
+        {".hidden", {}, ".hidden.msm"},
+        {"run.msm.txt", {}, "run.msm.msm"},
+        {"run.csv", {"-f", "out"}, "out.msm"},
+        {"run.csv", {"-f", "out.msm"}, "out.msm.msm"},
+        {"run.csv", {"extra", "-f", "out"}, "out.msm"},
+    };
+    const std::string written = msm("<Vextal>", {"1", "2"});
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write(c.input, "1,2\n");
+        Args args = {"import", c.input};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        RunResult r = box.run(args);
+        EXPECT_EQ(r.exit_code, 0) << c.input;
+        EXPECT_EQ(r.err, "") << c.input;
+        EXPECT_EQ(box.files(), (Files{{c.input, "1,2\n"}, {c.output, written}})) << c.input;
+    }
+}
+
+struct RefusalCase {
+    const char* what;
+    std::string table;  // written as in.csv
+    std::string message;
+};
+
+// A table the importer refuses: exit code 2, the message naming the line, and
+// the earlier in.msm as it was.
+TEST(Import, RefusedTablesNameTheirLine) {
+    std::string full;
+    for (int i = 0; i < 1000; ++i) full += std::to_string(i) + ",1\n";
+    const std::string cut = "1,2" + std::string(246, ' ') + "\n";
+    const RefusalCase cases[] = {
+        {"empty file", "", "The input file holds no data lines"},
+        {"only a header and comments", "# x\nposition,reading\n\n",
+         "The input file holds no data lines"},
+        {"one column", "1\n2\n", "Line 1: expected two columns, the position and the reading"},
+        {"one column later", "1;2\n\n3\n",
+         "Line 3: expected two columns, the position and the reading"},
+        {"separators disagree", "# c\n1;2\n3,4\n",
+         "Line 3: columns separated by a comma, but by a semicolon on line 2"},
+        {"a tab among blanks", "1 2\n3\t4\n",
+         "Line 2: columns separated by a tab, but by blanks on line 1"},
+        {"a decimal reading", "1,2.5\n", "Line 1: the reading '2.5' is not a whole number"},
+        {"a reading with a decimal comma", "1;2,5\n",
+         "Line 1: the reading '2,5' is not a whole number"},
+        {"a reading with an exponent", "1,1e3\n",
+         "Line 1: the reading '1e3' is not a whole number"},
+        {"a reading that is no number", "1,abc\n", "Line 1: the reading 'abc' is not a number"},
+        {"a missing reading", "1;;2\n", "Line 1: the reading is missing"},
+        {"a missing position", ";5\n", "Line 1: the position is missing"},
+        {"a header after data", "1,2\nx,y\n", "Line 2: the position 'x' is not a number"},
+        {"an exponent without digits", "1e,1\n", "Line 1: the position '1e' is not a number"},
+        {"two decimal points", "1.2.3,1\n", "Line 1: the position '1.2.3' is not a number"},
+        {"hexadecimal", "0x10,1\n", "Line 1: the position '0x10' is not a number"},
+        {"infinity", "inf;1\n", "Line 1: the position 'inf' is not a number"},
+        {"quoted fields: the first line is a header", "\"1\",\"2\"\n\"3\",\"4\"\n",
+         "Line 2: the position '\"3\"' is not a number"},
+        {"a long field shown cut", std::string(50, 'x') + ",1\n",
+         "Line 1: the position '" + std::string(40, 'x') + "...' is not a number"},
+        {"the reading above the range", "1,2147483648\n",
+         "Line 1: the reading '2147483648' is out of range"},
+        {"the reading below the range", "1,-2147483649\n",
+         "Line 1: the reading '-2147483649' is out of range"},
+        {"a position beyond the doubles", "1,0\n1.8e308,1\n",
+         "Line 2: the position '1.8e308' is out of range"},
+        {"a position of 101 characters", std::string(101, '1') + ",1\n",
+         "Line 1: the position has more than 100 characters"},
+        {"a line of 249 characters", "1,2\n" + cut, "Line 2: has more than 248 characters"},
+        {"a NUL byte", std::string("1,2\n3,4\0,5\n", 11),
+         "Line 2: holds a NUL byte (UTF-16 text is not read)"},
+        {"UTF-16 text",
+         std::string("\xFF\xFE"
+                     "1\0,\0"
+                     "2\0\n\0",
+                     10),
+         "Line 1: holds a NUL byte (UTF-16 text is not read)"},
+        {"1001 points", full + "# more\n1000,1\n", "Line 1002: more than 1000 points"},
+    };
+    const std::string earlier = "earlier\n";
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("in.csv", c.table);
+        box.write("in.msm", earlier);
+        RunResult r = box.run({"import", "in.csv"});
+        EXPECT_EQ(r.exit_code, 2) << c.what;
+        EXPECT_FALSE(r.crashed) << c.what;
+        EXPECT_EQ(r.out, kLoading) << c.what;
+        EXPECT_EQ(r.err, "Error: " + c.message + "\n") << c.what;
+        EXPECT_EQ(box.files(), (Files{{"in.csv", c.table}, {"in.msm", earlier}})) << c.what;
+    }
+}
+
+struct FileCase {
+    const char* what;
+    Args args;
+    std::string message;
+};
+
+// Inputs that cannot be read and outputs that must not be written.
+TEST(Import, RefusesFilesItCannotUse) {
+    const std::string long_prefix(4092, 'p');  // with ".msm" one more than a name may hold
+    const FileCase cases[] = {
+        {"no such input", {"import", "absent.csv"}, "Input file cannot be opened: absent.csv"},
+        {"a folder as input", {"import", "dir"}, "Input file cannot be opened: dir"},
+        {"the input's own name",
+         {"import", "in.msm"},
+         "The measurement file to write is the input file itself; name another with -f"},
+        {"the input by another path",
+         {"import", "./in.msm", "-f", "sub/../in"},
+         "The measurement file to write is the input file itself; name another with -f"},
+        {"a folder as output",
+         {"import", "in.csv", "-f", "dir"},
+         "Output file cannot be opened: dir.msm"},
+        {"a name too long", {"import", "in.csv", "-f", long_prefix}, "Dateiname zu lang.\n"},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("in.csv", "1,2\n");
+        box.write("in.msm", "1,2\n");
+        box.write("sub/x", "");
+        fs::create_directory(box.path() / "dir");
+        fs::create_directory(box.path() / "dir.msm");
+        RunResult r = box.run(c.args);
+        EXPECT_EQ(r.exit_code, 2) << c.what;
+        EXPECT_EQ(r.err, "Error: " + c.message + "\n") << c.what;
+        EXPECT_EQ(box.files(), (Files{{"in.csv", "1,2\n"}, {"in.msm", "1,2\n"}, {"sub/x", ""}}))
+            << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace vextal::test
