@@ -157,10 +157,9 @@ void write_calibration(const char* prefix, int32_t steps) {
     bool cal_ok = out_close(cal_file);
     bool c_ok = out_close(c_file);
     if (!cal_ok || !c_ok) fail("Ausgabedateien konnten nicht geschrieben werden.\n");
-    // Both files are complete; only now do they replace the earlier ones.
-    if (!out_commit(cal_file) || !out_commit(c_file)) {
-        fail("Ausgabedateien konnten nicht geschrieben werden.\n");
-    }
+    // Both files are complete; only now do they replace the earlier ones,
+    // together or not at all.
+    if (!out_commit_all()) fail("Ausgabedateien konnten nicht geschrieben werden.\n");
 }
 
 }  // namespace vextal

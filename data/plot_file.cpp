@@ -40,7 +40,7 @@ int write_plot_file(const char* prefix) {
     for (int32_t i = 0; i < g_measurements.count; ++i) {
         write_plot_line(out, g_measurements.records[static_cast<std::size_t>(i)]);
     }
-    if (!out_close(out) || !out_commit(out)) {
+    if (!out_close(out) || !out_commit_all()) {
         out_discard(out);
         error_exit("PlotFile konnte nicht geschrieben werden.\n", 2);
     }
