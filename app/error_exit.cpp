@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,9 +10,31 @@ namespace vextal {
 
 namespace {
 ExitHandler exit_handler = nullptr;
+// A signal handler reads these while the process may be adding one.
+void (*volatile exit_cleanups[kMaxExitCleanups])() = {};
+volatile sig_atomic_t exit_cleanup_count = 0;
 }  // namespace
 
-void set_exit_handler(ExitHandler handler) { exit_handler = handler; }
+void add_exit_cleanup(void (*cleanup)()) {
+    if (exit_cleanup_count >= kMaxExitCleanups) return;
+    exit_cleanups[exit_cleanup_count] = cleanup;
+    exit_cleanup_count = exit_cleanup_count + 1;
+}
+
+void run_exit_cleanups() {
+    // Each is taken from the list before it runs, so that a signal arriving
+    // during the error exit's cleanups does not run one twice.
+    while (exit_cleanup_count > 0) {
+        const sig_atomic_t last = exit_cleanup_count - 1;
+        void (*cleanup)() = exit_cleanups[last];
+        exit_cleanup_count = last;
+        if (cleanup != nullptr) cleanup();
+    }
+}
+
+void set_exit_handler(ExitHandler handler) {
+    exit_handler = handler;
+}
 
 void end_process(int exit_code) {
     if (exit_handler != nullptr) {
@@ -24,6 +47,7 @@ void error_exit(const char* message, int exit_code) {
     // Earlier calibrations stay untouched: the temporary files of a run that
     // fails are removed before the process ends.
     out_discard_all();
+    run_exit_cleanups();
     std::fflush(stdout);
     // The message is written as it stands: a '%' in it is no format.
     std::fputs("Error: ", stderr);

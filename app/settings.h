@@ -48,6 +48,14 @@ void parse_command_line(int argc, const char* const* argv);
 /// pending temporary output files and ends the process with `exit_code`.
 [[noreturn]] void error_exit(const char* message, int exit_code);
 
+/// Registers a function that error_exit and the signal handlers run before
+/// the process ends (at most kMaxExitCleanups; more are not kept). It must be
+/// async-signal-safe and must not end the process.
+void add_exit_cleanup(void (*cleanup)());
+/// Runs each registered cleanup once, the latest first. Async-signal-safe.
+void run_exit_cleanups();
+constexpr int kMaxExitCleanups = 8;
+
 /// Test seam: when set, the error exit and the usage text end the run by
 /// calling this handler (which must not return, e.g. it throws) instead of
 /// ending the process. Used by the fuzz targets only.
