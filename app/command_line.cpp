@@ -5,6 +5,7 @@
 
 #include "numscan.h"
 #include "settings.h"
+#include "sys_file.h"
 
 namespace vextal {
 
@@ -84,7 +85,7 @@ const Option* find_option(const char* word) {
 
 [[noreturn]] void unknown_option(const char* word) {
     char shown[kShownOptionLength + 1] = {};
-    std::strncpy(shown, word, kShownOptionLength);
+    sys_name_text(word, shown, sizeof shown);
     char message[80];
     std::snprintf(message, sizeof message, "Unbekannte Option: %s\n", shown);
     error_exit(message, 2);
@@ -109,12 +110,13 @@ void validate() {
 }
 
 // Joins argv[1] .. argv[argc-1], each followed by one blank; a longer command
-// line is cut at the buffer's capacity.
+// line is cut at the buffer's capacity. Each word is written as the platform
+// writes names in text.
 void join_call_params(int argc, const char* const* argv) {
     auto& buf = g_settings.call_params;
     std::size_t n = 0;
     for (int i = 1; i < argc; ++i) {
-        for (const char* p = argv[i]; *p != '\0' && n < buf.size() - 1; ++p) buf[n++] = *p;
+        n += sys_name_text(argv[i], buf.data() + n, buf.size() - n);
         if (n < buf.size() - 1) buf[n++] = ' ';
     }
     buf[n] = '\0';

@@ -48,7 +48,9 @@ int load_measurement_file(const char* name) {
 
     LineReader reader;
     if (!line_reader_open(reader, path.data())) {
-        std::fputs(path.data(), stdout);
+        std::array<char, kMaxPath> shown;
+        sys_name_text(path.data(), shown.data(), shown.size());
+        std::fputs(shown.data(), stdout);
         std::fputs("\n", stdout);
         error_exit("Eingabedatei konnte nicht geoeffnet werden.\n", 2);
     }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "harness.h"
+#include "small_cal_run.h"
 
 namespace vextal::test {
 namespace {
@@ -31,28 +32,6 @@ const std::string kCannotOpen = "Error: Ausgabedateien konnten nicht geoeffnet w
 const std::string kCannotWrite = "Error: Ausgabedateien konnten nicht geschrieben werden.\n\n";
 const std::string kOldCal = "earlier table\r\n";
 const std::string kOldC = "{1, 2, 3};\r\n";
-
-// Positions falling from 25.0 to 8.0 while the readings rise: with three
-// steps every requantized entry lies before the range and takes its first y.
-const std::string kInput =
-    "<Vextal>\n"
-    "<measurement no='1' stage='25.0' psd='9'/>\n"
-    "<measurement no='2' stage='20.0' psd='12'/>\n"
-    "<measurement no='3' stage='10.7' psd='20'/>\n"
-    "<measurement no='4' stage='8.0' psd='30'/>\n";
-const std::string kCal =
-    "# Original Table:\r\n0\t25.00\r\n4\t25.00\r\n6\t20.00\r\n10\t10.70\r\n15\t8.00\r\n"
-    "16\t99.90\r\n255\t99.90\r\n\r\n\r\n# Requantized Table:\r\n0\t25.00\r\n1\t25.00\r\n"
-    "2\t25.00\r\n";
-const std::string kCValues = "{250, 250, 250};\r\n\r\n";
-
-// The run of every test: `cal d -f <prefix> -n 3`.
-Args cal_args(const std::string& prefix) {
-    return {"cal", "d", "-f", prefix, "-n", "3"};
-}
-std::string c_file(const std::string& prefix) {
-    return "// CallParams: cal d -f " + prefix + " -n 3  \r\n" + kCValues;
-}
 
 // Names of staging or backup files anywhere below `dir`.
 std::vector<std::string> leftovers(const fs::path& dir) {
