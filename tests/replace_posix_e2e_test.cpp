@@ -235,6 +235,7 @@ TEST(OutputReplace, FailingStepsLeaveEveryOutputAsItWas) {
         std::vector<std::string> injections;
         bool earlier;  // earlier .cal and .c files exist
         bool succeeds;
+        bool hard_link = false;  // the .cal file has a second name, other.cal
     };
     const std::vector<Case> cases = {
         {"the first rename fails", {rename_fails(1)}, true, false},
@@ -243,6 +244,11 @@ TEST(OutputReplace, FailingStepsLeaveEveryOutputAsItWas) {
         {"no hard links, moving the .c file aside fails", {no_links, rename_fails(3)}, true, false},
         {"no hard links, the last rename fails", {no_links, rename_fails(4)}, true, false},
         {"new files, the second rename fails: no file stays", {rename_fails(2)}, false, false},
+        {"a hard-linked table written in place gets its bytes back",
+         {rename_fails(1)},
+         true,
+         false,
+         true},
     };
     for (const auto& c : cases) {
         Sandbox box;
@@ -251,6 +257,7 @@ TEST(OutputReplace, FailingStepsLeaveEveryOutputAsItWas) {
             box.write("out.cal", kOldCal);
             box.write("out.c", kOldC);
         }
+        if (c.hard_link) fs::create_hard_link(box.path() / "out.cal", box.path() / "other.cal");
         Program p = strace;
         for (const auto& i : c.injections) p.command.insert(p.command.end(), {"-e", i});
         p.command.push_back(vextal);
@@ -265,6 +272,7 @@ TEST(OutputReplace, FailingStepsLeaveEveryOutputAsItWas) {
             expected["out.cal"] = kOldCal;
             expected["out.c"] = kOldC;
         }
+        if (c.hard_link) expected["other.cal"] = expected["out.cal"];
         EXPECT_EQ(box.files(), expected) << c.what;
     }
 }
