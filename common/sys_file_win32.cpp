@@ -15,6 +15,8 @@ namespace {
 constexpr std::size_t kWideSize = 4096 + 1024;
 // Longest path the plain (not "\\?\") form takes, terminating NUL excluded.
 constexpr std::size_t kPlainPathMax = MAX_PATH - 1;
+// Longest name part, in UTF-16 units, that the Windows file systems take.
+constexpr std::size_t kMaxNamePart = 255;
 
 bool has_long_prefix(const wchar_t* path) {
     return std::wcsncmp(path, L"\\\\?\\", 4) == 0;
@@ -144,13 +146,19 @@ Output* slot_output(int slot) {
     return &outputs[slot];
 }
 
+// Where the last name part of `path` starts.
+std::size_t name_start(const wchar_t* path) {
+    std::size_t start = std::wcslen(path);
+    while (start > 0 && path[start - 1] != L'\\' && path[start - 1] != L'/' &&
+           path[start - 1] != L':') {
+        --start;
+    }
+    return start;
+}
+
 // "<target's folder>\vextal-<pid>-<n><ext>": short, whatever the target's name.
 bool beside_target(const Output& o, unsigned n, const wchar_t* ext, wchar_t (&name)[kWideSize]) {
-    std::size_t keep = std::wcslen(o.target);
-    while (keep > 0 && o.target[keep - 1] != L'\\' && o.target[keep - 1] != L'/' &&
-           o.target[keep - 1] != L':') {
-        --keep;
-    }
+    const std::size_t keep = name_start(o.target);
     wchar_t leaf[40];
     std::swprintf(leaf, 40, L"vextal-%u-%u%ls", sys_process_id(), n, ext);
     if (keep + std::wcslen(leaf) + 1 >= kWideSize) return false;
@@ -188,6 +196,9 @@ int sys_output_open(const char* target, SysFile& staging) {
     o.backup = kAbsent;
     o.created = 0;
     if (!to_wide(target, o.target)) return -1;
+    // The staging file's short name would be created where the target's
+    // name part is longer than the file systems take.
+    if (std::wcslen(o.target + name_start(o.target)) > kMaxNamePart) return -1;
     const DWORD attributes = GetFileAttributesW(o.target);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         if (GetLastError() != ERROR_FILE_NOT_FOUND) return -1;
