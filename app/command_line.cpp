@@ -8,6 +8,7 @@
 #include "common/error_exit.h"
 #include "common/limits.h"
 #include "common/console.h"
+#include "common/sys_file.h"
 
 namespace vextal {
 
@@ -99,7 +100,7 @@ const Option* find_option(const char* word) {
 
 [[noreturn]] void unknown_option(const char* word) {
     char shown[kShownOptionLength + 1] = {};
-    std::strncpy(shown, word, kShownOptionLength);
+    sys_name_text(word, shown, sizeof shown);
     char message[80];
     std::snprintf(message, sizeof message, "Unbekannte Option: %s\n", shown);
     error_exit(message, kExitError);
@@ -127,7 +128,8 @@ void validate() {
 // Joins argv[1] .. argv[argc-1], each followed by one blank; a longer command
 // line is cut at the buffer's capacity. The picture flag is left out where the
 // scan, which starts at `first_scanned`, took it as the flag alone (not as an
-// option's argument, not as the input file).
+// option's argument, not as the input file). Each word is written as the
+// platform writes names in text.
 void join_call_params(int argc, const char* const* argv, int first_scanned) {
     auto& buf = g_settings.call_params;
     std::size_t n = 0;
@@ -138,7 +140,7 @@ void join_call_params(int argc, const char* const* argv, int first_scanned) {
             next_scanned += option != nullptr && option->takes_argument ? 2 : 1;
             if (i > first_scanned && std::strcmp(argv[i], kLeftOutOfCallParams) == 0) continue;
         }
-        for (const char* p = argv[i]; *p != '\0' && n < buf.size() - 1; ++p) buf[n++] = *p;
+        n += sys_name_text(argv[i], buf.data() + n, buf.size() - n);
         if (n < buf.size() - 1) buf[n++] = ' ';
     }
     buf[n] = '\0';

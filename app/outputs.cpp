@@ -5,6 +5,7 @@
 #include "common/error_exit.h"
 #include "common/limits.h"
 #include "common/settings.h"
+#include "common/text_file.h"
 #include "data/measurement.h"
 
 namespace vextal {
@@ -18,23 +19,23 @@ Calibration calibration;
 
 // Writes the picture when one is asked for and has a name; a picture that
 // cannot be written ends the run before any output is put in place.
-bool prepare_picture_if_asked(const Calibration* cal, const char* note) {
+void prepare_picture_if_asked(const Calibration* cal, const char* note) {
     const Settings& s = g_settings;
-    if (!s.svg || s.output_prefix == nullptr) return false;
+    if (!s.svg || s.output_prefix == nullptr) return;
     if (!prepare_picture(s.output_prefix, cal, note)) error_exit(kPictureFailed, kExitError);
-    return true;
 }
 
-void commit_picture_if_prepared(bool prepared) {
-    if (prepared && !commit_picture()) error_exit(kPictureFailed, kExitError);
+// Every output of the run is complete: they replace the earlier files all
+// together, or none does and the run ends with `message`.
+void commit_outputs(const char* message) {
+    if (!out_commit_all()) error_exit(message, kExitError);
 }
 
 void write_curve_outputs() {
     const Settings& s = g_settings;
-    if (s.psd_plot) prepare_plot_file(s.output_prefix);
-    bool picture = prepare_picture_if_asked(nullptr, nullptr);
-    commit_plot_file();
-    commit_picture_if_prepared(picture);
+    const bool plot = s.psd_plot && prepare_plot_file(s.output_prefix);
+    prepare_picture_if_asked(nullptr, nullptr);
+    commit_outputs(plot ? kPlotWriteFailed : kPictureFailed);
 }
 
 // A calibration that fails for want of data still gets its picture: that is
@@ -49,13 +50,12 @@ void write_cal_outputs() {
         failure = prepare_calibration(s.output_prefix, s.steps, calibration);
         drawn = &calibration;
     }
-    bool picture = prepare_picture_if_asked(drawn, failure);
+    prepare_picture_if_asked(drawn, failure);
     if (failure != nullptr) {
-        commit_picture_if_prepared(picture);
+        commit_outputs(kPictureFailed);
         error_exit(failure, kExitError);
     }
-    commit_calibration();
-    commit_picture_if_prepared(picture);
+    commit_outputs(kCalibrationWriteFailed);
 }
 
 }  // namespace

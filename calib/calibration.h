@@ -63,9 +63,8 @@ bool compute_calibration(int32_t steps, Calibration& cal);
 /// both and returns that failure's message. Every other failure ends the run.
 const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& cal);
 
-/// Puts both prepared files in the place of their targets; ends the run on
-/// failure.
-void commit_calibration();
+/// The message of a calibration whose files cannot be written or put in place.
+extern const char* const kCalibrationWriteFailed;
 
 /// Writes "<prefix>.cal" and "<prefix>.c" from g_measurements with `steps`
 /// requantized entries; ends the program on failure, leaving files of those

@@ -119,6 +119,8 @@ void write_c_file(const PointTable& requantized, int32_t steps) {
 
 }  // namespace
 
+const char* const kCalibrationWriteFailed = "Ausgabedateien konnten nicht geschrieben werden.\n";
+
 bool compute_calibration(int32_t steps, Calibration& cal) {
     // The command line keeps steps within 3 to 1000; the bounds only protect
     // the table.
@@ -160,22 +162,17 @@ const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& 
 
     bool cal_ok = out_close(cal_file);
     bool c_ok = out_close(c_file);
-    if (!cal_ok || !c_ok) fail("Ausgabedateien konnten nicht geschrieben werden.\n");
+    if (!cal_ok || !c_ok) fail(kCalibrationWriteFailed);
     return nullptr;
-}
-
-void commit_calibration() {
-    // Both files are complete; only now do they replace the earlier ones.
-    if (!out_commit(cal_file) || !out_commit(c_file)) {
-        fail("Ausgabedateien konnten nicht geschrieben werden.\n");
-    }
 }
 
 void write_calibration(const char* prefix, int32_t steps) {
     static Calibration cal;  // two tables of 8 KB each: kept off the stack
     const char* failure = prepare_calibration(prefix, steps, cal);
     if (failure != nullptr) error_exit(failure, kExitError);
-    commit_calibration();
+    // Both files are complete; only now do they replace the earlier ones,
+    // together or not at all.
+    if (!out_commit_all()) fail(kCalibrationWriteFailed);
 }
 
 }  // namespace vextal

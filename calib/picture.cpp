@@ -380,10 +380,4 @@ bool prepare_picture(const char* prefix, const Calibration* cal, const char* not
     return true;
 }
 
-bool commit_picture() {
-    if (out_commit(picture_file)) return true;
-    out_discard(picture_file);
-    return false;
-}
-
 }  // namespace vextal

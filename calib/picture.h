@@ -9,11 +9,10 @@ namespace vextal {
 /// Writes "<prefix>.svg" from g_measurements and g_settings: the measured
 /// curve and, for cal, the table of `cal` (none when it is nullptr or holds
 /// no points; `note` then says why). Leaves the file complete and closed but
-/// not yet in place. False, with nothing left behind, when it cannot be
+/// not yet in place: it is put in place with the run's other outputs
+/// (out_commit_all). False, with nothing left behind, when it cannot be
 /// opened or written; a name that does not fit ends the run.
 bool prepare_picture(const char* prefix, const Calibration* cal, const char* note);
 
-/// Puts the prepared picture in the place of its target; false on failure.
-bool commit_picture();
 
 }  // namespace vextal

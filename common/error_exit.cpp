@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,23 +11,30 @@ namespace vextal {
 
 namespace {
 ExitHandler exit_handler = nullptr;
-// Fixed storage, so that a signal handler may walk it.
-void (*exit_cleanups[kMaxExitCleanups])() = {};
-volatile int exit_cleanup_count = 0;
+// Fixed storage, which a signal handler reads while the process may be adding
+// to it.
+void (*volatile exit_cleanups[kMaxExitCleanups])() = {};
+volatile sig_atomic_t exit_cleanup_count = 0;
 }  // namespace
 
 void add_exit_cleanup(void (*cleanup)()) {
-    for (int i = 0; i < exit_cleanup_count; ++i) {
+    for (sig_atomic_t i = 0; i < exit_cleanup_count; ++i) {
         if (exit_cleanups[i] == cleanup) return;
     }
-    if (exit_cleanup_count < kMaxExitCleanups) {
-        exit_cleanups[exit_cleanup_count] = cleanup;
-        exit_cleanup_count = exit_cleanup_count + 1;
-    }
+    if (exit_cleanup_count >= kMaxExitCleanups) return;
+    exit_cleanups[exit_cleanup_count] = cleanup;
+    exit_cleanup_count = exit_cleanup_count + 1;
 }
 
 void run_exit_cleanups() {
-    for (int i = exit_cleanup_count; i-- > 0;) exit_cleanups[i]();
+    // Each is taken from the list before it runs, so that a signal arriving
+    // during the error exit's clean-ups does not run one twice.
+    while (exit_cleanup_count > 0) {
+        const sig_atomic_t last = exit_cleanup_count - 1;
+        void (*cleanup)() = exit_cleanups[last];
+        exit_cleanup_count = last;
+        if (cleanup != nullptr) cleanup();
+    }
 }
 
 void set_exit_handler(ExitHandler handler) { exit_handler = handler; }

@@ -15,13 +15,14 @@ constexpr int kExitNoResponse = 102;
 /// pending temporary output files and ends the process with `exit_code`.
 [[noreturn]] void error_exit(const char* message, int exit_code);
 
-/// Registers a function that the error exit runs before the process ends, to
-/// release what the process holds outside itself (a serial port's exclusive
-/// use). It must be safe to run from a signal handler. Up to
-/// kMaxExitCleanups functions; registering one twice runs it once.
+/// Registers a function that the error exit and the ending signals run before
+/// the process ends, to release what the process holds outside itself (a
+/// serial port's exclusive use). It must be async-signal-safe and must not end
+/// the process. Up to kMaxExitCleanups functions; registering one twice keeps
+/// it once.
 void add_exit_cleanup(void (*cleanup)());
-constexpr int kMaxExitCleanups = 4;
-/// Runs the registered functions, last registered first.
+constexpr int kMaxExitCleanups = 8;
+/// Runs each registered function once, the latest first. Async-signal-safe.
 void run_exit_cleanups();
 
 /// Test seam: when set, the error exit and the usage text end the run by

@@ -8,4 +8,17 @@ namespace vextal {
 /// number and receives what the program prints.
 void guard_standard_streams();
 
+/// Makes the process end cleanly on an interrupt or a termination (Ctrl-C, a
+/// closed terminal, kill; on Windows Ctrl-C, Ctrl-Break and a closed console
+/// window): pending staging files are removed and an interrupted commit is
+/// undone, the exit cleanups run, and the process then ends as the signal
+/// would have ended it. On POSIX a write beyond the file size limit then
+/// fails like a write to a full disk instead of ending the process.
+void install_signal_handlers();
+
+/// The arguments as the program reads them. On Windows they are taken from
+/// the wide-character command line and given as UTF-8, so that every name
+/// reaches the file system as the user typed it; on POSIX they stay as given.
+void take_arguments(int& argc, char**& argv);
+
 }  // namespace vextal

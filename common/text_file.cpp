@@ -95,9 +95,9 @@ void line_reader_close(LineReader& reader) {
 
 namespace {
 
-// Output files whose temporary file still exists; the error exit removes them.
-constexpr std::size_t kMaxPending = 4;
-std::array<OutFile*, kMaxPending> pending{};
+// The pending outputs in the order they were opened; a commit and the error
+// exit work through them.
+std::array<OutFile*, kMaxOutputs> pending{};
 
 void track(OutFile* out) {
     for (auto& slot : pending) {
@@ -121,30 +121,28 @@ void flush(OutFile& out) {
     out.used = 0;
 }
 
+bool ready(const OutFile& out) {
+    return out.slot >= 0 && out.file == kNoFile && !out.failed;
+}
+
+// The output is in place: its staging file and the earlier bytes go.
+void finish(OutFile& out) {
+    sys_output_release(out.slot);
+    out.slot = -1;
+    untrack(&out);
+}
+
 }  // namespace
 
 bool out_open(OutFile& out, const char* target) {
-    out.file = kNoFile;
+    out_discard(out);
     out.failed = false;
     out.used = 0;
-    out.temp[0] = '\0';
-    std::size_t len = std::strlen(target);
-    if (len >= out.target.size()) return false;
-    std::memcpy(out.target.data(), target, len + 1);
-    if (!sys_target_writable(target)) return false;
-    // A name that no other run uses at the same time; a left-over file of a
-    // crashed run is skipped.
-    unsigned pid = sys_process_id();
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        std::snprintf(out.temp.data(), out.temp.size(), "%s.%u-%u.tmp", target, pid, attempt);
-        out.file = sys_create_new(out.temp.data());
-        if (out.file != kNoFile) {
-            track(&out);
-            return true;
-        }
-    }
-    out.temp[0] = '\0';
-    return false;
+    if (std::strlen(target) >= kMaxPath) return false;
+    out.slot = sys_output_open(target, out.file);
+    if (out.slot < 0) return false;
+    track(&out);
+    return true;
 }
 
 void out_bytes(OutFile& out, const char* data, std::size_t size) {
@@ -184,18 +182,46 @@ bool out_close(OutFile& out) {
 }
 
 bool out_commit(OutFile& out) {
-    if (out.file != kNoFile || out.failed || out.temp[0] == '\0') return false;
-    if (!sys_replace(out.temp.data(), out.target.data())) return false;
-    out.temp[0] = '\0';
-    untrack(&out);
+    if (!ready(out) || !sys_output_put(out.slot)) return false;
+    finish(out);
+    return true;
+}
+
+bool out_commit_all() {
+    bool ok = true;
+    for (OutFile* out : pending) {
+        if (out != nullptr && !ready(*out)) ok = false;
+    }
+    // Outputs whose earlier bytes can be restored go first, so that a device
+    // or a pipe is written to only once everything else is in place.
+    std::array<OutFile*, kMaxOutputs> put{};
+    std::size_t count = 0;
+    for (bool undoable : {true, false}) {
+        for (OutFile* out : pending) {
+            if (!ok || out == nullptr || sys_output_undoable(out->slot) != undoable) continue;
+            if (sys_output_put(out->slot)) {
+                put[count++] = out;
+            } else {
+                ok = false;
+            }
+        }
+    }
+    if (!ok) {
+        while (count > 0) sys_output_undo(put[--count]->slot);
+        out_discard_all();
+        return false;
+    }
+    for (OutFile* out : pending) {
+        if (out != nullptr) finish(*out);
+    }
     return true;
 }
 
 void out_discard(OutFile& out) {
     if (out.file != kNoFile) sys_close(out.file);
     out.file = kNoFile;
-    if (out.temp[0] != '\0') sys_remove(out.temp.data());
-    out.temp[0] = '\0';
+    if (out.slot >= 0) sys_output_release(out.slot);
+    out.slot = -1;
     untrack(&out);
 }
 
@@ -203,6 +229,10 @@ void out_discard_all() {
     for (OutFile* out : pending) {
         if (out != nullptr) out_discard(*out);
     }
+}
+
+void out_abandon_all() {
+    sys_output_abandon_all();
 }
 
 }  // namespace vextal

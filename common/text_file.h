@@ -39,20 +39,21 @@ bool line_reader_open(LineReader& reader, const char* path);
 bool line_reader_next(LineReader& reader, char (&line)[kLineSize]);
 void line_reader_close(LineReader& reader);
 
-/// An output file written to a temporary file beside its target and put in
-/// the target's place only when it is complete, so a failed run never leaves
-/// a broken file nor destroys the earlier one.
+/// An output file. Its content goes to a staging file and reaches the
+/// target's name only when the run commits it, so a failed run never leaves a
+/// broken file nor destroys the earlier one. A symbolic link as the name is
+/// followed and stays; a replaced file keeps its permission bits and owner.
 struct OutFile {
     SysFile file = kNoFile;
     bool failed = false;
+    int slot = -1;  // the output's slot in the file layer while it is pending
     std::size_t used = 0;
-    std::array<char, kMaxPath> target{};
-    std::array<char, kMaxPath + 32> temp{};
     std::array<char, 32768> buffer{};
 };
 
-/// Opens the temporary file for `target`. False when the name is too long,
-/// the target is a folder or write-protected, or the file cannot be created.
+/// Starts the output `target` and makes it pending. False when the name is
+/// too long, the target is a folder or write-protected, or the staging file
+/// cannot be created.
 bool out_open(OutFile& out, const char* target);
 /// Appends text; every '\n' in it is written as CR LF.
 void out_text(OutFile& out, const char* text);
@@ -61,15 +62,27 @@ void out_text(OutFile& out, const char* text);
 void out_line(OutFile& out, const char* data, std::size_t size);
 /// Appends `size` bytes unchanged.
 void out_bytes(OutFile& out, const char* data, std::size_t size);
-/// Writes what is buffered and closes the temporary file; false if any write
-/// or the close failed.
+/// Writes what is buffered and closes the staging file; false if any write or
+/// the close failed.
 bool out_close(OutFile& out);
-/// Puts the closed temporary file in the target's place; false on failure.
+/// Puts this one closed output in place; false on failure (the target then
+/// holds its earlier bytes and the output stays pending).
 bool out_commit(OutFile& out);
-/// Closes (if open) and removes the temporary file. Safe to call twice.
+/// Puts every pending output in place, all together: if any of them is still
+/// open, failed to write, or cannot be put in place, those already put in
+/// place get their earlier bytes back, every pending output is discarded and
+/// false is returned. To commit only some outputs of a run, discard the others
+/// first. No output pending counts as success.
+bool out_commit_all();
+/// Closes (if open) and removes the staging file; the target is untouched.
+/// Safe to call twice.
 void out_discard(OutFile& out);
-/// Discards every temporary file still pending; the error exit calls this so
-/// that a failed run leaves nothing behind.
+/// Discards every pending output; the error exit calls this so that a failed
+/// run leaves nothing behind.
 void out_discard_all();
+/// For a process ending on a signal: gives every target that is being or has
+/// been replaced by an uncompleted commit its earlier bytes back and removes
+/// every staging file. Async-signal-safe; the outputs stay as they are.
+void out_abandon_all();
 
 }  // namespace vextal

@@ -36,11 +36,11 @@ int load_measurement_file(const char* name);
 /// file), 0 after writing; ends the program on failure.
 int write_plot_file(const char* prefix);
 
-/// As write_plot_file, but leaves the complete file to be put in place by
-/// commit_plot_file; false without a prefix.
+/// As write_plot_file, but leaves the complete file pending, to be put in
+/// place with the run's other outputs (out_commit_all); false without a
+/// prefix.
 bool prepare_plot_file(const char* prefix);
-/// Puts a prepared plot file in place (nothing if none is prepared); ends
-/// the program on failure.
-void commit_plot_file();
+/// The message of a plot file that cannot be written or put in place.
+extern const char* const kPlotWriteFailed;
 
 }  // namespace vextal

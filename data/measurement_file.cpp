@@ -8,6 +8,7 @@
 #include "common/file_name.h"
 #include "common/text_file.h"
 #include "common/console.h"
+#include "common/sys_file.h"
 
 namespace vextal {
 
@@ -51,7 +52,9 @@ int load_measurement_file(const char* name) {
 
     LineReader reader;
     if (!line_reader_open(reader, path.data())) {
-        console_puts(stdout, path.data());
+        std::array<char, kMaxPath> shown;
+        sys_name_text(path.data(), shown.data(), shown.size());
+        console_puts(stdout, shown.data());
         console_puts(stdout, "\n");
         error_exit("Eingabedatei konnte nicht geoeffnet werden.\n", kExitError);
     }

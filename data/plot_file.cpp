@@ -25,13 +25,12 @@ void write_plot_line(OutFile& out, const Measurement& record) {
 // The plot file between writing and being put in place; static because it
 // holds its write buffer.
 OutFile plot_out;
-bool prepared = false;
 
-[[noreturn]] void fail_writing() {
-    error_exit("PlotFile konnte nicht geschrieben werden.\n", kExitError);
-}
+[[noreturn]] void fail_writing() { error_exit(kPlotWriteFailed, kExitError); }
 
 }  // namespace
+
+const char* const kPlotWriteFailed = "PlotFile konnte nicht geschrieben werden.\n";
 
 bool prepare_plot_file(const char* prefix) {
     if (prefix == nullptr) return false;
@@ -48,19 +47,12 @@ bool prepare_plot_file(const char* prefix) {
         write_plot_line(plot_out, g_measurements.records[static_cast<std::size_t>(i)]);
     }
     if (!out_close(plot_out)) fail_writing();
-    prepared = true;
     return true;
-}
-
-void commit_plot_file() {
-    if (!prepared) return;
-    prepared = false;
-    if (!out_commit(plot_out)) fail_writing();
 }
 
 int write_plot_file(const char* prefix) {
     if (!prepare_plot_file(prefix)) return 1;
-    commit_plot_file();
+    if (!out_commit_all()) fail_writing();
     return 0;
 }
 

@@ -89,6 +89,10 @@ std::string file_size_limit(unsigned long bytes) {
     return kFileSizeLimitEntry + std::to_string(bytes);
 }
 
+std::string run_as_user(unsigned uid, unsigned gid) {
+    return kRunAsUserEntry + std::to_string(uid) + ":" + std::to_string(gid);
+}
+
 std::map<std::string, std::string> Sandbox::files() const {
     std::map<std::string, std::string> result;
     for (const auto& e : fs::recursive_directory_iterator(dir_)) {

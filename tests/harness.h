@@ -84,11 +84,18 @@ extern const bool kCanAttach;
 extern const char* const kConsoleLineEnd;
 
 /// An entry for `Sandbox::run`'s `env` that is not passed on as a variable
-/// but caps every file the program writes at `bytes`, so that a write fails
-/// as on a full disk. Honoured only where kCanLimitFileSize is true.
+/// but caps every file the program writes at `bytes`, as `ulimit -f` does
+/// (SIGXFSZ at its default action), so that a write fails as on a full disk.
+/// Honoured only where kCanLimitFileSize is true.
 std::string file_size_limit(unsigned long bytes);
 extern const bool kCanLimitFileSize;
 /// How run_process tells file_size_limit's entries from real variables.
 inline constexpr char kFileSizeLimitEntry[] = "VEXTAL_TEST_FILE_SIZE_LIMIT=";
+
+/// An entry for `Sandbox::run`'s `env` that runs the program as the user and
+/// group `uid`:`gid` (without supplementary groups) instead of passing a
+/// variable. Needs a process that may switch users; POSIX only.
+std::string run_as_user(unsigned uid, unsigned gid);
+inline constexpr char kRunAsUserEntry[] = "VEXTAL_TEST_RUN_AS_USER=";
 
 }  // namespace vextal::test

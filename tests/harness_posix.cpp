@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <pty.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,15 +48,22 @@ RunResult run_process(const fs::path& program, const std::vector<std::string>& a
         dup2(err, 2);
         for (const auto& e : env) {
             const std::size_t prefix = std::strlen(kFileSizeLimitEntry);
+            const std::size_t user_prefix = std::strlen(kRunAsUserEntry);
             if (e.compare(0, prefix, kFileSizeLimitEntry) == 0) {
-                // Past the limit a write fails with EFBIG instead of raising
-                // SIGXFSZ, because the ignored signal stays ignored across exec.
+                // As `ulimit -f` sets it: past the limit the kernel raises
+                // SIGXFSZ, whose default would end the program.
                 rlim_t bytes = std::strtoul(e.c_str() + prefix, nullptr, 10);
                 struct rlimit limit {
                     bytes, bytes
                 };
                 if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
-                std::signal(SIGXFSZ, SIG_IGN);
+                std::signal(SIGXFSZ, SIG_DFL);
+            } else if (e.compare(0, user_prefix, kRunAsUserEntry) == 0) {
+                char* end = nullptr;
+                const auto uid =
+                    static_cast<uid_t>(std::strtoul(e.c_str() + user_prefix, &end, 10));
+                const auto gid = static_cast<gid_t>(std::strtoul(end + 1, nullptr, 10));
+                if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(127);
             } else {
                 putenv(const_cast<char*>(e.c_str()));
             }

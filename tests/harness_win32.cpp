@@ -75,7 +75,8 @@ RunResult run_process(const fs::path& program, const std::vector<std::string>& a
     std::string block;
     if (!env.empty()) {
         char* current = GetEnvironmentStringsA();
-        for (const char* p = current; *p; p += std::strlen(p) + 1) block.append(p, std::strlen(p) + 1);
+        for (const char* p = current; *p; p += std::strlen(p) + 1)
+            block.append(p, std::strlen(p) + 1);
         FreeEnvironmentStringsA(current);
         for (const auto& e : env) block.append(e.c_str(), e.size() + 1);
         block += '\0';
@@ -93,8 +94,24 @@ RunResult run_process(const fs::path& program, const std::vector<std::string>& a
     RunResult r;
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
-    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0,
-                       env.empty() ? nullptr : block.data(), dir.string().c_str(), &si, &pi)) {
+    // A command line in UTF-8 reaches the program as the wide characters a
+    // user types; any other bytes go through the ANSI code page as before.
+    std::vector<wchar_t> wide(line.size());
+    const bool utf8 = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line.data(), -1,
+                                          wide.data(), static_cast<int>(wide.size())) > 0;
+    STARTUPINFOW siw{};
+    siw.cb = sizeof siw;
+    siw.dwFlags = si.dwFlags;
+    siw.hStdInput = si.hStdInput;
+    siw.hStdOutput = si.hStdOutput;
+    siw.hStdError = si.hStdError;
+    const bool started =
+        utf8
+            ? CreateProcessW(nullptr, wide.data(), nullptr, nullptr, TRUE, 0,
+                             env.empty() ? nullptr : block.data(), dir.wstring().c_str(), &siw, &pi)
+            : CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0,
+                             env.empty() ? nullptr : block.data(), dir.string().c_str(), &si, &pi);
+    if (started) {
         WaitForSingleObject(pi.hProcess, INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(pi.hProcess, &code);

@@ -1,0 +1,314 @@
+// Outputs on a real POSIX file system, end to end: links are followed and
+// kept, a replaced file keeps its mode and owner, hard links, devices and
+// pipes are written in place, long names work, and the outputs of one run are
+// put in place together or not at all, even when a rename fails or a signal
+// ends the run.
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "harness.h"
+#include "small_cal_run.h"
+
+namespace vextal::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Args = std::vector<std::string>;
+
+const std::string kCannotOpen = "Error: Ausgabedateien konnten nicht geoeffnet werden.\n\n";
+const std::string kCannotWrite = "Error: Ausgabedateien konnten nicht geschrieben werden.\n\n";
+const std::string kOldCal = "earlier table\r\n";
+const std::string kOldC = "{1, 2, 3};\r\n";
+
+// Names of staging or backup files anywhere below `dir`.
+std::vector<std::string> leftovers(const fs::path& dir) {
+    std::vector<std::string> found;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        if (e.path().filename().string().rfind("vextal-", 0) == 0) found.push_back(e.path());
+    }
+    return found;
+}
+
+// The user the tests switch to when they run as root.
+bool other_user(uid_t& uid, gid_t& gid) {
+    const passwd* pw = getpwnam("nobody");
+    if (pw == nullptr || pw->pw_uid == 0) return false;
+    uid = pw->pw_uid;
+    gid = pw->pw_gid;
+    return true;
+}
+
+struct ReplaceCase {
+    std::string what;
+    std::function<void(const fs::path&)> setup;
+    std::string err;  // standard error; empty for a run that succeeds
+    std::function<void(const fs::path&)> check;
+};
+
+TEST(OutputReplace, NamesThatAreNotPlainFiles) {
+    const std::vector<ReplaceCase> cases = {
+        {"links, one through a relative chain and one dangling, lead to the files written",
+         [](const fs::path& d) {
+             fs::create_directories(d / "real");
+             fs::create_directories(d / "hop");
+             std::ofstream(d / "real/t.cal") << kOldCal;
+             fs::create_symlink("../real/t.cal", d / "hop/t.cal");
+             fs::create_symlink("hop/t.cal", d / "out.cal");
+             fs::create_symlink(d / "real/new.c", d / "out.c");
+         },
+         "",
+         [](const fs::path& d) {
+             EXPECT_TRUE(fs::is_symlink(d / "out.cal"));
+             EXPECT_TRUE(fs::is_symlink(d / "hop/t.cal"));
+             EXPECT_TRUE(fs::is_symlink(d / "out.c"));
+             EXPECT_EQ(read_file(d / "real/t.cal"), kCal);
+             EXPECT_EQ(read_file(d / "real/new.c"), c_file("out"));
+         }},
+        {"links to /dev/null stay links",
+         [](const fs::path& d) {
+             fs::create_symlink("/dev/null", d / "out.cal");
+             fs::create_symlink("/dev/null", d / "out.c");
+         },
+         "",
+         [](const fs::path& d) {
+             EXPECT_EQ(fs::read_symlink(d / "out.cal"), "/dev/null");
+             EXPECT_EQ(fs::read_symlink(d / "out.c"), "/dev/null");
+         }},
+        {"a table linked to /dev/full fails and leaves the .c file as it was",
+         [](const fs::path& d) {
+             fs::create_symlink("/dev/full", d / "out.cal");
+             std::ofstream(d / "out.c") << kOldC;
+         },
+         kCannotWrite,
+         [](const fs::path& d) {
+             EXPECT_EQ(fs::read_symlink(d / "out.cal"), "/dev/full");
+             EXPECT_EQ(read_file(d / "out.c"), kOldC);
+         }},
+        {"a table with a second hard link: both names hold the new table",
+         [](const fs::path& d) {
+             std::ofstream(d / "out.cal") << kOldCal;
+             fs::create_hard_link(d / "out.cal", d / "other.cal");
+         },
+         "",
+         [](const fs::path& d) {
+             EXPECT_EQ(read_file(d / "other.cal"), kCal);
+             EXPECT_EQ(fs::hard_link_count(d / "out.cal"), 2u);
+             EXPECT_TRUE(fs::equivalent(d / "out.cal", d / "other.cal"));
+         }},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        c.setup(box.path());
+        RunResult r = box.run(cal_args("out"));
+        EXPECT_EQ(r.exit_code, c.err.empty() ? 0 : 2) << c.what;
+        EXPECT_EQ(r.err, c.err) << c.what;
+        c.check(box.path());
+        EXPECT_EQ(leftovers(box.path()), std::vector<std::string>{}) << c.what;
+    }
+}
+
+TEST(OutputReplace, ModeAndOwnerOfAReplacedFileStay) {
+    Sandbox box;
+    box.write("d.msm", kInput);
+    box.write("out.cal", kOldCal);
+    const fs::path cal = box.path() / "out.cal";
+    ASSERT_EQ(chmod(cal.c_str(), 0640), 0);
+    uid_t uid = getuid();
+    gid_t gid = getgid();
+    if (getuid() == 0) other_user(uid, gid);
+    ASSERT_EQ(chown(cal.c_str(), uid, gid), 0);
+    const mode_t mask = umask(0);
+    umask(mask);
+
+    RunResult r = box.run(cal_args("out"));
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    struct stat st {};
+    ASSERT_EQ(stat(cal.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_uid, uid);
+    EXPECT_EQ(st.st_gid, gid);
+    EXPECT_EQ(read_file(cal), kCal);
+    // A new file: the ordinary default.
+    ASSERT_EQ(stat((box.path() / "out.c").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0666u & ~mask);
+}
+
+TEST(OutputReplace, FolderThatOnlyItsFilesMayBeWritten) {
+    std::vector<std::string> as_user;
+    uid_t uid = getuid();
+    gid_t gid = getgid();
+    if (getuid() == 0) {
+        if (!other_user(uid, gid))
+            GTEST_SKIP() << "running as root and no user 'nobody' to switch to";
+        as_user.push_back(run_as_user(uid, gid));
+    }
+    struct Case {
+        std::string what;
+        bool c_exists;
+        std::string err;
+    };
+    for (const Case& c :
+         {Case{"both files exist: written in place", true, ""},
+          Case{"the .c file is missing and cannot be created", false, kCannotOpen}}) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        box.write("ro/out.cal", kOldCal);
+        if (c.c_exists) box.write("ro/out.c", kOldC);
+        const fs::path tmp = box.path() / "tmp";
+        fs::create_directories(tmp);
+        fs::permissions(tmp, fs::perms::all);
+        for (const char* name : {"ro/out.cal", "ro/out.c"}) {
+            if (fs::exists(box.path() / name)) chown((box.path() / name).c_str(), uid, gid);
+        }
+        fs::permissions(box.path() / "ro", fs::perms::owner_read | fs::perms::owner_exec |
+                                               fs::perms::group_read | fs::perms::group_exec |
+                                               fs::perms::others_read | fs::perms::others_exec);
+        std::vector<std::string> env = as_user;
+        env.push_back("TMPDIR=" + tmp.string());
+        RunResult r = box.run(cal_args("ro/out"), env);
+        EXPECT_EQ(r.exit_code, c.err.empty() ? 0 : 2) << c.what;
+        EXPECT_EQ(r.err, c.err) << c.what;
+        EXPECT_EQ(read_file(box.path() / "ro/out.cal"), c.err.empty() ? kCal : kOldCal) << c.what;
+        if (c.c_exists) {
+            EXPECT_EQ(read_file(box.path() / "ro/out.c"), c_file("ro/out")) << c.what;
+        }
+        EXPECT_TRUE(fs::is_empty(tmp)) << c.what;
+    }
+}
+
+TEST(OutputReplace, LongestNamesTheFileSystemTakes) {
+    Sandbox box;
+    box.write("d.msm", kInput);
+    // A last name part of 255 bytes.
+    const std::string part(251, 'p');
+    RunResult r = box.run(cal_args(part));
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(read_file(box.path() / (part + ".cal")), kCal);
+
+    // A path of 4095 bytes, the longest a name may have, for the .cal file.
+    const std::string base = box.path().string() + "/";
+    const std::size_t room = 4095 - base.size() - 4;
+    std::string folders;
+    while (room - folders.size() > 250) folders += std::string(200, 'd') + "/";
+    fs::create_directories(base + folders);
+    const std::string prefix = folders + std::string(room - folders.size(), 'q');
+    ASSERT_EQ((base + prefix + ".cal").size(), 4095u);
+    r = box.run(cal_args(prefix));
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(read_file(base + prefix + ".cal"), kCal);
+    const std::string c = read_file(base + prefix + ".c");
+    EXPECT_EQ(c.substr(c.size() - std::min(c.size(), kCValues.size())), kCValues);
+    EXPECT_EQ(leftovers(box.path()), std::vector<std::string>{});
+}
+
+// strace makes chosen calls fail: the Nth rename, or every link.
+TEST(OutputReplace, FailingStepsLeaveEveryOutputAsItWas) {
+    const Program strace{{"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null"}, "\n"};
+    if (access(strace.command[0].c_str(), X_OK) != 0) GTEST_SKIP() << "strace is not installed";
+    {
+        Sandbox probe;
+        Program p = strace;
+        p.command.push_back("/bin/true");
+        if (probe.run(p, {}).exit_code != 0) GTEST_SKIP() << "strace cannot trace here";
+    }
+    const std::string vextal = (program_folder() / "vextal").string();
+    const std::string no_links = "inject=linkat:error=EPERM";
+    auto rename_fails = [](int n) {
+        return "inject=renameat,renameat2:error=EIO:when=" + std::to_string(n);
+    };
+    struct Case {
+        std::string what;
+        std::vector<std::string> injections;
+        bool earlier;  // earlier .cal and .c files exist
+        bool succeeds;
+        bool hard_link = false;  // the .cal file has a second name, other.cal
+    };
+    const std::vector<Case> cases = {
+        {"the first rename fails", {rename_fails(1)}, true, false},
+        {"the second rename fails: the .cal file goes back", {rename_fails(2)}, true, false},
+        {"no hard links: the earlier files are moved aside", {no_links}, true, true},
+        {"no hard links, moving the .c file aside fails", {no_links, rename_fails(3)}, true, false},
+        {"no hard links, the last rename fails", {no_links, rename_fails(4)}, true, false},
+        {"new files, the second rename fails: no file stays", {rename_fails(2)}, false, false},
+        {"a hard-linked table written in place gets its bytes back",
+         {rename_fails(1)},
+         true,
+         false,
+         true},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        if (c.earlier) {
+            box.write("out.cal", kOldCal);
+            box.write("out.c", kOldC);
+        }
+        if (c.hard_link) fs::create_hard_link(box.path() / "out.cal", box.path() / "other.cal");
+        Program p = strace;
+        for (const auto& i : c.injections) p.command.insert(p.command.end(), {"-e", i});
+        p.command.push_back(vextal);
+        RunResult r = box.run(p, cal_args("out"));
+        EXPECT_EQ(r.exit_code, c.succeeds ? 0 : 2) << c.what;
+        EXPECT_EQ(r.err, c.succeeds ? "" : kCannotWrite) << c.what;
+        std::map<std::string, std::string> expected{{"d.msm", kInput}};
+        if (c.succeeds) {
+            expected["out.cal"] = kCal;
+            expected["out.c"] = c_file("out");
+        } else if (c.earlier) {
+            expected["out.cal"] = kOldCal;
+            expected["out.c"] = kOldC;
+        }
+        if (c.hard_link) expected["other.cal"] = expected["out.cal"];
+        EXPECT_EQ(box.files(), expected) << c.what;
+    }
+}
+
+// The table is a named pipe that nobody reads: the run waits on it with the
+// .c file already in place when the signal comes.
+TEST(OutputReplace, EndingSignalWhileAnOutputWaits) {
+    const std::string vextal = (program_folder() / "vextal").string();
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        box.write("out.c", kOldC);
+        ASSERT_EQ(mkfifo((box.path() / "out.cal").c_str(), 0644), 0);
+        pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(box.path().c_str()) != 0) _exit(127);
+            freopen("/dev/null", "w", stdout);
+            const Args args = cal_args("out");
+            execl(vextal.c_str(), vextal.c_str(), args[0].c_str(), args[1].c_str(), args[2].c_str(),
+                  args[3].c_str(), args[4].c_str(), args[5].c_str(), nullptr);
+            _exit(127);
+        }
+        // The backup of the .c file exists while the run waits for a reader.
+        for (int i = 0; i < 1000 && leftovers(box.path()).size() < 2; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        kill(pid, sig);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << strsignal(sig);
+        const std::string c = read_file(box.path() / "out.c");
+        EXPECT_TRUE(c == kOldC || c == c_file("out")) << strsignal(sig) << ": " << c;
+        EXPECT_EQ(leftovers(box.path()), std::vector<std::string>{}) << strsignal(sig);
+        EXPECT_TRUE(fs::is_fifo(box.path() / "out.cal"));
+    }
+}
+
+}  // namespace
+}  // namespace vextal::test
