@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/exact_decimal.h"
+
 namespace vextal {
 namespace {
 
@@ -68,7 +70,7 @@ constexpr uint64_t kTen17 = 100000000000000000u;
 // The common case done with integers: the 17 significant digits as the
 // integer magnitude * 10^(16 - E), rounded, exact because the double is
 // m * 2^e with integers m and e. Covers 1e-6 <= magnitude < 2^53 with the
-// decimal point inside the 17 digits' reach; false where the general
+// decimal point inside the 17 digits' reach; false where the slower exact
 // conversion must do it.
 bool significant_integer(double magnitude, uint64_t& digits, int& exp10) {
     uint64_t bits = 0;
@@ -135,21 +137,10 @@ std::size_t fixed_from_integer(bool negative, uint64_t digits, int exp10, int de
 int significant_digits(double magnitude, char (&digits)[kSignificant]) {
     uint64_t n = 0;
     int exp10 = 0;
-    if (significant_integer(magnitude, n, exp10)) {
-        for (int i = kSignificant - 1; i >= 0; --i, n /= 10) {
-            digits[i] = static_cast<char>('0' + n % 10);
-        }
-        return exp10;
+    if (!significant_integer(magnitude, n, exp10)) n = exact_significant(magnitude, exp10);
+    for (int i = kSignificant - 1; i >= 0; --i, n /= 10) {
+        digits[i] = static_cast<char>('0' + n % 10);
     }
-    std::array<char, 40> sci;
-    auto r = std::to_chars(sci.data(), sci.data() + sci.size(), magnitude,
-                           std::chars_format::scientific, kSignificant - 1);
-    // Layout: d.dddddddddddddddde[+-]xx
-    const char* p = sci.data();
-    digits[0] = p[0];
-    std::memcpy(digits + 1, p + 2, kSignificant - 1);
-    const char* e = p + kSignificant + 2;  // after the 'e'
-    std::from_chars(e[0] == '+' ? e + 1 : e, r.ptr, exp10);
     return exp10;
 }
 

@@ -2,9 +2,9 @@
 
 #include <array>
 #include <cfloat>
-#include <charconv>
 #include <cstddef>
-#include <system_error>
+
+#include "common/exact_decimal.h"
 
 namespace vextal {
 namespace {
@@ -13,7 +13,9 @@ bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 const char* skip_space(const char* p) {
     while (is_space(*p)) ++p;
@@ -22,7 +24,7 @@ const char* skip_space(const char* p) {
 
 // Enough significant digits to round any decimal text correctly to a double;
 // further non-zero digits only need to be known to exist (a sticky digit).
-constexpr int kMaxSignificant = 800;
+constexpr std::size_t kMaxSignificant = kMaxExactDigits - 1;
 // Exponents are clamped well outside the double range, so that the sum of the
 // written exponent and the decimal point's shift can never overflow.
 constexpr long long kExponentClamp = 100000;
@@ -67,7 +69,7 @@ double text_to_double(const char* text) {
     // The mantissa is rewritten as significant digits d1 d2 ... dn with the
     // decimal point after the last of them, so its value is 0.d1...dn times
     // 10^(point) where point counts the digits before the decimal point.
-    std::array<char, kMaxSignificant + 32> buf;
+    std::array<char, kMaxExactDigits> buf;
     std::size_t n = 0;
     bool any_digit = false;
     bool sticky = false;
@@ -121,7 +123,7 @@ double text_to_double(const char* text) {
 
     // Up to 15 digits make an integer that a double holds exactly, and
     // 10^0 .. 10^22 are exact doubles too: one multiplication or division
-    // then rounds correctly, and the general conversion is not needed.
+    // then rounds correctly, and the exact conversion is not needed.
     const long long scale = e - static_cast<long long>(n);
     if (!sticky && n <= 15 && scale >= -22 && scale <= 22) {
         int64_t digits = 0;
@@ -132,21 +134,7 @@ double text_to_double(const char* text) {
         return negative ? -value : value;
     }
 
-    // Text for the exact conversion: "0." digits "e" exponent.
-    std::array<char, kMaxSignificant + 64> conv;
-    std::size_t len = 0;
-    conv[len++] = '0';
-    conv[len++] = '.';
-    for (std::size_t i = 0; i < n; ++i) conv[len++] = buf[i];
-    conv[len++] = 'e';
-    auto written = std::to_chars(conv.data() + len, conv.data() + conv.size(), e);
-    len = static_cast<std::size_t>(written.ptr - conv.data());
-
-    double value = 0.0;
-    auto result = std::from_chars(conv.data(), conv.data() + len, value);
-    if (result.ec == std::errc::result_out_of_range) {
-        value = (e > 0) ? DBL_MAX : 0.0;
-    }
+    const double value = decimal_to_double(buf.data(), n, static_cast<int>(e));
     return negative ? -value : value;
 }
 
