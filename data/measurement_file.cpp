@@ -1,12 +1,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "data/attribute.h"
-#include "data/measurement.h"
-#include "common/settings.h"
 #include "common/error_exit.h"
 #include "common/file_name.h"
+#include "common/settings.h"
 #include "common/text_file.h"
+#include "data/attribute.h"
+#include "data/measurement.h"
 
 namespace vextal {
 
@@ -31,15 +31,31 @@ void take_measurement(const char* line) {
     MeasurementTable& table = g_measurements;
     // A 1001st measurement is refused before anything else is looked at, so
     // that no record is ever stored beyond the table.
-    if (table.count >= kMaxMeasurements) error_exit("Zu viele Messwerte (maximal 1000).\n", kExitError);
+    if (table.count >= kMaxMeasurements)
+        error_exit("Zu viele Messwerte (maximal 1000).\n", kExitError);
     Measurement& record = table.records[static_cast<std::size_t>(table.count)];
     int32_t no = 0;
     const int has_no = read_int_attribute(line, "no", no);
     const int has_stage = read_double_attribute(line, "stage", record.stage);
     const int has_psd = read_int_attribute(line, "psd", record.psd);
     ++table.count;
-    if (!has_no || !has_stage || !has_psd) error_exit("Measurement line not complete.\n", kExitError);
+    if (!has_no || !has_stage || !has_psd)
+        error_exit("Measurement line not complete.\n", kExitError);
     if (no != table.count) error_exit("Measurement missing.\n", kExitError);
+}
+
+// Whether a body line holds the end tag or a measurement tag anywhere, found
+// in one pass over its '<' characters.
+void find_tags(const char* line, bool& end_tag, bool& measurement) {
+    end_tag = false;
+    measurement = false;
+    for (const char* p = std::strchr(line, '<'); p != nullptr; p = std::strchr(p + 1, '<')) {
+        if (std::strncmp(p + 1, "/Vextal", 7) == 0) {
+            end_tag = true;
+            return;
+        }
+        if (!measurement && std::strncmp(p + 1, "measurement", 11) == 0) measurement = true;
+    }
 }
 
 }  // namespace
@@ -68,9 +84,11 @@ int load_measurement_file(const char* name) {
     g_measurements.count = 0;
     while (line_reader_next(reader, line)) {
         // The end tag ends the data even when a measurement shares its line.
-        if (std::strstr(line, "</Vextal") != nullptr) break;
-        if (std::strstr(line, "<measurement") == nullptr) continue;
-        take_measurement(line);
+        bool end_tag = false;
+        bool measurement = false;
+        find_tags(line, end_tag, measurement);
+        if (end_tag) break;
+        if (measurement) take_measurement(line);
     }
     line_reader_close(reader);
     return 0;
