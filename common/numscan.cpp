@@ -34,9 +34,40 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
+// The usual attribute value, digits with at most one decimal point and no
+// exponent, of at most 15 digits: the integer of all the digits is exact in a
+// double, and one division by an exact power of ten rounds correctly. False,
+// leaving `value` alone, for any other text.
+bool short_decimal(const char* p, double& value) {
+    uint64_t digits = 0;
+    int count = 0;
+    int decimals = 0;
+    for (; is_digit(*p) && count <= 15; ++p, ++count)
+        digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    if (*p == '.') {
+        for (++p; is_digit(*p) && count <= 15; ++p, ++count, ++decimals) {
+            digits = digits * 10 + static_cast<unsigned>(*p - '0');
+        }
+    }
+    if (count == 0 || count > 15 || is_digit(*p) || *p == 'e' || *p == 'E' || *p == 'd' ||
+        *p == 'D') {
+        return false;
+    }
+    value = static_cast<double>(digits) / kExactPowersOfTen[decimals];
+    return true;
+}
+
 }  // namespace
 
 int32_t text_to_int(const char* text) {
+    // The usual attribute value, up to nine digits right at the start, cannot
+    // leave the 32-bit range.
+    if (is_digit(*text)) {
+        int32_t value = 0;
+        int k = 0;
+        for (; k < 9 && is_digit(text[k]); ++k) value = value * 10 + (text[k] - '0');
+        if (!is_digit(text[k])) return value;
+    }
     const char* p = skip_space(text);
     bool negative = false;
     if (*p == '+' || *p == '-') {
@@ -65,6 +96,8 @@ double text_to_double(const char* text) {
         negative = (*p == '-');
         ++p;
     }
+    double short_value = 0.0;
+    if (short_decimal(p, short_value)) return negative ? -short_value : short_value;
 
     // The mantissa is rewritten as significant digits d1 d2 ... dn with the
     // decimal point after the last of them, so its value is 0.d1...dn times

@@ -131,6 +131,12 @@ TEST(TextToDouble, ShortNumbersAgreeWithTheGeneralConversion) {
         double expected = 0;
         std::from_chars(text.data(), text.data() + text.size(), expected);
         ASSERT_EQ(text_to_double(text.c_str()), expected) << text;
+        // The same digits without the exponent, as attribute values mostly are.
+        const std::string plain = text.substr(0, text.find('e'));
+        if (plain != ".") {
+            std::from_chars(plain.data(), plain.data() + plain.size(), expected);
+            ASSERT_EQ(text_to_double((plain + "'").c_str()), expected) << plain;
+        }
     }
 }
 
