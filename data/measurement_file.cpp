@@ -3,6 +3,7 @@
 
 #include "common/error_exit.h"
 #include "common/file_name.h"
+#include "common/numscan.h"
 #include "common/settings.h"
 #include "common/text_file.h"
 #include "data/attribute.h"
@@ -25,9 +26,38 @@ void build_input_name(const char* name, std::array<char, kMaxPath>& path) {
     if (!has_extension) std::memcpy(path.data() + len, ".msm", 5);
 }
 
+// Whether the text from `p` to `end` starts with the literal `text`; one
+// comparison of known length.
+template <std::size_t N>
+bool starts_with(const char* p, const char* end, const char (&text)[N]) {
+    return static_cast<std::size_t>(end - p) >= N - 1 && std::memcmp(p, text, N - 1) == 0;
+}
+
+// A line in the form the measurement job writes, <measurement no='N'
+// stage='S' psd='P'/> with digits in N and digits, points and minus signs in
+// S: none of the three names occurs before its own place, so the attribute
+// search would find the values right after the fixed texts. Stores where
+// they start; false for any other line.
+bool written_form(const char* line, const char* end, const char*& no, const char*& stage,
+                  const char*& psd) {
+    constexpr char kNo[] = "<measurement no='";
+    constexpr char kStage[] = "' stage='";
+    constexpr char kPsd[] = "' psd='";
+    const char* p = line;
+    if (!starts_with(p, end, kNo)) return false;
+    no = p += sizeof kNo - 1;
+    while (*p >= '0' && *p <= '9') ++p;
+    if (!starts_with(p, end, kStage)) return false;
+    stage = p += sizeof kStage - 1;
+    while ((*p >= '0' && *p <= '9') || *p == '.' || *p == '-') ++p;
+    if (!starts_with(p, end, kPsd)) return false;
+    psd = p + sizeof kPsd - 1;
+    return true;
+}
+
 // One body line that holds "<measurement": stores its stage and psd as the
 // next record and checks that it is complete and numbered in turn.
-void take_measurement(const char* line) {
+void take_measurement(const char* line, const char* end) {
     MeasurementTable& table = g_measurements;
     // A 1001st measurement is refused before anything else is looked at, so
     // that no record is ever stored beyond the table.
@@ -35,9 +65,21 @@ void take_measurement(const char* line) {
         error_exit("Zu viele Messwerte (maximal 1000).\n", kExitError);
     Measurement& record = table.records[static_cast<std::size_t>(table.count)];
     int32_t no = 0;
-    const int has_no = read_int_attribute(line, "no", no);
-    const int has_stage = read_double_attribute(line, "stage", record.stage);
-    const int has_psd = read_int_attribute(line, "psd", record.psd);
+    int has_no = 1;
+    int has_stage = 1;
+    int has_psd = 1;
+    const char* no_text = nullptr;
+    const char* stage_text = nullptr;
+    const char* psd_text = nullptr;
+    if (written_form(line, end, no_text, stage_text, psd_text)) {
+        no = text_to_int(no_text);
+        record.stage = text_to_double(stage_text);
+        record.psd = text_to_int(psd_text);
+    } else {
+        has_no = read_int_attribute(line, "no", no);
+        has_stage = read_double_attribute(line, "stage", record.stage);
+        has_psd = read_int_attribute(line, "psd", record.psd);
+    }
     ++table.count;
     if (!has_no || !has_stage || !has_psd)
         error_exit("Measurement line not complete.\n", kExitError);
@@ -46,15 +88,17 @@ void take_measurement(const char* line) {
 
 // Whether a body line holds the end tag or a measurement tag anywhere, found
 // in one pass over its '<' characters.
-void find_tags(const char* line, bool& end_tag, bool& measurement) {
+void find_tags(const char* line, const char* end, bool& end_tag, bool& measurement) {
     end_tag = false;
     measurement = false;
-    for (const char* p = std::strchr(line, '<'); p != nullptr; p = std::strchr(p + 1, '<')) {
-        if (std::strncmp(p + 1, "/Vextal", 7) == 0) {
+    for (const char* p = line; p < end; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
+        if (p == nullptr) return;
+        if (starts_with(p, end, "</Vextal")) {
             end_tag = true;
             return;
         }
-        if (!measurement && std::strncmp(p + 1, "measurement", 11) == 0) measurement = true;
+        if (!measurement && starts_with(p, end, "<measurement")) measurement = true;
     }
 }
 
@@ -86,9 +130,10 @@ int load_measurement_file(const char* name) {
         // The end tag ends the data even when a measurement shares its line.
         bool end_tag = false;
         bool measurement = false;
-        find_tags(line, end_tag, measurement);
+        const char* end = line + std::strlen(line);
+        find_tags(line, end, end_tag, measurement);
         if (end_tag) break;
-        if (measurement) take_measurement(line);
+        if (measurement) take_measurement(line, end);
     }
     line_reader_close(reader);
     return 0;
