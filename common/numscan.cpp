@@ -39,20 +39,20 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
 // double, and one division by an exact power of ten rounds correctly. False,
 // leaving `value` alone, for any other text.
 bool short_decimal(const char* p, double& value) {
+    // Unsigned arithmetic may wrap on a long text; such a text is refused by
+    // its length.
     uint64_t digits = 0;
-    int count = 0;
-    int decimals = 0;
-    for (; is_digit(*p) && count <= 15; ++p, ++count)
-        digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    const char* const start = p;
+    for (; is_digit(*p); ++p) digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    std::ptrdiff_t count = p - start;
+    std::ptrdiff_t decimals = 0;
     if (*p == '.') {
-        for (++p; is_digit(*p) && count <= 15; ++p, ++count, ++decimals) {
-            digits = digits * 10 + static_cast<unsigned>(*p - '0');
-        }
+        const char* const fraction = ++p;
+        for (; is_digit(*p); ++p) digits = digits * 10 + static_cast<unsigned>(*p - '0');
+        decimals = p - fraction;
+        count += decimals;
     }
-    if (count == 0 || count > 15 || is_digit(*p) || *p == 'e' || *p == 'E' || *p == 'd' ||
-        *p == 'D') {
-        return false;
-    }
+    if (count == 0 || count > 15 || *p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') return false;
     value = static_cast<double>(digits) / kExactPowersOfTen[decimals];
     return true;
 }
@@ -63,10 +63,10 @@ int32_t text_to_int(const char* text) {
     // The usual attribute value, up to nine digits right at the start, cannot
     // leave the 32-bit range.
     if (is_digit(*text)) {
-        int32_t value = 0;
-        int k = 0;
-        for (; k < 9 && is_digit(text[k]); ++k) value = value * 10 + (text[k] - '0');
-        if (!is_digit(text[k])) return value;
+        uint32_t value = 0;  // may wrap on a long text, which is then read below
+        const char* p = text;
+        for (; is_digit(*p); ++p) value = value * 10 + static_cast<unsigned>(*p - '0');
+        if (p - text <= 9) return static_cast<int32_t>(value);
     }
     const char* p = skip_space(text);
     bool negative = false;

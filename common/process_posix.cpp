@@ -2,6 +2,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "common/process.h"
 
 namespace vextal {
@@ -14,6 +16,11 @@ void guard_standard_streams() {
         int null = open("/dev/null", O_RDWR);
         if (null >= 0 && null != fd) close(null);
     }
+}
+
+void buffer_standard_output() {
+    static char buffer[4096];
+    std::setvbuf(stdout, buffer, isatty(STDOUT_FILENO) ? _IOLBF : _IOFBF, sizeof buffer);
 }
 
 }  // namespace vextal

@@ -56,8 +56,10 @@ bool written_form(const char* line, const char* end, const char*& no, const char
 }
 
 // One body line that holds "<measurement": stores its stage and psd as the
-// next record and checks that it is complete and numbered in turn.
-void take_measurement(const char* line, const char* end) {
+// next record and checks that it is complete and numbered in turn. `written`
+// holds where the values start when the line is in the written form, or is
+// null.
+void take_measurement(const char* line, const char* const* written) {
     MeasurementTable& table = g_measurements;
     // A 1001st measurement is refused before anything else is looked at, so
     // that no record is ever stored beyond the table.
@@ -68,13 +70,10 @@ void take_measurement(const char* line, const char* end) {
     int has_no = 1;
     int has_stage = 1;
     int has_psd = 1;
-    const char* no_text = nullptr;
-    const char* stage_text = nullptr;
-    const char* psd_text = nullptr;
-    if (written_form(line, end, no_text, stage_text, psd_text)) {
-        no = text_to_int(no_text);
-        record.stage = text_to_double(stage_text);
-        record.psd = text_to_int(psd_text);
+    if (written != nullptr) {
+        no = text_to_int(written[0]);
+        record.stage = text_to_double(written[1]);
+        record.psd = text_to_int(written[2]);
     } else {
         has_no = read_int_attribute(line, "no", no);
         has_stage = read_double_attribute(line, "stage", record.stage);
@@ -127,13 +126,20 @@ int load_measurement_file(const char* name) {
 
     g_measurements.count = 0;
     while (line_reader_next(reader, line)) {
-        // The end tag ends the data even when a measurement shares its line.
+        const char* end = line + std::strlen(line);
+        const char* values[3] = {};
+        const bool written = written_form(line, end, values[0], values[1], values[2]);
+        // The end tag ends the data even when a measurement shares its line;
+        // in the written form no '<' but the first comes before the psd value.
         bool end_tag = false;
         bool measurement = false;
-        const char* end = line + std::strlen(line);
-        find_tags(line, end, end_tag, measurement);
+        find_tags(written ? values[2] : line, end, end_tag, measurement);
         if (end_tag) break;
-        if (measurement) take_measurement(line, end);
+        if (written) {
+            take_measurement(line, values);
+        } else if (measurement) {
+            take_measurement(line, nullptr);
+        }
     }
     line_reader_close(reader);
     return 0;
