@@ -9,10 +9,10 @@
 #
 # The floor (bench/floor.c) is built here with the system's C compiler and,
 # like vextal, uses the shared C library. The commands take turns: each round
-# is one hyperfine run of all five (-N, no shell), and a figure is the median
-# of the rounds' medians, so a drift of the machine's speed hits all alike.
-# Peak resident memory is GNU time's, the median of the same number of runs,
-# also taken in turn.
+# is one hyperfine run of all five (-N, no shell); a time is the median of the
+# rounds' medians and a time ratio the median of the rounds' ratios, so a
+# drift of the machine's speed hits both sides alike. Peak resident memory is
+# GNU time's, the median of up to 60 runs, also taken in turn.
 #
 # Usage: bench/cal_process.sh [path/to/vextal] [runs per command] [rounds]
 # Needs hyperfine, GNU time and a C compiler (Debian: hyperfine time gcc).
@@ -71,7 +71,7 @@ for round in $(seq "$rounds"); do
     hyperfine -N --style none --warmup 5 --runs "$per_round" --export-csv "round$round.csv" \
         "${args[@]}" > /dev/null 2> hyperfine.log || { cat hyperfine.log >&2; exit 1; }
     # The CSV holds command,mean,stddev,median,... in seconds.
-    awk -F, 'NR > 1 { print $1, $4 * 1000 }' "round$round.csv" >> medians.txt
+    awk -F, -v r="$round" 'NR > 1 { print r, $1, $4 * 1000 }' "round$round.csv" >> medians.txt
 done
 
 # Peak resident memory in KiB, the commands in turn.
@@ -86,9 +86,15 @@ done
 
 declare -A wall peak
 for name in "${names[@]}"; do
-    wall[$name]=$(awk -v n="$name" '$1 == n { print $2 }' medians.txt | median)
+    wall[$name]=$(awk -v n="$name" '$2 == n { print $3 }' medians.txt | median)
     peak[$name]=$(awk -v n="$name" '$1 == n { print $2 }' peaks.txt | median)
 done
+# A time ratio is the median of the rounds' ratios: the two commands of a
+# round ran within a fraction of a second of each other.
+round_ratio() {
+    awk -v a="$1" -v b="$2" '$2 == a { t[$1] = $3 } $2 == b { u[$1] = $3 }
+        END { for (r in t) if (u[r] > 0) print t[r] / u[r] }' medians.txt | median
+}
 
 printf '%s runs of each command in %s rounds\n\n' "$(( per_round * rounds ))" "$rounds"
 printf '%-34s %12s %12s\n' "" "median wall" "peak RSS"
@@ -100,8 +106,8 @@ row "floor: read only" load_floor
 row "cat" cat
 echo
 ratio() {
-    awk -v a="${wall[$2]}" -v b="${wall[$3]}" -v c="${peak[$2]}" -v d="${peak[$3]}" -v t="$1" \
-        'BEGIN { printf "%-34s %9.2f x  %9.2f x\n", t, a / b, c / d }'
+    awk -v r="$(round_ratio "$2" "$3")" -v c="${peak[$2]}" -v d="${peak[$3]}" -v t="$1" \
+        'BEGIN { printf "%-34s %9.2f x  %9.2f x\n", t, r, c / d }'
 }
 ratio "cal / its floor" cal cal_floor
 ratio "load / its floor" load load_floor
