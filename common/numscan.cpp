@@ -34,11 +34,11 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// The usual attribute value, digits with at most one decimal point and no
-// exponent, of at most 15 digits: the integer of all the digits is exact in a
-// double, and one division by an exact power of ten rounds correctly. False,
-// leaving `value` alone, for any other text.
-bool short_decimal(const char* p, double& value) {
+// Digits with at most one decimal point and no exponent, at most 15 digits:
+// the integer of all the digits is exact in a double, and one division by an
+// exact power of ten rounds correctly. Returns the end, or nullptr for any
+// other text.
+const char* short_decimal(const char* p, double& value) {
     // Unsigned arithmetic may wrap on a long text; such a text is refused by
     // its length.
     uint64_t digits = 0;
@@ -52,9 +52,11 @@ bool short_decimal(const char* p, double& value) {
         decimals = p - fraction;
         count += decimals;
     }
-    if (count == 0 || count > 15 || *p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') return false;
+    if (count == 0 || count > 15 || *p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
+        return nullptr;
+    }
     value = static_cast<double>(digits) / kExactPowersOfTen[decimals];
-    return true;
+    return p;
 }
 
 }  // namespace
@@ -89,6 +91,25 @@ int32_t text_to_int(const char* text) {
     return static_cast<int32_t>(-value);
 }
 
+const char* scan_plain_int(const char* text, int32_t& value) {
+    uint32_t v = 0;
+    const char* p = text;
+    for (; is_digit(*p) && p - text < 10; ++p) v = v * 10 + static_cast<unsigned>(*p - '0');
+    if (p == text || p - text > 9) return nullptr;
+    value = static_cast<int32_t>(v);
+    return p;
+}
+
+const char* scan_plain_decimal(const char* text, double& value) {
+    const bool negative = *text == '-';
+    double v = 0.0;
+    const char* end = short_decimal(negative ? text + 1 : text, v);
+    // A second point ends the number for text_to_double but not here.
+    if (end == nullptr || *end == '.') return nullptr;
+    value = negative ? -v : v;
+    return end;
+}
+
 double text_to_double(const char* text) {
     const char* p = skip_space(text);
     bool negative = false;
@@ -97,7 +118,7 @@ double text_to_double(const char* text) {
         ++p;
     }
     double short_value = 0.0;
-    if (short_decimal(p, short_value)) return negative ? -short_value : short_value;
+    if (short_decimal(p, short_value) != nullptr) return negative ? -short_value : short_value;
 
     // The mantissa is rewritten as significant digits d1 d2 ... dn with the
     // decimal point after the last of them, so its value is 0.d1...dn times

@@ -131,11 +131,22 @@ TEST(TextToDouble, ShortNumbersAgreeWithTheGeneralConversion) {
         double expected = 0;
         std::from_chars(text.data(), text.data() + text.size(), expected);
         ASSERT_EQ(text_to_double(text.c_str()), expected) << text;
-        // The same digits without the exponent, as attribute values mostly are.
+        // The same digits without the exponent, as attribute values mostly
+        // are; the one-pass reader, where it takes the text, agrees and ends
+        // right after it.
         const std::string plain = text.substr(0, text.find('e'));
         if (plain != ".") {
             std::from_chars(plain.data(), plain.data() + plain.size(), expected);
-            ASSERT_EQ(text_to_double((plain + "'").c_str()), expected) << plain;
+            const std::string quoted = plain + "'";
+            ASSERT_EQ(text_to_double(quoted.c_str()), expected) << plain;
+            double scanned = -1.0;
+            const char* end = scan_plain_decimal(quoted.c_str(), scanned);
+            if (digits <= 15) {
+                ASSERT_EQ(end, quoted.c_str() + plain.size()) << plain;
+                ASSERT_EQ(scanned, expected) << plain;
+            } else {
+                ASSERT_EQ(end, nullptr) << plain;
+            }
         }
     }
 }
@@ -220,6 +231,58 @@ TEST(TextToDouble, LongNumbersAgreeWithTheGeneralConversion) {
         if (r.ec == std::errc::result_out_of_range)
             expected = text.find("e-") != std::string::npos ? 0.0 : DBL_MAX;
         ASSERT_EQ(text_to_double(text.c_str()), expected) << text;
+    }
+}
+
+TEST(ScanPlain, TakesOnlyTheShortFormsAndAgreesWithTheFullReaders) {
+    // Where a text is taken, the value is the full reader's and the end is
+    // right after the number; anything else is left to the full readers.
+    struct Case {
+        const char* text;
+        int int_length;      // characters taken by scan_plain_int, -1 none
+        int decimal_length;  // characters taken by scan_plain_decimal, -1 none
+    };
+    const Case cases[] = {
+        {"7'", 1, 1},
+        {"123456789'", 9, 9},
+        {"1234567890", -1, 10},
+        {"0x10", 1, 1},
+        {"-5", -1, 2},
+        {"-0", -1, 2},
+        {"+5", -1, -1},
+        {" 5", -1, -1},
+        {"", -1, -1},
+        {"-", -1, -1},
+        {".", -1, -1},
+        {"-.5'", -1, 3},
+        {"5.'", 1, 2},
+        {"12.50/", 2, 5},
+        {"1.5.5", 1, -1},
+        {"1e5", 1, -1},
+        {"2.5d1", 1, -1},
+        {"123456789012345", -1, 15},
+        {"1234567890123456", -1, -1},
+        {"0.00000000000001", 1, 16},
+        {"0.000000000000001", 1, -1},
+    };
+    for (const auto& c : cases) {
+        int32_t i = -1;
+        const char* end = scan_plain_int(c.text, i);
+        if (c.int_length < 0) {
+            EXPECT_EQ(end, nullptr) << c.text;
+        } else {
+            EXPECT_EQ(end, c.text + c.int_length) << c.text;
+            EXPECT_EQ(i, text_to_int(c.text)) << c.text;
+        }
+        double d = -1.0;
+        end = scan_plain_decimal(c.text, d);
+        if (c.decimal_length < 0) {
+            EXPECT_EQ(end, nullptr) << c.text;
+        } else {
+            EXPECT_EQ(end, c.text + c.decimal_length) << c.text;
+            EXPECT_EQ(d, text_to_double(c.text)) << c.text;
+            EXPECT_EQ(std::signbit(d), std::signbit(text_to_double(c.text))) << c.text;
+        }
     }
 }
 

@@ -33,33 +33,36 @@ bool starts_with(const char* p, const char* end, const char (&text)[N]) {
     return static_cast<std::size_t>(end - p) >= N - 1 && std::memcmp(p, text, N - 1) == 0;
 }
 
+// The values of a measurement line.
+struct Values {
+    int32_t no = 0;
+    double stage = 0.0;
+    int32_t psd = 0;
+};
+
 // A line in the form the measurement job writes, <measurement no='N'
-// stage='S' psd='P'/> with digits in N and digits, points and minus signs in
-// S: none of the three names occurs before its own place, so the attribute
-// search would find the values right after the fixed texts. Stores where
-// they start; false for any other line.
-bool written_form(const char* line, const char* end, const char*& no, const char*& stage,
-                  const char*& psd) {
+// stage='S' psd='P'... with plain numbers N, S and P: none of the three names
+// can occur before its own place, so the attribute search would find the
+// same values right after the fixed texts. `limit` is the end of the line's
+// buffer; a literal never matches across the line's NUL, which it does not
+// contain. Returns the position after P, or nullptr for any other line.
+const char* read_written_form(const char* line, const char* limit, Values& values) {
     constexpr char kNo[] = "<measurement no='";
     constexpr char kStage[] = "' stage='";
     constexpr char kPsd[] = "' psd='";
     const char* p = line;
-    if (!starts_with(p, end, kNo)) return false;
-    no = p += sizeof kNo - 1;
-    while (*p >= '0' && *p <= '9') ++p;
-    if (!starts_with(p, end, kStage)) return false;
-    stage = p += sizeof kStage - 1;
-    while ((*p >= '0' && *p <= '9') || *p == '.' || *p == '-') ++p;
-    if (!starts_with(p, end, kPsd)) return false;
-    psd = p + sizeof kPsd - 1;
-    return true;
+    if (!starts_with(p, limit, kNo)) return nullptr;
+    p = scan_plain_int(p + sizeof kNo - 1, values.no);
+    if (p == nullptr || !starts_with(p, limit, kStage)) return nullptr;
+    p = scan_plain_decimal(p + sizeof kStage - 1, values.stage);
+    if (p == nullptr || !starts_with(p, limit, kPsd)) return nullptr;
+    return scan_plain_int(p + sizeof kPsd - 1, values.psd);
 }
 
 // One body line that holds "<measurement": stores its stage and psd as the
 // next record and checks that it is complete and numbered in turn. `written`
-// holds where the values start when the line is in the written form, or is
-// null.
-void take_measurement(const char* line, const char* const* written) {
+// holds the values of a line in the written form, or is null.
+void take_measurement(const char* line, const Values* written) {
     MeasurementTable& table = g_measurements;
     // A 1001st measurement is refused before anything else is looked at, so
     // that no record is ever stored beyond the table.
@@ -71,9 +74,9 @@ void take_measurement(const char* line, const char* const* written) {
     int has_stage = 1;
     int has_psd = 1;
     if (written != nullptr) {
-        no = text_to_int(written[0]);
-        record.stage = text_to_double(written[1]);
-        record.psd = text_to_int(written[2]);
+        no = written->no;
+        record.stage = written->stage;
+        record.psd = written->psd;
     } else {
         has_no = read_int_attribute(line, "no", no);
         has_stage = read_double_attribute(line, "stage", record.stage);
@@ -116,7 +119,8 @@ int load_measurement_file(const char* name) {
 
     // Line 1 is read in the same 249-character pieces as every other line:
     // only its first piece is the header, the rest is read as body lines.
-    char line[kLineSize];
+    // Zero-filled, so that no byte of it is ever indeterminate.
+    char line[kLineSize] = {};
     if (!line_reader_next(reader, line) || std::strstr(line, "<Vextal") == nullptr) {
         error_exit("File does not start with <Vextal ...>\n", kExitError);
     }
@@ -126,17 +130,18 @@ int load_measurement_file(const char* name) {
 
     g_measurements.count = 0;
     while (line_reader_next(reader, line)) {
-        const char* end = line + std::strlen(line);
-        const char* values[3] = {};
-        const bool written = written_form(line, end, values[0], values[1], values[2]);
         // The end tag ends the data even when a measurement shares its line;
-        // in the written form no '<' but the first comes before the psd value.
+        // in the written form no '<' but the first comes before the end of
+        // the psd value.
         bool end_tag = false;
         bool measurement = false;
-        find_tags(written ? values[2] : line, end, end_tag, measurement);
+        Values values;
+        const char* rest = read_written_form(line, line + kLineSize, values);
+        const char* from = rest != nullptr ? rest : line;
+        find_tags(from, from + std::strlen(from), end_tag, measurement);
         if (end_tag) break;
-        if (written) {
-            take_measurement(line, values);
+        if (rest != nullptr) {
+            take_measurement(line, &values);
         } else if (measurement) {
             take_measurement(line, nullptr);
         }
