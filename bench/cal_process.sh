@@ -1,26 +1,40 @@
 #!/usr/bin/env bash
-# Whole-process benchmark of the main job: `vextal cal` on the largest valid
-# case (1000 measurements, 1000 steps), beside the floor that the operating
-# system sets — `cat` reading the same file into /dev/null — measured in the
-# same run. Reports median wall time and peak resident memory of both, and
-# their ratios.
+# Whole-process benchmark of the main jobs on the largest valid case (1000
+# measurements, 1000 steps), each beside its floor, measured in the same run:
 #
-# Usage: bench/cal_process.sh [path/to/vextal] [runs]
-# Needs hyperfine and GNU time (Debian packages hyperfine and time).
+#   vextal cal largest.msm -n 1000 -f out   against  floor: read the input
+#       whole, write two files of the same sizes by temporary file and rename
+#   vextal load largest.msm                 against  floor: read the input only
+#   cat largest.msm                         for reference
+#
+# The floor (bench/floor.c) is built here with the system's C compiler and,
+# like vextal, uses the shared C library. The commands take turns: each round
+# is one hyperfine run of all five (-N, no shell); a time is the median of the
+# rounds' medians and a time ratio the median of the rounds' ratios, so a
+# drift of the machine's speed hits both sides alike. Peak resident memory is
+# GNU time's, the median of up to 60 runs, also taken in turn.
+#
+# Usage: bench/cal_process.sh [path/to/vextal] [runs per command] [rounds]
+# Needs hyperfine, GNU time and a C compiler (Debian: hyperfine time gcc).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 vextal=${1:-$here/../build/native/bin/vextal}
-runs=${2:-200}
+runs=${2:-300}
+rounds=${3:-30}
 vextal=$(cd "$(dirname "$vextal")" && pwd)/$(basename "$vextal")
+per_round=$(( (runs + rounds - 1) / rounds ))
+[ "$per_round" -ge 2 ] || per_round=2
 
-for tool in hyperfine /usr/bin/time; do
+for tool in hyperfine /usr/bin/time "${CC:-cc}"; do
     command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 2; }
 done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
+
+"${CC:-cc}" -O2 -o floor "$here/floor.c"
 
 # 1000 points from far to near: the stage position falls while the reading
 # rises, so the whole run is monotone and the original table has 1003 points.
@@ -33,27 +47,68 @@ awk 'BEGIN {
 
 "$vextal" cal largest.msm -n 1000 -f out > /dev/null
 test -s out.cal && test -s out.c
+cal_size=$(wc -c < out.cal)
+c_size=$(wc -c < out.c)
 
-hyperfine -N --style basic --warmup 20 --runs "$runs" --export-csv times.csv \
-    -n vextal "$vextal cal largest.msm -n 1000 -f out" \
-    -n floor "cat largest.msm" > hyperfine.log
+names=(cal cal_floor load load_floor cat)
+commands=(
+    "$vextal cal largest.msm -n 1000 -f out"
+    "./floor largest.msm fl.cal $cal_size fl.c $c_size"
+    "$vextal load largest.msm"
+    "./floor largest.msm"
+    "cat largest.msm"
+)
 
 median() {  # median of the numbers on standard input
     sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
-peak_kib() {  # median peak resident set size of 30 runs, in KiB
-    for _ in $(seq 30); do /usr/bin/time -f '%M' "$@" 2>&1 >/dev/null | tail -1; done | median
+
+# Wall time: one hyperfine run per round over all commands.
+args=()
+for i in "${!names[@]}"; do args+=(-n "${names[$i]}" "${commands[$i]}"); done
+: > medians.txt
+for round in $(seq "$rounds"); do
+    hyperfine -N --style none --warmup 5 --runs "$per_round" --export-csv "round$round.csv" \
+        "${args[@]}" > /dev/null 2> hyperfine.log || { cat hyperfine.log >&2; exit 1; }
+    # The CSV holds command,mean,stddev,median,... in seconds.
+    awk -F, -v r="$round" 'NR > 1 { print r, $1, $4 * 1000 }' "round$round.csv" >> medians.txt
+done
+
+# Peak resident memory in KiB, the commands in turn.
+: > peaks.txt
+for _ in $(seq "$(( per_round * rounds < 60 ? per_round * rounds : 60 ))"); do
+    for i in "${!names[@]}"; do
+        # shellcheck disable=SC2086  # each command is split into words on purpose
+        kib=$(/usr/bin/time -f '%M' ${commands[$i]} 2>&1 >/dev/null | tail -1)
+        echo "${names[$i]} $kib" >> peaks.txt
+    done
+done
+
+declare -A wall peak
+for name in "${names[@]}"; do
+    wall[$name]=$(awk -v n="$name" '$2 == n { print $3 }' medians.txt | median)
+    peak[$name]=$(awk -v n="$name" '$1 == n { print $2 }' peaks.txt | median)
+done
+# A time ratio is the median of the rounds' ratios: the two commands of a
+# round ran within a fraction of a second of each other.
+round_ratio() {
+    awk -v a="$1" -v b="$2" '$2 == a { t[$1] = $3 } $2 == b { u[$1] = $3 }
+        END { for (r in t) if (u[r] > 0) print t[r] / u[r] }' medians.txt | median
 }
 
-# The CSV export holds command,mean,stddev,median,... in seconds.
-t_vextal=$(awk -F, '$1 == "vextal" { print $4 * 1000 }' times.csv)
-t_floor=$(awk -F, '$1 == "floor" { print $4 * 1000 }' times.csv)
-m_vextal=$(peak_kib "$vextal" cal largest.msm -n 1000 -f out)
-m_floor=$(peak_kib cat largest.msm)
-
-awk -v tv="$t_vextal" -v tf="$t_floor" -v mv="$m_vextal" -v mf="$m_floor" 'BEGIN {
-    printf "                 median wall    peak RSS\n"
-    printf "vextal cal       %8.3f ms   %6d KiB\n", tv, mv
-    printf "cat (floor)      %8.3f ms   %6d KiB\n", tf, mf
-    printf "ratio            %8.2f x    %6.2f x\n", tv / tf, mv / mf
-}'
+printf '%s runs of each command in %s rounds\n\n' "$(( per_round * rounds ))" "$rounds"
+printf '%-34s %12s %12s\n' "" "median wall" "peak RSS"
+row() { printf '%-34s %9.3f ms %8d KiB\n' "$1" "${wall[$2]}" "${peak[$2]}"; }
+row "vextal cal -n 1000" cal
+row "floor: read, write two files" cal_floor
+row "vextal load" load
+row "floor: read only" load_floor
+row "cat" cat
+echo
+ratio() {
+    awk -v r="$(round_ratio "$2" "$3")" -v c="${peak[$2]}" -v d="${peak[$3]}" -v t="$1" \
+        'BEGIN { printf "%-34s %9.2f x  %9.2f x\n", t, r, c / d }'
+}
+ratio "cal / its floor" cal cal_floor
+ratio "load / its floor" load load_floor
+ratio "cal / cat" cal cat

@@ -5,14 +5,14 @@
 #include <limits>
 
 #include "calib/calibration.h"
-#include "common/format.h"
-#include "data/measurement.h"
-#include "common/settings.h"
-#include "common/error_exit.h"
-#include "common/limits.h"
-#include "common/file_name.h"
 #include "common/convert.h"
+#include "common/error_exit.h"
+#include "common/file_name.h"
+#include "common/format.h"
+#include "common/limits.h"
+#include "common/settings.h"
 #include "common/text_file.h"
+#include "data/measurement.h"
 
 namespace vextal {
 namespace {
@@ -34,7 +34,9 @@ using PointTable = std::array<CalPoint, kMaxCalPoints>;
 
 // Ends the run; the error exit removes both temporary files, so the targets
 // stay as they were.
-[[noreturn]] void fail(const char* message) { error_exit(message, kExitError); }
+[[noreturn]] void fail(const char* message) {
+    error_exit(message, kExitError);
+}
 
 void open_outputs(const char* prefix) {
     std::array<char, kMaxPath> name;
@@ -101,7 +103,7 @@ void write_c_file(const PointTable& requantized, int32_t steps) {
     out_text(c_file, "// CallParams: ");
     write_call_params(g_settings.call_params.data());
     out_text(c_file, " \n{");
-    char text[kIntTextMax];
+    char text[kIntTextMax + 2];
     for (int32_t i = 0; i < steps; ++i) {
         // Tenths, truncated toward zero: 10.7 (10.6999998 as a float) gives 106.
         double tenths = static_cast<double>(requantized[static_cast<std::size_t>(i)].y) * kCScale;
@@ -110,8 +112,10 @@ void write_c_file(const PointTable& requantized, int32_t steps) {
             out_bytes(c_file, text, format_int(value, 0, text));
             break;
         }
-        out_bytes(c_file, text, format_int(value, 3, text));
-        out_bytes(c_file, ", ", 2);
+        std::size_t n = format_int(value, 3, text);
+        text[n++] = ',';
+        text[n++] = ' ';
+        out_bytes(c_file, text, n);
         if ((i + 1) % kValuesPerLine == 0) out_text(c_file, kContinuationIndent);
     }
     out_text(c_file, "};\n\n");

@@ -2,10 +2,10 @@
 
 #include <array>
 #include <cfloat>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 
+#include "common/exact_decimal.h"
 #include "common/numscan.h"
 
 namespace vextal {
@@ -26,11 +26,17 @@ struct U128 {
 };
 
 U128 multiply(uint64_t a, uint64_t b) {
+#if defined(__SIZEOF_INT128__)
+    __extension__ typedef unsigned __int128 Wide;
+    const Wide p = static_cast<Wide>(a) * b;
+    return {static_cast<uint64_t>(p >> 64), static_cast<uint64_t>(p)};
+#else
     const uint64_t a_lo = a & 0xFFFFFFFFu, a_hi = a >> 32;
     const uint64_t b_lo = b & 0xFFFFFFFFu, b_hi = b >> 32;
     const uint64_t p0 = a_lo * b_lo, p1 = a_lo * b_hi, p2 = a_hi * b_lo, p3 = a_hi * b_hi;
     const uint64_t mid = (p0 >> 32) + (p1 & 0xFFFFFFFFu) + (p2 & 0xFFFFFFFFu);
     return {p3 + (p1 >> 32) + (p2 >> 32) + (mid >> 32), (p0 & 0xFFFFFFFFu) | (mid << 32)};
+#endif
 }
 
 // p / 2^shift rounded half to even, for 0 < shift < 128 and a quotient below
@@ -59,6 +65,34 @@ uint64_t shift_round_even(U128 p, int shift) {
     return q;
 }
 
+// "00" "01" ... "99": two digits at a time halve the divisions.
+constexpr std::array<char, 200> kDigitPairs = [] {
+    std::array<char, 200> t{};
+    for (std::size_t i = 0; i < 100; ++i) {
+        t[2 * i] = static_cast<char>('0' + i / 10);
+        t[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return t;
+}();
+
+// Writes the decimal digits of `value` so that they end just before `end`;
+// returns where they start.
+char* digits_before(char* end, uint64_t value) {
+    while (value >= 100) {
+        const std::size_t pair = static_cast<std::size_t>(value % 100) * 2;
+        value /= 100;
+        *--end = kDigitPairs[pair + 1];
+        *--end = kDigitPairs[pair];
+    }
+    if (value >= 10) {
+        *--end = kDigitPairs[static_cast<std::size_t>(value) * 2 + 1];
+        *--end = kDigitPairs[static_cast<std::size_t>(value) * 2];
+    } else {
+        *--end = static_cast<char>('0' + value);
+    }
+    return end;
+}
+
 constexpr std::array<uint64_t, 23> kPowersOfFive = [] {
     std::array<uint64_t, 23> p{};
     p[0] = 1;
@@ -71,7 +105,7 @@ constexpr uint64_t kTen17 = 100000000000000000u;
 // The common case done with integers: the 17 significant digits as the
 // integer magnitude * 10^(16 - E), rounded, exact because the double is
 // m * 2^e with integers m and e. Covers 1e-6 <= magnitude < 2^53 with the
-// decimal point inside the 17 digits' reach; false where the general
+// decimal point inside the 17 digits' reach; false where the slower exact
 // conversion must do it.
 bool significant_integer(double magnitude, uint64_t& digits, int& exp10) {
     uint64_t bits = 0;
@@ -116,19 +150,18 @@ std::size_t fixed_from_integer(bool negative, uint64_t digits, int exp10, int de
     kept /= 10;
     if (first_dropped >= 5) ++kept;  // half away from zero
 
-    char text[24];
-    auto r = std::to_chars(text, text + sizeof text, kept);
-    const std::size_t len = static_cast<std::size_t>(r.ptr - text);
-    // At least one digit before the point: zeros in front where needed.
-    const std::size_t places = static_cast<std::size_t>(decimals);
-    const std::size_t total = len > places ? len : places + 1;
-    const std::size_t pad = total - len;
-    const std::size_t integer_digits = total - places;
+    // The digits of `kept`, with zeros in front up to the one before the point.
+    char buffer[24];
+    char* const end = buffer + sizeof buffer;
+    char* text = digits_before(end, kept);
+    const char* const point = end - decimals;
+    while (text >= point) *--text = '0';
     std::size_t n = 0;
     if (negative) out[n++] = '-';
-    for (std::size_t i = 0; i < total; ++i) {
-        if (i == integer_digits) out[n++] = '.';
-        out[n++] = i < pad ? '0' : text[i - pad];
+    while (text < point) out[n++] = *text++;
+    if (decimals > 0) {
+        out[n++] = '.';
+        while (text < end) out[n++] = *text++;
     }
     return n;
 }
@@ -138,21 +171,10 @@ std::size_t fixed_from_integer(bool negative, uint64_t digits, int exp10, int de
 int significant_digits(double magnitude, char (&digits)[kSignificant]) {
     uint64_t n = 0;
     int exp10 = 0;
-    if (significant_integer(magnitude, n, exp10)) {
-        for (int i = kSignificant - 1; i >= 0; --i, n /= 10) {
-            digits[i] = static_cast<char>('0' + n % 10);
-        }
-        return exp10;
+    if (!significant_integer(magnitude, n, exp10)) n = exact_significant(magnitude, exp10);
+    for (int i = kSignificant - 1; i >= 0; --i, n /= 10) {
+        digits[i] = static_cast<char>('0' + n % 10);
     }
-    std::array<char, 40> sci;
-    auto r = std::to_chars(sci.data(), sci.data() + sci.size(), magnitude,
-                           std::chars_format::scientific, kSignificant - 1);
-    // Layout: d.dddddddddddddddde[+-]xx
-    const char* p = sci.data();
-    digits[0] = p[0];
-    std::memcpy(digits + 1, p + 2, kSignificant - 1);
-    const char* e = p + kSignificant + 2;  // after the 'e'
-    std::from_chars(e[0] == '+' ? e + 1 : e, r.ptr, exp10);
     return exp10;
 }
 
@@ -211,14 +233,18 @@ std::size_t format_fixed(double value, int decimals, char* out) {
 }
 
 std::size_t format_int(int32_t value, int width, char* out) {
-    std::array<char, kIntTextMax> text;
-    auto r = std::to_chars(text.data(), text.data() + text.size(), value);
-    std::size_t len = static_cast<std::size_t>(r.ptr - text.data());
+    char buffer[kIntTextMax];
+    // The magnitude as unsigned, so that INT32_MIN has one.
+    const uint32_t magnitude =
+        value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    char* text = digits_before(buffer + sizeof buffer, magnitude);
+    if (value < 0) *--text = '-';
+    const std::size_t len = static_cast<std::size_t>(buffer + sizeof buffer - text);
     std::size_t pad = (width > 0 && static_cast<std::size_t>(width) > len)
                           ? static_cast<std::size_t>(width) - len
                           : 0;
     for (std::size_t i = 0; i < pad; ++i) out[i] = ' ';
-    std::memcpy(out + pad, text.data(), len);
+    for (std::size_t i = 0; i < len; ++i) out[pad + i] = text[i];
     return pad + len;
 }
 

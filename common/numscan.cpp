@@ -2,9 +2,9 @@
 
 #include <array>
 #include <cfloat>
-#include <charconv>
 #include <cstddef>
-#include <system_error>
+
+#include "common/exact_decimal.h"
 
 namespace vextal {
 namespace {
@@ -13,7 +13,9 @@ bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 const char* skip_space(const char* p) {
     while (is_space(*p)) ++p;
@@ -22,7 +24,7 @@ const char* skip_space(const char* p) {
 
 // Enough significant digits to round any decimal text correctly to a double;
 // further non-zero digits only need to be known to exist (a sticky digit).
-constexpr int kMaxSignificant = 800;
+constexpr std::size_t kMaxSignificant = kMaxExactDigits - 1;
 // Exponents are clamped well outside the double range, so that the sum of the
 // written exponent and the decimal point's shift can never overflow.
 constexpr long long kExponentClamp = 100000;
@@ -32,9 +34,42 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
+// Digits with at most one decimal point and no exponent, at most 15 digits:
+// the integer of all the digits is exact in a double, and one division by an
+// exact power of ten rounds correctly. Returns the end, or nullptr for any
+// other text.
+const char* short_decimal(const char* p, double& value) {
+    // Unsigned arithmetic may wrap on a long text; such a text is refused by
+    // its length.
+    uint64_t digits = 0;
+    const char* const start = p;
+    for (; is_digit(*p); ++p) digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    std::ptrdiff_t count = p - start;
+    std::ptrdiff_t decimals = 0;
+    if (*p == '.') {
+        const char* const fraction = ++p;
+        for (; is_digit(*p); ++p) digits = digits * 10 + static_cast<unsigned>(*p - '0');
+        decimals = p - fraction;
+        count += decimals;
+    }
+    if (count == 0 || count > 15 || *p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
+        return nullptr;
+    }
+    value = static_cast<double>(digits) / kExactPowersOfTen[decimals];
+    return p;
+}
+
 }  // namespace
 
 int32_t text_to_int(const char* text) {
+    // The usual attribute value, up to nine digits right at the start, cannot
+    // leave the 32-bit range.
+    if (is_digit(*text)) {
+        uint32_t value = 0;  // may wrap on a long text, which is then read below
+        const char* p = text;
+        for (; is_digit(*p); ++p) value = value * 10 + static_cast<unsigned>(*p - '0');
+        if (p - text <= 9) return static_cast<int32_t>(value);
+    }
     const char* p = skip_space(text);
     bool negative = false;
     if (*p == '+' || *p == '-') {
@@ -56,6 +91,25 @@ int32_t text_to_int(const char* text) {
     return static_cast<int32_t>(-value);
 }
 
+const char* scan_plain_int(const char* text, int32_t& value) {
+    uint32_t v = 0;
+    const char* p = text;
+    for (; is_digit(*p) && p - text < 10; ++p) v = v * 10 + static_cast<unsigned>(*p - '0');
+    if (p == text || p - text > 9) return nullptr;
+    value = static_cast<int32_t>(v);
+    return p;
+}
+
+const char* scan_plain_decimal(const char* text, double& value) {
+    const bool negative = *text == '-';
+    double v = 0.0;
+    const char* end = short_decimal(negative ? text + 1 : text, v);
+    // A second point ends the number for text_to_double but not here.
+    if (end == nullptr || *end == '.') return nullptr;
+    value = negative ? -v : v;
+    return end;
+}
+
 double text_to_double(const char* text) {
     const char* p = skip_space(text);
     bool negative = false;
@@ -63,11 +117,13 @@ double text_to_double(const char* text) {
         negative = (*p == '-');
         ++p;
     }
+    double short_value = 0.0;
+    if (short_decimal(p, short_value) != nullptr) return negative ? -short_value : short_value;
 
     // The mantissa is rewritten as significant digits d1 d2 ... dn with the
     // decimal point after the last of them, so its value is 0.d1...dn times
     // 10^(point) where point counts the digits before the decimal point.
-    std::array<char, kMaxSignificant + 32> buf;
+    std::array<char, kMaxExactDigits> buf;
     std::size_t n = 0;
     bool any_digit = false;
     bool sticky = false;
@@ -121,7 +177,7 @@ double text_to_double(const char* text) {
 
     // Up to 15 digits make an integer that a double holds exactly, and
     // 10^0 .. 10^22 are exact doubles too: one multiplication or division
-    // then rounds correctly, and the general conversion is not needed.
+    // then rounds correctly, and the exact conversion is not needed.
     const long long scale = e - static_cast<long long>(n);
     if (!sticky && n <= 15 && scale >= -22 && scale <= 22) {
         int64_t digits = 0;
@@ -132,21 +188,7 @@ double text_to_double(const char* text) {
         return negative ? -value : value;
     }
 
-    // Text for the exact conversion: "0." digits "e" exponent.
-    std::array<char, kMaxSignificant + 64> conv;
-    std::size_t len = 0;
-    conv[len++] = '0';
-    conv[len++] = '.';
-    for (std::size_t i = 0; i < n; ++i) conv[len++] = buf[i];
-    conv[len++] = 'e';
-    auto written = std::to_chars(conv.data() + len, conv.data() + conv.size(), e);
-    len = static_cast<std::size_t>(written.ptr - conv.data());
-
-    double value = 0.0;
-    auto result = std::from_chars(conv.data(), conv.data() + len, value);
-    if (result.ec == std::errc::result_out_of_range) {
-        value = (e > 0) ? DBL_MAX : 0.0;
-    }
+    const double value = decimal_to_double(buf.data(), n, static_cast<int>(e));
     return negative ? -value : value;
 }
 

@@ -18,4 +18,15 @@ int32_t text_to_int(const char* text);
 /// finite double; values too small for a double become zero of their sign.
 double text_to_double(const char* text);
 
+/// The common short forms, read in one pass with where they end, for a caller
+/// that checks what follows. scan_plain_int takes 1 to 9 digits; it returns
+/// the position after them and stores the value text_to_int gives for the
+/// same text. scan_plain_decimal takes an optional '-' and digits with at most
+/// one point, 1 to 15 digits in all, not followed by a digit, point or
+/// exponent letter; it returns the position after them and stores the value
+/// text_to_double gives. Both return nullptr, storing nothing, for any other
+/// text.
+const char* scan_plain_int(const char* text, int32_t& value);
+const char* scan_plain_decimal(const char* text, double& value);
+
 }  // namespace vextal

@@ -8,6 +8,11 @@ namespace vextal {
 /// number and receives what the program prints.
 void guard_standard_streams();
 
+/// Gives standard output a fixed buffer, buffered by line on a terminal and
+/// in blocks elsewhere as the C library would choose, so that the first
+/// message does not set up the heap for one. Call before any output.
+void buffer_standard_output();
+
 /// Makes the process end cleanly on an interrupt or a termination (Ctrl-C, a
 /// closed terminal, kill; on Windows Ctrl-C, Ctrl-Break and a closed console
 /// window): pending staging files are removed and an interrupted commit is

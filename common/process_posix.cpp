@@ -3,6 +3,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "common/error_exit.h"
 #include "common/process.h"
 #include "common/text_file.h"
@@ -17,6 +19,11 @@ void guard_standard_streams() {
         int null = open("/dev/null", O_RDWR);
         if (null >= 0 && null != fd) close(null);
     }
+}
+
+void buffer_standard_output() {
+    static char buffer[4096];
+    std::setvbuf(stdout, buffer, isatty(STDOUT_FILENO) ? _IOLBF : _IOFBF, sizeof buffer);
 }
 
 

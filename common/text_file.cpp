@@ -146,6 +146,11 @@ bool out_open(OutFile& out, const char* target) {
 }
 
 void out_bytes(OutFile& out, const char* data, std::size_t size) {
+    if (size <= out.buffer.size() - out.used) {  // the usual case: it fits
+        std::memcpy(out.buffer.data() + out.used, data, size);
+        out.used += size;
+        return;
+    }
     while (size > 0) {
         if (out.used == out.buffer.size()) flush(out);
         std::size_t room = out.buffer.size() - out.used;
@@ -158,6 +163,14 @@ void out_bytes(OutFile& out, const char* data, std::size_t size) {
 }
 
 void out_line(OutFile& out, const char* data, std::size_t size) {
+    if (size + 2 <= out.buffer.size() - out.used) {  // the usual case: line and end fit
+        char* p = out.buffer.data() + out.used;
+        std::memcpy(p, data, size);
+        p[size] = '\r';
+        p[size + 1] = '\n';
+        out.used += size + 2;
+        return;
+    }
     out_bytes(out, data, size);
     out_bytes(out, "\r\n", 2);
 }

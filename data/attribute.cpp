@@ -20,6 +20,19 @@ const char* skip_blanks(const char* p) {
     return p;
 }
 
+// The first occurrence of `name` (`len` > 0 characters) at or after `from`,
+// as strstr finds it: a search for the first character and a comparison of
+// the rest is cheaper on lines this short.
+const char* find_text(const char* from, const char* name, std::size_t len) {
+    for (const char* p = from;; ++p) {
+        p = std::strchr(p, name[0]);
+        if (p == nullptr) return nullptr;
+        std::size_t i = 1;
+        while (i < len && p[i] == name[i]) ++i;  // stops at the line's NUL too
+        if (i == len) return p;
+    }
+}
+
 }  // namespace
 
 const char* find_attribute(const char* line, const char* name) {
@@ -27,7 +40,7 @@ const char* find_attribute(const char* line, const char* name) {
     if (name_len == 0) return nullptr;
     const char* start = line;
     for (;;) {
-        const char* hit = std::strstr(start, name);
+        const char* hit = find_text(start, name, name_len);
         if (hit == nullptr) return nullptr;
         // An occurrence right at the search start is taken without the letter
         // test: that is how "nono='5'" finds its second "no".

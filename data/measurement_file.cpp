@@ -1,14 +1,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "data/attribute.h"
-#include "data/measurement.h"
-#include "common/settings.h"
 #include "common/error_exit.h"
 #include "common/file_name.h"
+#include "common/numscan.h"
+#include "common/settings.h"
 #include "common/text_file.h"
 #include "common/console.h"
 #include "common/sys_file.h"
+#include "data/attribute.h"
+#include "data/measurement.h"
 
 namespace vextal {
 
@@ -27,21 +28,82 @@ void build_input_name(const char* name, std::array<char, kMaxPath>& path) {
     if (!has_extension) std::memcpy(path.data() + len, ".msm", 5);
 }
 
+// Whether the text from `p` to `end` starts with the literal `text`; one
+// comparison of known length.
+template <std::size_t N>
+bool starts_with(const char* p, const char* end, const char (&text)[N]) {
+    return static_cast<std::size_t>(end - p) >= N - 1 && std::memcmp(p, text, N - 1) == 0;
+}
+
+// The values of a measurement line.
+struct Values {
+    int32_t no = 0;
+    double stage = 0.0;
+    int32_t psd = 0;
+};
+
+// A line in the form the measurement job writes, <measurement no='N'
+// stage='S' psd='P'... with plain numbers N, S and P: none of the three names
+// can occur before its own place, so the attribute search would find the
+// same values right after the fixed texts. `limit` is the end of the line's
+// buffer; a literal never matches across the line's NUL, which it does not
+// contain. Returns the position after P, or nullptr for any other line.
+const char* read_written_form(const char* line, const char* limit, Values& values) {
+    constexpr char kNo[] = "<measurement no='";
+    constexpr char kStage[] = "' stage='";
+    constexpr char kPsd[] = "' psd='";
+    const char* p = line;
+    if (!starts_with(p, limit, kNo)) return nullptr;
+    p = scan_plain_int(p + sizeof kNo - 1, values.no);
+    if (p == nullptr || !starts_with(p, limit, kStage)) return nullptr;
+    p = scan_plain_decimal(p + sizeof kStage - 1, values.stage);
+    if (p == nullptr || !starts_with(p, limit, kPsd)) return nullptr;
+    return scan_plain_int(p + sizeof kPsd - 1, values.psd);
+}
+
 // One body line that holds "<measurement": stores its stage and psd as the
-// next record and checks that it is complete and numbered in turn.
-void take_measurement(const char* line) {
+// next record and checks that it is complete and numbered in turn. `written`
+// holds the values of a line in the written form, or is null.
+void take_measurement(const char* line, const Values* written) {
     MeasurementTable& table = g_measurements;
     // A 1001st measurement is refused before anything else is looked at, so
     // that no record is ever stored beyond the table.
-    if (table.count >= kMaxMeasurements) error_exit("Zu viele Messwerte (maximal 1000).\n", kExitError);
+    if (table.count >= kMaxMeasurements)
+        error_exit("Zu viele Messwerte (maximal 1000).\n", kExitError);
     Measurement& record = table.records[static_cast<std::size_t>(table.count)];
     int32_t no = 0;
-    const int has_no = read_int_attribute(line, "no", no);
-    const int has_stage = read_double_attribute(line, "stage", record.stage);
-    const int has_psd = read_int_attribute(line, "psd", record.psd);
+    int has_no = 1;
+    int has_stage = 1;
+    int has_psd = 1;
+    if (written != nullptr) {
+        no = written->no;
+        record.stage = written->stage;
+        record.psd = written->psd;
+    } else {
+        has_no = read_int_attribute(line, "no", no);
+        has_stage = read_double_attribute(line, "stage", record.stage);
+        has_psd = read_int_attribute(line, "psd", record.psd);
+    }
     ++table.count;
-    if (!has_no || !has_stage || !has_psd) error_exit("Measurement line not complete.\n", kExitError);
+    if (!has_no || !has_stage || !has_psd)
+        error_exit("Measurement line not complete.\n", kExitError);
     if (no != table.count) error_exit("Measurement missing.\n", kExitError);
+}
+
+// Whether a body line holds the end tag or a measurement tag anywhere, found
+// in one pass over its '<' characters.
+void find_tags(const char* line, const char* end, bool& end_tag, bool& measurement) {
+    end_tag = false;
+    measurement = false;
+    for (const char* p = line; p < end; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
+        if (p == nullptr) return;
+        if (starts_with(p, end, "</Vextal")) {
+            end_tag = true;
+            return;
+        }
+        if (!measurement && starts_with(p, end, "<measurement")) measurement = true;
+    }
 }
 
 }  // namespace
@@ -61,7 +123,8 @@ int load_measurement_file(const char* name) {
 
     // Line 1 is read in the same 249-character pieces as every other line:
     // only its first piece is the header, the rest is read as body lines.
-    char line[kLineSize];
+    // Zero-filled, so that no byte of it is ever indeterminate.
+    char line[kLineSize] = {};
     if (!line_reader_next(reader, line) || std::strstr(line, "<Vextal") == nullptr) {
         error_exit("File does not start with <Vextal ...>\n", kExitError);
     }
@@ -72,10 +135,21 @@ int load_measurement_file(const char* name) {
 
     g_measurements.count = 0;
     while (line_reader_next(reader, line)) {
-        // The end tag ends the data even when a measurement shares its line.
-        if (std::strstr(line, "</Vextal") != nullptr) break;
-        if (std::strstr(line, "<measurement") == nullptr) continue;
-        take_measurement(line);
+        // The end tag ends the data even when a measurement shares its line;
+        // in the written form no '<' but the first comes before the end of
+        // the psd value.
+        bool end_tag = false;
+        bool measurement = false;
+        Values values;
+        const char* rest = read_written_form(line, line + kLineSize, values);
+        const char* from = rest != nullptr ? rest : line;
+        find_tags(from, from + std::strlen(from), end_tag, measurement);
+        if (end_tag) break;
+        if (rest != nullptr) {
+            take_measurement(line, &values);
+        } else if (measurement) {
+            take_measurement(line, nullptr);
+        }
     }
     line_reader_close(reader);
     return 0;
