@@ -3,11 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/numscan.h"
-#include "common/settings.h"
+#include "common/console.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
-#include "common/console.h"
+#include "common/numscan.h"
+#include "common/settings.h"
 #include "common/sys_file.h"
 
 namespace vextal {
@@ -110,17 +110,18 @@ void validate() {
     const Settings& s = g_settings;
     if (s.command == kMeasure) {
         if (s.max_range > kMaxRange) {
-            error_exit(
-                "H\xF6henmessbereich ausserhalb des zul\xE4ssigen Bereichs (0 - 170mm)\n",
+            error_exit("H\xF6henmessbereich ausserhalb des zul\xE4ssigen Bereichs (0 - 170mm)\n",
                        kExitError);
         }
         if (s.average < kMinAverage || s.average > kMaxAverage) {
-            error_exit("Anzahl Mittelung ausserhalb des zul\xE4ssigen Bereichs (3 - 100)\n", kExitError);
+            error_exit("Anzahl Mittelung ausserhalb des zul\xE4ssigen Bereichs (3 - 100)\n",
+                       kExitError);
         }
     }
     if (s.command == kMeasure || s.command == kCal) {
         if (s.steps < kMinSteps || s.steps > kMaxSteps) {
-            error_exit("Anzahl Schritte ausserhalb des zul\xE4ssigen Bereichs (3 - 1000)\n", kExitError);
+            error_exit("Anzahl Schritte ausserhalb des zul\xE4ssigen Bereichs (3 - 1000)\n",
+                       kExitError);
         }
     }
 }
@@ -161,8 +162,9 @@ void parse_command_line(int argc, const char* const* argv) {
         s.command = kMeasure;
     } else if (std::strcmp(word, "load") == 0 || std::strcmp(word, "cal") == 0) {
         bool load = word[0] == 'l';
-        if (argc <= 2) error_exit(load ? "'load' requires a file name" : "'cal' requires a file name",
-                               kExitError);
+        if (argc <= 2)
+            error_exit(load ? "'load' requires a file name" : "'cal' requires a file name",
+                       kExitError);
         s.command = load ? kLoad : kCal;
         s.input_file = argv[2];
         index = 2;

@@ -1,10 +1,11 @@
+#include "app/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "common/settings.h"
-#include "app/command_line.h"
 
 namespace vextal {
 namespace {
@@ -21,7 +22,9 @@ const Settings& parse(std::vector<std::string> words) {
     return g_settings;
 }
 
-std::string text(const char* p) { return p ? p : "<none>"; }
+std::string text(const char* p) {
+    return p ? p : "<none>";
+}
 
 TEST(ParseCommandLine, MeasureAloneKeepsTheDefaults) {
     const Settings& s = parse({"measure"});

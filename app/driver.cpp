@@ -1,22 +1,24 @@
 #include <cstdio>
 
-#include "calib/calibration.h"
-#include "data/measurement.h"
-#include "serial/port.h"
-#include "common/settings.h"
-#include "common/error_exit.h"
-#include "common/limits.h"
 #include "app/command_line.h"
-#include "stage/stage.h"
-#include "common/console.h"
 #include "app/help.h"
 #include "app/outputs.h"
-#include "data/import_file.h"
+#include "calib/calibration.h"
+#include "common/console.h"
+#include "common/error_exit.h"
+#include "common/limits.h"
+#include "common/settings.h"
 #include "common/sys_file.h"
+#include "data/import_file.h"
+#include "data/measurement.h"
+#include "serial/port.h"
+#include "stage/stage.h"
 
 namespace vextal {
 
-int run_measurement() { return 0; }
+int run_measurement() {
+    return 0;
+}
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "app/version.h"
 #include "common/console.h"
 #include "common/error_exit.h"
-#include "app/version.h"
 
 namespace vextal {
 

@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <string>
 
-#include "data/attribute.h"
 #include "calib/calibration.h"
 #include "common/format.h"
-#include "data/measurement.h"
 #include "common/settings.h"
+#include "data/attribute.h"
+#include "data/measurement.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "calib/calibration.h"
-#include "data/measurement.h"
-#include "common/settings.h"
 #include "common/convert.h"
+#include "common/settings.h"
+#include "data/measurement.h"
 
 namespace vextal {
 namespace {

@@ -3,12 +3,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "calib/svg_writer.h"
 #include "common/file_name.h"
 #include "common/format.h"
-#include "data/measurement.h"
 #include "common/settings.h"
-#include "calib/svg_writer.h"
 #include "common/text_file.h"
+#include "data/measurement.h"
 
 namespace vextal {
 namespace {

@@ -14,5 +14,4 @@ namespace vextal {
 /// opened or written; a name that does not fit ends the run.
 bool prepare_picture(const char* prefix, const Calibration* cal, const char* note);
 
-
 }  // namespace vextal

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "calib/calibration.h"
-#include "data/measurement.h"
 #include "common/settings.h"
+#include "data/measurement.h"
 
 namespace vextal {
 namespace {

@@ -1,11 +1,12 @@
+#include "common/error_exit.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "common/error_exit.h"
-#include "common/text_file.h"
 #include "common/console.h"
+#include "common/text_file.h"
 
 namespace vextal {
 
@@ -37,7 +38,9 @@ void run_exit_cleanups() {
     }
 }
 
-void set_exit_handler(ExitHandler handler) { exit_handler = handler; }
+void set_exit_handler(ExitHandler handler) {
+    exit_handler = handler;
+}
 
 void end_process(int exit_code) {
     if (exit_handler != nullptr) {

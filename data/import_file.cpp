@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/error_exit.h"
 #include "common/format.h"
 #include "common/numscan.h"
-#include "common/error_exit.h"
 
 namespace vextal {
 

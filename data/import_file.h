@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "data/measurement.h"
 #include "common/file_name.h"
 #include "common/text_file.h"
+#include "data/measurement.h"
 
 namespace vextal {
 
@@ -50,6 +50,5 @@ void import_output_name(const char* input, const char* prefix, std::array<char, 
 /// Writes `table` as the measurement file `path`; ends the program with exit
 /// code 2 when it cannot be written.
 void write_import_file(const char* path, const ImportTable& table, const ImportHeader& header);
-
 
 }  // namespace vextal

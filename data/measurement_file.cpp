@@ -1,13 +1,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/console.h"
 #include "common/error_exit.h"
 #include "common/file_name.h"
 #include "common/numscan.h"
 #include "common/settings.h"
-#include "common/text_file.h"
-#include "common/console.h"
 #include "common/sys_file.h"
+#include "common/text_file.h"
 #include "data/attribute.h"
 #include "data/measurement.h"
 

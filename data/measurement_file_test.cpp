@@ -6,9 +6,9 @@
 #include <fstream>
 #include <string>
 
-#include "data/measurement.h"
 #include "common/settings.h"
 #include "common/sys_file.h"
+#include "data/measurement.h"
 
 namespace vextal {
 namespace {

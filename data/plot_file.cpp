@@ -1,10 +1,10 @@
 #include <cstring>
 
-#include "common/format.h"
-#include "data/measurement.h"
 #include "common/error_exit.h"
 #include "common/file_name.h"
+#include "common/format.h"
 #include "common/text_file.h"
+#include "data/measurement.h"
 
 namespace vextal {
 
@@ -26,7 +26,9 @@ void write_plot_line(OutFile& out, const Measurement& record) {
 // holds its write buffer.
 OutFile plot_out;
 
-[[noreturn]] void fail_writing() { error_exit(kPlotWriteFailed, kExitError); }
+[[noreturn]] void fail_writing() {
+    error_exit(kPlotWriteFailed, kExitError);
+}
 
 }  // namespace
 

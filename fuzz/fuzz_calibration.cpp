@@ -8,9 +8,9 @@
 #include <string>
 
 #include "calib/calibration.h"
-#include "fuzz/fuzz_exit.h"
-#include "data/measurement.h"
 #include "common/settings.h"
+#include "data/measurement.h"
+#include "fuzz/fuzz_exit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vextal;

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/fuzz_exit.h"
 #include "app/command_line.h"
 #include "common/settings.h"
+#include "fuzz/fuzz_exit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vextal;
@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // A parsed command line is complete and valid for its command.
         const Settings& s = g_settings;
         if (s.command == kCal && (s.steps < 3 || s.steps > 1000)) __builtin_trap();
-        if ((s.command == kCal || s.command == kLoad) && s.output_prefix == nullptr) __builtin_trap();
+        if ((s.command == kCal || s.command == kLoad) && s.output_prefix == nullptr)
+            __builtin_trap();
         if (s.call_params[kCallParamsSize - 1] != '\0') __builtin_trap();
         // import applies -f, -z and -m only.
         if (s.command == kImport && (s.input_file == nullptr || s.psd_plot != 0 || s.steps != 128))

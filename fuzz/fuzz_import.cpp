@@ -8,11 +8,11 @@
 #include <cstring>
 #include <string>
 
-#include "fuzz/fuzz_exit.h"
-#include "data/import_file.h"
-#include "data/measurement.h"
 #include "common/numscan.h"
 #include "common/settings.h"
+#include "data/import_file.h"
+#include "data/measurement.h"
+#include "fuzz/fuzz_exit.h"
 
 namespace {
 

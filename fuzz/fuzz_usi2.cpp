@@ -17,12 +17,24 @@ uint8_t behaviour = 0;  // bit 0: short write, bit 1: time-outs fail, bit 2: sta
 using vextal::FT_HANDLE;
 using vextal::FT_STATUS;
 
-FT_STATUS D2XX_API no_list(void*, void*, uint32_t) { return 2; }
-FT_STATUS D2XX_API no_open(void*, uint32_t, FT_HANDLE*) { return 2; }
-FT_STATUS D2XX_API set_baud(FT_HANDLE, uint32_t) { return 0; }
-FT_STATUS D2XX_API set_format(FT_HANDLE, uint8_t, uint8_t, uint8_t) { return 0; }
-FT_STATUS D2XX_API set_timeouts(FT_HANDLE, uint32_t, uint32_t) { return (behaviour & 2) ? 4 : 0; }
-FT_STATUS D2XX_API purge(FT_HANDLE, uint32_t) { return (behaviour & 4) ? 4 : 0; }
+FT_STATUS D2XX_API no_list(void*, void*, uint32_t) {
+    return 2;
+}
+FT_STATUS D2XX_API no_open(void*, uint32_t, FT_HANDLE*) {
+    return 2;
+}
+FT_STATUS D2XX_API set_baud(FT_HANDLE, uint32_t) {
+    return 0;
+}
+FT_STATUS D2XX_API set_format(FT_HANDLE, uint8_t, uint8_t, uint8_t) {
+    return 0;
+}
+FT_STATUS D2XX_API set_timeouts(FT_HANDLE, uint32_t, uint32_t) {
+    return (behaviour & 2) ? 4 : 0;
+}
+FT_STATUS D2XX_API purge(FT_HANDLE, uint32_t) {
+    return (behaviour & 4) ? 4 : 0;
+}
 
 FT_STATUS D2XX_API read(FT_HANDLE, void* buffer, uint32_t want, uint32_t* got) {
     *got = 0;
@@ -47,8 +59,8 @@ FT_STATUS D2XX_API write(FT_HANDLE, void* buffer, uint32_t size, uint32_t* sent)
     return (behaviour & 4) ? 4 : 0;
 }
 
-const vextal::D2xxFunctions kFake = {no_list, no_open,      set_baud, set_format,
-                                     set_timeouts, purge, read,     write};
+const vextal::D2xxFunctions kFake = {no_list,      no_open, set_baud, set_format,
+                                     set_timeouts, purge,   read,     write};
 
 }  // namespace
 

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <limits>
 
-#include "common/settings.h"
-#include "common/error_exit.h"
-#include "common/convert.h"
 #include "common/console.h"
+#include "common/convert.h"
+#include "common/error_exit.h"
+#include "common/settings.h"
 
 namespace vextal {
 
@@ -41,7 +41,9 @@ AxisState reset_state(std::size_t axis) {
 
 // Truncates toward zero; a centre position too far out for the 32-bit
 // position is held at the nearest end of its range.
-int32_t position_from_centre(double centre) { return truncate_to_int(centre * kPositionScale); }
+int32_t position_from_centre(double centre) {
+    return truncate_to_int(centre * kPositionScale);
+}
 
 bool valid_axis(int8_t axis) {
     return axis >= 0 && static_cast<std::size_t>(axis) < kAxisSlots;
@@ -68,7 +70,8 @@ int usi2_open(uint8_t requested_axes) {
 void stage_init() {
     console_puts(stdout, "\nInitialize Linear Stage...\n");
     int result = usi2_open(1);
-    if (result == kUsi2NotFound) error_exit("USI2-Device not found: check USB-Cable.", kExitNoDevice);
+    if (result == kUsi2NotFound)
+        error_exit("USI2-Device not found: check USB-Cable.", kExitNoDevice);
     if (result == kUsi2NoReply) {
         error_exit("USI2-Device found but not responding: check power supply.", kExitNoResponse);
     }

@@ -79,43 +79,89 @@ TEST(Faults, OutputsThatCannotBeWritten) {
     Files with_picture_folder = earlier;
     with_picture_folder["out.svg/kept"] = "kept";
     std::vector<FaultCase> cases = {
-        {"output folder does not exist", run, {"cal", "data", "-f", "no/such/out"}, {}, kDone,
+        {"output folder does not exist",
+         run,
+         {"cal", "data", "-f", "no/such/out"},
+         {},
+         kDone,
          kCannotOpenOutputs},
-        {"plot folder does not exist", run, {"load", "data", "-psdplot", "-f", "no/out"}, {}, kDone,
+        {"plot folder does not exist",
+         run,
+         {"load", "data", "-psdplot", "-f", "no/out"},
+         {},
+         kDone,
          "PlotFile kann nicht geoeffnet werden.\n"},
         // One name part of 300 characters is beyond every platform's limit.
-        {"300-character prefix", run, {"cal", "data", "-f", std::string(300, 'p')}, {}, kDone,
+        {"300-character prefix",
+         run,
+         {"cal", "data", "-f", std::string(300, 'p')},
+         {},
+         kDone,
          kCannotOpenOutputs},
         // A folder no one may write to, root included.
-        {"output folder not writable", run, {"cal", "data", "-f", "/proc/vextal/out"}, {}, kDone,
-         kCannotOpenOutputs, true},
-        {"plot folder not writable", run, {"load", "data", "-psdplot", "-f", "/proc/out"}, {},
-         kDone, "PlotFile kann nicht geoeffnet werden.\n", true},
+        {"output folder not writable",
+         run,
+         {"cal", "data", "-f", "/proc/vextal/out"},
+         {},
+         kDone,
+         kCannotOpenOutputs,
+         true},
+        {"plot folder not writable",
+         run,
+         {"load", "data", "-psdplot", "-f", "/proc/out"},
+         {},
+         kDone,
+         "PlotFile kann nicht geoeffnet werden.\n",
+         true},
         // The picture is written before any output is put in place: all stay.
-        {"picture name is a folder (cal)", with_picture_folder,
-         {"cal", "data", "-svg", "-f", "out"}, {}, kDone, kCannotWritePicture},
-        {"picture name is a folder (load)", with_picture_folder,
-         {"load", "data", "-psdplot", "-svg", "-f", "out"}, {}, kDone, kCannotWritePicture},
+        {"picture name is a folder (cal)",
+         with_picture_folder,
+         {"cal", "data", "-svg", "-f", "out"},
+         {},
+         kDone,
+         kCannotWritePicture},
+        {"picture name is a folder (load)",
+         with_picture_folder,
+         {"load", "data", "-psdplot", "-svg", "-f", "out"},
+         {},
+         kDone,
+         kCannotWritePicture},
         // The calibration's own failures come first, as without the picture.
-        {"cal files and picture cannot be opened", run, {"cal", "data", "-svg", "-f", "no/out"},
-         {}, kDone, kCannotOpenOutputs},
+        {"cal files and picture cannot be opened",
+         run,
+         {"cal", "data", "-svg", "-f", "no/out"},
+         {},
+         kDone,
+         kCannotOpenOutputs},
     };
     if (kCanLimitFileSize) {
         // The disk fills up: each file may grow to 64 bytes only (enough for
         // the messages, which the harness captures in files too).
-        cases.push_back({"disk full while writing the .cal file", earlier,
-                         {"cal", "data", "-f", "out"}, {file_size_limit(64)}, kDone,
+        cases.push_back({"disk full while writing the .cal file",
+                         earlier,
+                         {"cal", "data", "-f", "out"},
+                         {file_size_limit(64)},
+                         kDone,
                          kCannotWriteOutputs});
-        cases.push_back({"disk full while writing the .psd file", earlier,
-                         {"load", "data", "-psdplot", "-f", "out"}, {file_size_limit(64)}, kDone,
+        cases.push_back({"disk full while writing the .psd file",
+                         earlier,
+                         {"load", "data", "-psdplot", "-f", "out"},
+                         {file_size_limit(64)},
+                         kDone,
                          "PlotFile konnte nicht geschrieben werden.\n"});
         // 1024 bytes hold the .cal and .c files of three steps, not the picture.
-        cases.push_back({"disk full while writing the picture", earlier,
-                         {"cal", "data", "-n", "3", "-svg", "-f", "out"}, {file_size_limit(1024)},
-                         kDone, kCannotWritePicture});
-        cases.push_back({"disk full while writing the picture (load)", earlier,
+        cases.push_back({"disk full while writing the picture",
+                         earlier,
+                         {"cal", "data", "-n", "3", "-svg", "-f", "out"},
+                         {file_size_limit(1024)},
+                         kDone,
+                         kCannotWritePicture});
+        cases.push_back({"disk full while writing the picture (load)",
+                         earlier,
                          {"load", "data", "-psdplot", "-svg", "-f", "out"},
-                         {file_size_limit(1024)}, kDone, kCannotWritePicture});
+                         {file_size_limit(1024)},
+                         kDone,
+                         kCannotWritePicture});
     }
     for (const auto& c : cases) {
         if (c.linux_only && !running_on_linux()) continue;
@@ -157,25 +203,57 @@ TEST(Faults, HostileMeasurementFiles) {
     const std::vector<FaultCase> cases = {
         // Bytes after a NUL are invisible to the line's tests, as the rest of
         // a C string is.
-        {"NUL before the attributes", {{"d.msm", header + "<measurement no='1'" + std::string(1, '\0') +
-                                                     " stage='1' psd='2'/>\n"}},
-         {"load", "d"}, {}, kLoading, "Measurement line not complete.\n"},
-        {"NUL hides the root tag", {{"d.msm", std::string("<Vex\0tal>\n", 10)}}, {"load", "d"}, {},
-         kLoading, "File does not start with <Vextal ...>\n"},
-        {"NUL in an ignored line", {{"d.msm", small_run() + std::string("\0\0\0\n", 4)}},
-         {"load", "d"}, {}, kDone, ""},
-        {"100,000 lines with 1000 measurements", {{"d.msm", many_lines}}, {"load", "d"}, {}, kDone,
+        {"NUL before the attributes",
+         {{"d.msm",
+           header + "<measurement no='1'" + std::string(1, '\0') + " stage='1' psd='2'/>\n"}},
+         {"load", "d"},
+         {},
+         kLoading,
+         "Measurement line not complete.\n"},
+        {"NUL hides the root tag",
+         {{"d.msm", std::string("<Vex\0tal>\n", 10)}},
+         {"load", "d"},
+         {},
+         kLoading,
+         "File does not start with <Vextal ...>\n"},
+        {"NUL in an ignored line",
+         {{"d.msm", small_run() + std::string("\0\0\0\n", 4)}},
+         {"load", "d"},
+         {},
+         kDone,
          ""},
-        {"100,000 measurements", {{"d.msm", too_many}}, {"load", "d"}, {}, kLoading,
+        {"100,000 lines with 1000 measurements",
+         {{"d.msm", many_lines}},
+         {"load", "d"},
+         {},
+         kDone,
+         ""},
+        {"100,000 measurements",
+         {{"d.msm", too_many}},
+         {"load", "d"},
+         {},
+         kLoading,
          "Zu viele Messwerte (maximal 1000).\n"},
         // A 10 MB line is read in 249-character pieces, none of them a
         // measurement: the file holds no record.
-        {"a single 10 MB body line", {{"d.msm", header + ten_mb + "\n"}}, {"cal", "d"}, {}, kDone,
+        {"a single 10 MB body line",
+         {{"d.msm", header + ten_mb + "\n"}},
+         {"cal", "d"},
+         {},
+         kDone,
          "File does not contain enough measurements!\n"},
-        {"a single 10 MB header line", {{"d.msm", "<Vextal " + ten_mb}}, {"cal", "d"}, {}, kDone,
+        {"a single 10 MB header line",
+         {{"d.msm", "<Vextal " + ten_mb}},
+         {"cal", "d"},
+         {},
+         kDone,
          "File does not contain enough measurements!\n"},
-        {"a number too large for no", {{"d.msm", header + measurement("99999999999", "1", "1")}},
-         {"load", "d"}, {}, kLoading, "Measurement missing.\n"},
+        {"a number too large for no",
+         {{"d.msm", header + measurement("99999999999", "1", "1")}},
+         {"load", "d"},
+         {},
+         kLoading,
+         "Measurement missing.\n"},
     };
     for (const auto& c : cases) check(c);
 }
@@ -209,10 +287,11 @@ TEST(Faults, PositionsBeyondSinglePrecisionSaturate) {
     EXPECT_EQ(r.err, "");
     const std::string cal = "# Original Table:\r\n0\t" + flt_max + "\r\n5\t" + flt_max +
                             "\r\n6\t20.00\r\n7\t10.00\r\n8\t99.90\r\n255\t99.90\r\n\r\n\r\n"
-                            "# Requantized Table:\r\n0\t" + flt_max + "\r\n1\t" + flt_max +
-                            "\r\n2\t" + flt_max + "\r\n";
-    const std::string c = "// CallParams: cal big -n 3  \r\n"
-                          "{2147483647, 2147483647, 2147483647};\r\n\r\n";
+                            "# Requantized Table:\r\n0\t" +
+                            flt_max + "\r\n1\t" + flt_max + "\r\n2\t" + flt_max + "\r\n";
+    const std::string c =
+        "// CallParams: cal big -n 3  \r\n"
+        "{2147483647, 2147483647, 2147483647};\r\n\r\n";
     EXPECT_EQ(box.files(), (Files{{"big.msm", file}, {"big.cal", cal}, {"big.c", c}}));
 }
 

@@ -1,6 +1,6 @@
 #include <fcntl.h>
-#include <pty.h>
 #include <grp.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>

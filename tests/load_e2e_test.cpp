@@ -65,10 +65,13 @@ TEST(Load, TakesTheMeasurementLinesByTheirRules) {
         {"end tag ends the data",
          {"<Vextal>", m1, "</Vextal>", msm_line(2, "2", "2"), "garbage<measurement"},
          p1},
-        {"measurement beside the end tag", {"<Vextal>", m1, msm_line(2, "2", "20") + "</Vextal>"}, p1},
+        {"measurement beside the end tag",
+         {"<Vextal>", m1, msm_line(2, "2", "20") + "</Vextal>"},
+         p1},
         {"end tag inside other text", {"<Vextal>", m1, "x</Vextal  "}, p1},
         {"ignored lines do not count",
-         {"<Vextal>", "", "<!-- run 1 -->", m1, "  ", "<note/>", msm_line(2, "2", "20"), "<measure/>"},
+         {"<Vextal>", "", "<!-- run 1 -->", m1, "  ", "<note/>", msm_line(2, "2", "20"),
+          "<measure/>"},
          p1 + "2.0\t20\r\n"},
         {"two elements on one line: the first values",
          {"<Vextal>", m1 + msm_line(2, "5", "50"), msm_line(2, "2", "20")},
@@ -91,7 +94,8 @@ TEST(Load, TakesTheMeasurementLinesByTheirRules) {
           msm_line(4, "-.5", "2147483648")},
          "1.2\t7\r\n0.0\t2\r\n0.0\t0\r\n-0.5\t2147483647\r\n"},
         {"values that are no numbers store 0",
-         {"<Vextal>", msm_line(1, "abc", ""), msm_line(2, "1,5", "12.7"), msm_line(3, "0x10", " -5x")},
+         {"<Vextal>", msm_line(1, "abc", ""), msm_line(2, "1,5", "12.7"),
+          msm_line(3, "0x10", " -5x")},
          "0.0\t0\r\n1.0\t12\r\n0.0\t-5\r\n"},
         {"numbers beyond their range saturate",
          {"<Vextal>", msm_line(1, "1e400", "99999999999"), msm_line(2, "-1e-400", "-99999999999")},
@@ -149,26 +153,29 @@ TEST(Load, RefusedFilesEndWithTheirMessage) {
         {"no psd", msm_file({"<Vextal>", "<measurement no='1' stage='1'/>"}), incomplete},
         {"no stage", msm_file({"<Vextal>", "<measurement no='1' psd='1'/>"}), incomplete},
         {"no no", msm_file({"<Vextal>", "<measurement stage='1' psd='1'/>"}), incomplete},
-        {"unquoted no", msm_file({"<Vextal>", "<measurement no=1 stage='1' psd='1'/>"}), incomplete},
+        {"unquoted no", msm_file({"<Vextal>", "<measurement no=1 stage='1' psd='1'/>"}),
+         incomplete},
         {"tab before the equals sign",
          msm_file({"<Vextal>", "<measurement no\t='1' stage='1' psd='1'/>"}), incomplete},
         {"a measurements element", msm_file({"<Vextal>", "<measurements>", m1}), incomplete},
         {"attribute beyond the 249th character",
          msm_file({"<Vextal>", padded("<measurement no='1' stage='1'", 249) + " psd='1'/>"}),
          incomplete},
-        {"incomplete after good lines", msm_file({"<Vextal>", m1, "<measurement no='2'/>"}), incomplete},
+        {"incomplete after good lines", msm_file({"<Vextal>", m1, "<measurement no='2'/>"}),
+         incomplete},
         {"incomplete comes before misnumbered",
          msm_file({"<Vextal>", "<measurement no='5' stage='1'/>"}), incomplete},
         {"first numbered 0", msm_file({"<Vextal>", msm_line(0, "1", "1")}), missing},
         {"second numbered 3", msm_file({"<Vextal>", m1, msm_line(3, "1", "1")}), missing},
         {"number repeated", msm_file({"<Vextal>", m1, m1}), missing},
-        {"ignored lines leave no gap", msm_file({"<Vextal>", "<!-- 2 -->", msm_line(2, "1", "1")}), missing},
+        {"ignored lines leave no gap", msm_file({"<Vextal>", "<!-- 2 -->", msm_line(2, "1", "1")}),
+         missing},
         {"number beyond the int range",
          msm_file({"<Vextal>", msm_line(1, "1", "1").replace(17, 1, "4294967297")}), missing},
         {"number with decimals",
          msm_file({"<Vextal>", "<measurement no='1.9' stage='1' psd='1'/>",
-              "<measurement no='2.0' stage='1' psd='1'/>",
-              "<measurement no='2' stage='1' psd='1'/>"}),
+                   "<measurement no='2.0' stage='1' psd='1'/>",
+                   "<measurement no='2' stage='1' psd='1'/>"}),
          missing},
     };
     for (const auto& c : cases) {
@@ -294,7 +301,8 @@ TEST(Load, LongNamesWorkUpToThePathLimit) {
     // long (Windows stops at 260 characters for the whole path).
     const bool windows = std::string(kConsoleLineEnd) == "\r\n";
     std::string folder;
-    for (int i = 0; i < (windows ? 12 : 30); ++i) folder += "folder" + std::to_string(i % 10) + "x/";
+    for (int i = 0; i < (windows ? 12 : 30); ++i)
+        folder += "folder" + std::to_string(i % 10) + "x/";
     const std::string input = folder + "data";  // 278 characters with ".msm" (116 on Windows)
     const std::string prefix = folder + "plot";
     const std::string file = msm_file({"<Vextal>", msm_line(1, "3", "4")});

@@ -48,8 +48,8 @@ TEST(MeasurePort, ClosedStandardStreamsNeverReachThePort) {
         if (!pty.ok()) GTEST_SKIP() << "no pseudo-terminals here";
         Sandbox box;
         box.write("lib/.keep", "");
-        const Program closed{{"/bin/sh", "-c", "exec \"$0\" \"$@\" " + std::string(redirect), vextal},
-                             "\n"};
+        const Program closed{
+            {"/bin/sh", "-c", "exec \"$0\" \"$@\" " + std::string(redirect), vextal}, "\n"};
         RunResult r = box.run(closed, {"measure", "-sp", pty.path},
                               {"LD_LIBRARY_PATH=" + (box.path() / "lib").string()});
         EXPECT_EQ(r.exit_code, 100);

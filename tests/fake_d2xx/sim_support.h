@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/fake_d2xx/sim.h"
 #include "stage/stage.h"
+#include "tests/fake_d2xx/sim.h"
 
 namespace vextal::test {
 

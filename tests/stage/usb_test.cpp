@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/fake_d2xx/sim_support.h"
 #include "stage/stage.h"
+#include "tests/fake_d2xx/sim_support.h"
 
 namespace vextal::test {
 namespace {
