@@ -16,10 +16,8 @@
 namespace vextal::test {
 namespace {
 
-using Args = std::vector<std::string>;
 using Records = std::vector<std::pair<std::string, int>>;  // stage as written, psd
 
-const std::string kProgress = "\nLoading Data...\nWriting Data...\n";
 const std::string kIndent = "\r\n" + std::string(20, ' ');
 
 std::string msm(const Records& records) {

@@ -12,8 +12,6 @@
 namespace vextal::test {
 namespace {
 
-using Args = std::vector<std::string>;
-
 const char kUsage[] =
     "Vextal 0.1\n"
     "\n"

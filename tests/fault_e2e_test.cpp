@@ -16,11 +16,7 @@ namespace vextal::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Args = std::vector<std::string>;
-using Files = std::map<std::string, std::string>;
 
-const std::string kLoading = "\nLoading Data...\n";
-const std::string kDone = kLoading + "Writing Data...\n";
 const std::string kCannotOpenOutputs = "Ausgabedateien konnten nicht geoeffnet werden.\n";
 const std::string kCannotWriteOutputs = "Ausgabedateien konnten nicht geschrieben werden.\n";
 const std::string kCannotWritePicture = "SVG file could not be written.\n";
@@ -83,34 +79,34 @@ TEST(Faults, OutputsThatCannotBeWritten) {
          run,
          {"cal", "data", "-f", "no/such/out"},
          {},
-         kDone,
+         kProgress,
          kCannotOpenOutputs},
         {"plot folder does not exist",
          run,
          {"load", "data", "-psdplot", "-f", "no/out"},
          {},
-         kDone,
+         kProgress,
          "PlotFile kann nicht geoeffnet werden.\n"},
         // One name part of 300 characters is beyond every platform's limit.
         {"300-character prefix",
          run,
          {"cal", "data", "-f", std::string(300, 'p')},
          {},
-         kDone,
+         kProgress,
          kCannotOpenOutputs},
         // A folder no one may write to, root included.
         {"output folder not writable",
          run,
          {"cal", "data", "-f", "/proc/vextal/out"},
          {},
-         kDone,
+         kProgress,
          kCannotOpenOutputs,
          true},
         {"plot folder not writable",
          run,
          {"load", "data", "-psdplot", "-f", "/proc/out"},
          {},
-         kDone,
+         kProgress,
          "PlotFile kann nicht geoeffnet werden.\n",
          true},
         // The picture is written before any output is put in place: all stay.
@@ -118,20 +114,20 @@ TEST(Faults, OutputsThatCannotBeWritten) {
          with_picture_folder,
          {"cal", "data", "-svg", "-f", "out"},
          {},
-         kDone,
+         kProgress,
          kCannotWritePicture},
         {"picture name is a folder (load)",
          with_picture_folder,
          {"load", "data", "-psdplot", "-svg", "-f", "out"},
          {},
-         kDone,
+         kProgress,
          kCannotWritePicture},
         // The calibration's own failures come first, as without the picture.
         {"cal files and picture cannot be opened",
          run,
          {"cal", "data", "-svg", "-f", "no/out"},
          {},
-         kDone,
+         kProgress,
          kCannotOpenOutputs},
     };
     if (kCanLimitFileSize) {
@@ -141,26 +137,26 @@ TEST(Faults, OutputsThatCannotBeWritten) {
                          earlier,
                          {"cal", "data", "-f", "out"},
                          {file_size_limit(64)},
-                         kDone,
+                         kProgress,
                          kCannotWriteOutputs});
         cases.push_back({"disk full while writing the .psd file",
                          earlier,
                          {"load", "data", "-psdplot", "-f", "out"},
                          {file_size_limit(64)},
-                         kDone,
+                         kProgress,
                          "PlotFile konnte nicht geschrieben werden.\n"});
         // 1024 bytes hold the .cal and .c files of three steps, not the picture.
         cases.push_back({"disk full while writing the picture",
                          earlier,
                          {"cal", "data", "-n", "3", "-svg", "-f", "out"},
                          {file_size_limit(1024)},
-                         kDone,
+                         kProgress,
                          kCannotWritePicture});
         cases.push_back({"disk full while writing the picture (load)",
                          earlier,
                          {"load", "data", "-psdplot", "-svg", "-f", "out"},
                          {file_size_limit(1024)},
-                         kDone,
+                         kProgress,
                          kCannotWritePicture});
     }
     for (const auto& c : cases) {
@@ -220,13 +216,13 @@ TEST(Faults, HostileMeasurementFiles) {
          {{"d.msm", small_run() + std::string("\0\0\0\n", 4)}},
          {"load", "d"},
          {},
-         kDone,
+         kProgress,
          ""},
         {"100,000 lines with 1000 measurements",
          {{"d.msm", many_lines}},
          {"load", "d"},
          {},
-         kDone,
+         kProgress,
          ""},
         {"100,000 measurements",
          {{"d.msm", too_many}},
@@ -240,13 +236,13 @@ TEST(Faults, HostileMeasurementFiles) {
          {{"d.msm", header + ten_mb + "\n"}},
          {"cal", "d"},
          {},
-         kDone,
+         kProgress,
          "File does not contain enough measurements!\n"},
         {"a single 10 MB header line",
          {{"d.msm", "<Vextal " + ten_mb}},
          {"cal", "d"},
          {},
-         kDone,
+         kProgress,
          "File does not contain enough measurements!\n"},
         {"a number too large for no",
          {{"d.msm", header + measurement("99999999999", "1", "1")}},

@@ -9,6 +9,14 @@
 
 namespace vextal::test {
 
+using Args = std::vector<std::string>;
+/// Files by their path relative to a folder, with their bytes.
+using Files = std::map<std::string, std::string>;
+
+/// What load and cal print on their way: the reading, then the writing.
+inline const std::string kLoading = "\nLoading Data...\n";
+inline const std::string kProgress = kLoading + "Writing Data...\n";
+
 struct RunResult {
     int exit_code = -1;
     bool crashed = false;  ///< ended by a signal or an exception, not by exit

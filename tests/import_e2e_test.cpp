@@ -15,12 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using Args = std::vector<std::string>;
-using Files = std::map<std::string, std::string>;
-
-const std::string kLoading = "\nLoading Data...\n";
-const std::string kProgress = kLoading + "Writing Data...\n";
-
 // A measurement file as import writes it: the header, the points, the end tag,
 // every line ended by CR LF.
 std::string msm(const std::string& header, const std::vector<std::string>& points) {

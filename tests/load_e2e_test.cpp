@@ -17,12 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using Args = std::vector<std::string>;
-using Files = std::map<std::string, std::string>;
-
-const std::string kLoading = "\nLoading Data...\n";
-const std::string kLoaded = kLoading + "Writing Data...\n";
-
 // `text` padded with blanks to `width` characters.
 std::string padded(const std::string& text, std::size_t width) {
     return text + std::string(width - text.size(), ' ');
@@ -39,7 +33,7 @@ TEST(Load, WritesThePlotFileOfAMeasurementFile) {
     box.write("data.msm", file);
     RunResult r = box.run({"load", "data", "-psdplot"});
     EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.out, kLoaded);
+    EXPECT_EQ(r.out, kProgress);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(box.files(),
               (Files{{"data.msm", file}, {"data.psd", "10.0\t612\r\n12.5\t540\r\n15.0\t481\r\n"}}));
@@ -121,7 +115,7 @@ TEST(Load, TakesTheMeasurementLinesByTheirRules) {
             RunResult r = box.run({"load", "data", "-psdplot"});
             const std::string shown = std::string(c.what) + (eol[1] ? " (CR LF)" : " (LF)");
             EXPECT_EQ(r.exit_code, 0) << shown;
-            EXPECT_EQ(r.out, kLoaded) << shown;
+            EXPECT_EQ(r.out, kProgress) << shown;
             EXPECT_EQ(r.err, "") << shown;
             EXPECT_EQ(box.files(), (Files{{"data.msm", file}, {"data.psd", c.plot}})) << shown;
         }
@@ -215,7 +209,7 @@ TEST(Load, FindsTheInputAndNamesThePlotFile) {
         box.write(c.input, file);
         RunResult r = box.run(c.args);
         EXPECT_EQ(r.exit_code, 0) << c.input;
-        EXPECT_EQ(r.out, kLoaded) << c.input;
+        EXPECT_EQ(r.out, kProgress) << c.input;
         EXPECT_EQ(r.err, "") << c.input;
         EXPECT_EQ(box.files(), (Files{{c.input, file}, {c.plot, "3.0\t4\r\n"}})) << c.input;
     }
@@ -227,7 +221,7 @@ TEST(Load, WithoutPsdplotWritesNoFile) {
     box.write("data.msm", file);
     RunResult r = box.run({"load", "data", "-f", "plot"});
     EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.out, kLoaded);
+    EXPECT_EQ(r.out, kProgress);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(box.files(), (Files{{"data.msm", file}}));
 }
@@ -277,7 +271,7 @@ TEST(Load, TakesAtMost1000Measurements) {
         box.write("data.msm", file);
         RunResult r = box.run({"load", "data", "-psdplot"});
         EXPECT_EQ(r.exit_code, 0);
-        EXPECT_EQ(r.out, kLoaded);
+        EXPECT_EQ(r.out, kProgress);
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(box.files(), (Files{{"data.msm", file}, {"data.psd", plot}}));
     }
@@ -310,7 +304,7 @@ TEST(Load, LongNamesWorkUpToThePathLimit) {
     box.write(input + ".msm", file);
     RunResult r = box.run({"load", input, "-psdplot", "-f", prefix});
     EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.out, kLoaded);
+    EXPECT_EQ(r.out, kProgress);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(box.files(), (Files{{input + ".msm", file}, {prefix + ".psd", "3.0\t4\r\n"}}));
 }
@@ -335,8 +329,8 @@ TEST(Load, NamesBeyondThePathLimitAreRefused) {
         {{"load", name_4092}, kLoading, too_long},
         {{"load", has_msm_4095}, kLoading + has_msm_4095 + "\n", no_input},
         {{"load", has_msm_4096}, kLoading, too_long},
-        {{"load", "data", "-psdplot", "-f", name_4091}, kLoaded, no_plot},
-        {{"load", "data", "-psdplot", "-f", name_4092}, kLoaded, too_long},
+        {{"load", "data", "-psdplot", "-f", name_4091}, kProgress, no_plot},
+        {{"load", "data", "-psdplot", "-f", name_4092}, kProgress, too_long},
     };
     const std::string file = msm_file({"<Vextal>", msm_line(1, "3", "4")});
     for (const auto& c : cases) {
@@ -372,7 +366,7 @@ TEST(PlotFile, ATargetThatCannotBeOpenedIsRefused) {
         fs::create_directory(box.path() / "folder.psd");
         RunResult r = box.run({"load", "data", "-psdplot", "-f", prefix});
         EXPECT_EQ(r.exit_code, 2) << prefix;
-        EXPECT_EQ(r.out, kLoaded) << prefix;
+        EXPECT_EQ(r.out, kProgress) << prefix;
         EXPECT_EQ(r.err, "Error: PlotFile kann nicht geoeffnet werden.\n\n") << prefix;
         EXPECT_EQ(box.files(), (Files{{"data.msm", file}})) << prefix;
         EXPECT_TRUE(fs::is_directory(box.path() / "folder.psd")) << prefix;
@@ -392,7 +386,7 @@ TEST(PlotFile, AFailedWriteKeepsTheEarlierPlotFile) {
     RunResult r = box.run({"load", "data", "-psdplot"}, {file_size_limit(200)});
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_FALSE(r.crashed);
-    EXPECT_EQ(r.out, kLoaded);
+    EXPECT_EQ(r.out, kProgress);
     EXPECT_EQ(r.err, "Error: PlotFile konnte nicht geschrieben werden.\n\n");
     EXPECT_EQ(box.files(), (Files{{"data.msm", file}, {"data.psd", "old\r\n"}}));
 }
@@ -406,7 +400,7 @@ TEST(Example, LoadsAndPlotsTheBundledSensorFile) {
     box.write("sensor_10_80.msm", file);
     RunResult r = box.run({"load", "sensor_10_80", "-psdplot"});
     EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.out, kLoaded);
+    EXPECT_EQ(r.out, kProgress);
     EXPECT_EQ(r.err, "");
     const std::string plot = box.files()["sensor_10_80.psd"];
     std::vector<std::string> rows;

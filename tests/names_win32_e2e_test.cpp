@@ -20,7 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kLoading = "\nLoading Data...\n";
 const std::string kCannotWrite = "Error: Ausgabedateien konnten nicht geschrieben werden.\n\n";
 const std::string kCannotRead = "Error: Eingabedatei konnte nicht geoeffnet werden.\n\n";
 

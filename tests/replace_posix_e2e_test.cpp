@@ -26,7 +26,6 @@ namespace vextal::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Args = std::vector<std::string>;
 
 const std::string kCannotOpen = "Error: Ausgabedateien konnten nicht geoeffnet werden.\n\n";
 const std::string kCannotWrite = "Error: Ausgabedateien konnten nicht geschrieben werden.\n\n";

@@ -16,8 +16,6 @@ namespace vextal::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Args = std::vector<std::string>;
-using Files = std::map<std::string, std::string>;
 
 const std::string kExample = read_file(fs::path(VEXTAL_EXAMPLES_DIR) / "sensor_10_80.msm");
 const std::string kFalling = read_file(fs::path(VEXTAL_TEST_DATA_DIR) / "falling.msm");
