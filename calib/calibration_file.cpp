@@ -76,8 +76,9 @@ int32_t build_original_table(int32_t first, int32_t last, PointTable& table) {
 // The command line on the ".c" file's comment line, which must stay one line
 // whatever the arguments hold: line breaks and other control characters are
 // written as blanks, and a backslash that would end the line (also as the
-// trigraph "??/") gets a '.' after it, since a compiler splices the next line
-// onto a comment that ends in a backslash, blanks after it notwithstanding.
+// trigraph of two question marks and a slash) gets a '.' after it, since a
+// compiler splices the next line onto a comment that ends in a backslash,
+// blanks after it notwithstanding.
 void write_call_params(const char* text) {
     std::array<char, kCallParamsSize + 1> line{};
     std::size_t n = 0;
@@ -88,7 +89,8 @@ void write_call_params(const char* text) {
         if (line[n] != ' ') end = n + 1;
     }
     const bool backslash = end >= 1 && line[end - 1] == '\\';
-    const bool trigraph = end >= 3 && std::memcmp(&line[end - 3], "??/", 3) == 0;
+    const bool trigraph =
+        end >= 3 && line[end - 3] == '?' && line[end - 2] == '?' && line[end - 1] == '/';
     if (backslash || trigraph) {
         std::memmove(&line[end + 1], &line[end], n - end);
         line[end] = '.';

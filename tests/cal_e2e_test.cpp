@@ -248,9 +248,9 @@ TEST(Cal, FailuresLeaveEarlierOutputsUntouched) {
 
 // The comment line of the ".c" file holds the command line and must stay one
 // line whatever the arguments hold, so that the file compiles: control
-// characters become blanks, and a backslash (or the trigraph ??/) that would
-// end the line gets a '.' after it. The file is compiled as firmware would
-// include it, with a check that it has exactly `steps` entries.
+// characters become blanks, and a backslash (or the trigraph of two question marks and a slash)
+// that would end the line gets a '.' after it. The file is compiled as firmware would include it,
+// with a check that it has exactly `steps` entries.
 TEST(Cal, FirmwareCommentStaysOneLine) {
     struct CommentCase {
         const char* what;
@@ -262,7 +262,7 @@ TEST(Cal, FirmwareCommentStaysOneLine) {
         {"line feed", "a\nint injected = 1;", "cal demo -n 20 -c a int injected = 1;  "},
         {"tab and carriage return", "a\tb\rc", "cal demo -n 20 -c a b c  "},
         {"Windows folder", "C:\\sensors\\", "cal demo -n 20 -c C:\\sensors\\.  "},
-        {"trigraph", "x??/", "cal demo -n 20 -c x??/.  "},
+        {"trigraph", "x?\?/", "cal demo -n 20 -c x?\?/.  "},
         {"cut on a backslash", cut.substr(0, 232) + "\\" + std::string(20, 'b'),
          "cal demo -n 20 -c " + cut.substr(0, 232) + "\\. "},
         {"backslash inside", "a\\b", "cal demo -n 20 -c a\\b  "},
