@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/output_platform.h"
 #include "common/sys_file.h"
 
 namespace vextal {
@@ -91,17 +92,10 @@ constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 #endif
 
-enum State : sig_atomic_t { kFree = 0, kStaged, kPutting, kPut };
-// How far a staging or backup file has got: absent, being made, complete.
-enum FileState : sig_atomic_t { kAbsent = 0, kMaking, kComplete };
-
-// One output. The fields a signal handler reads are volatile, and each is set
-// before the step it stands for can have an effect on the file system, so
-// that the handler never misses a file that may exist.
-struct Output {
-    volatile sig_atomic_t state = kFree;
-    volatile sig_atomic_t stage = kAbsent;
-    volatile sig_atomic_t backup = kAbsent;
+// The target of one output slot. The fields a signal handler reads are
+// volatile, and each is set before the step it stands for can have an effect
+// on the file system.
+struct Target {
     volatile sig_atomic_t created = 0;  // the put made the target's name
     volatile sig_atomic_t written = 0;  // in place: the target has been opened for writing
     int folder = -1;        // the target's folder; all names below are relative to it ...
@@ -109,20 +103,21 @@ struct Output {
     bool in_place = false;  // written over the target rather than replaced by a rename
     bool regular = true;
     bool existed = false;
+    bool keep_owner = false;  // the staging file takes the owner and mode of `earlier`
+    struct stat earlier {};
     char name[kNameSize] = {};
     char stage_name[kShortNameSize] = {};
     char backup_name[kShortNameSize] = {};
 };
 
-Output outputs[kMaxOutputs];
-unsigned serial = 0;
+Target targets[kMaxOutputs];
 char copy_buffer[32768];
 char signal_copy_buffer[4096];  // a handler must not share the interrupted copy's buffer
 
 // The folder that holds a backup: the target's own for a rename, else the
 // staging folder.
-int backup_folder(const Output& o) {
-    return o.in_place ? o.stage_folder : o.folder;
+int backup_folder(const Target& t) {
+    return t.in_place ? t.stage_folder : t.folder;
 }
 
 // Follows symbolic links from `path` to the name they finally lead to, which
@@ -169,13 +164,13 @@ bool copy_bytes(int from, int to, char* buffer, std::size_t size) {
 }
 
 // Writes the bytes of `source` (a file in `source_folder`) over the target.
-bool write_in_place(const Output& o, int source_folder, const char* source, char* buffer,
+bool write_in_place(const Target& t, int source_folder, const char* source, char* buffer,
                     std::size_t size) {
     int from = ::openat(source_folder, source, O_RDONLY | O_CLOEXEC);
     if (from < 0) return false;
     // A device or a pipe is opened as any program opens it for writing.
-    const int truncate = o.regular ? O_TRUNC : 0;
-    int to = ::openat(o.folder, o.name, O_WRONLY | O_NOCTTY | O_CLOEXEC | truncate);
+    const int truncate = t.regular ? O_TRUNC : 0;
+    int to = ::openat(t.folder, t.name, O_WRONLY | O_NOCTTY | O_CLOEXEC | truncate);
     bool ok = to >= 0 && copy_bytes(from, to, buffer, size);
     if (to >= 0 && ::close(to) != 0) ok = false;
     ::close(from);
@@ -183,120 +178,60 @@ bool write_in_place(const Output& o, int source_folder, const char* source, char
 }
 
 // Makes a copy of the target's earlier bytes in the staging folder.
-bool keep_earlier_bytes(Output& o) {
-    o.backup = kMaking;
-    int from = ::openat(o.folder, o.name, O_RDONLY | O_NOCTTY | O_CLOEXEC);
+bool keep_earlier_bytes(const Target& t, OutputSlot& o) {
+    o.backup = OutputSlot::kMaking;
+    int from = ::openat(t.folder, t.name, O_RDONLY | O_NOCTTY | O_CLOEXEC);
     if (from < 0) return false;
-    int to = ::openat(o.stage_folder, o.backup_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    int to = ::openat(t.stage_folder, t.backup_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     bool ok = to >= 0 && copy_bytes(from, to, copy_buffer, sizeof copy_buffer);
     if (to >= 0 && ::close(to) != 0) ok = false;
     ::close(from);
-    if (ok) o.backup = kComplete;
+    if (ok) o.backup = OutputSlot::kComplete;
     return ok;
 }
 
 // Keeps the target's inode under the backup name: a second link where the
 // file system has them, else the target itself moved aside.
-bool keep_earlier_file(Output& o) {
-    o.backup = kMaking;
-    if (::linkat(o.folder, o.name, o.folder, o.backup_name, 0) != 0 &&
-        ::renameat(o.folder, o.name, o.folder, o.backup_name) != 0) {
+bool keep_earlier_file(const Target& t, OutputSlot& o) {
+    o.backup = OutputSlot::kMaking;
+    if (::linkat(t.folder, t.name, t.folder, t.backup_name, 0) != 0 &&
+        ::renameat(t.folder, t.name, t.folder, t.backup_name) != 0) {
         return false;
     }
-    o.backup = kComplete;
+    o.backup = OutputSlot::kComplete;
     return true;
 }
 
-// Async-signal-safe: only system calls on names held in the record.
-void undo(Output& o, char* buffer, std::size_t size) {
-    if (!o.in_place) {
-        // Renaming the backup back also covers a put interrupted between its
-        // two steps: both names then lead to one file and the rename does
-        // nothing.
-        if (o.backup == kComplete) {
-            ::renameat(o.folder, o.backup_name, o.folder, o.name);
-        } else if (o.created) {
-            ::unlinkat(o.folder, o.name, 0);
-        }
-    } else if (o.written && o.backup == kComplete) {
-        write_in_place(o, o.stage_folder, o.backup_name, buffer, size);
-    }
-    o.created = 0;
-    o.written = 0;
-}
-
-void remove_files(const Output& o) {
-    if (o.stage != kAbsent) ::unlinkat(o.stage_folder, o.stage_name, 0);
-    if (o.backup != kAbsent) ::unlinkat(backup_folder(o), o.backup_name, 0);
-}
-
-Output* slot_output(int slot) {
-    if (slot < 0 || slot >= kMaxOutputs || outputs[slot].state == kFree) return nullptr;
-    return &outputs[slot];
-}
-
-// Decides how `o` is put in place. False if the target may not be written.
-bool inspect_target(Output& o) {
-    const bool writable_folder = folder_writable(o.folder);
+// Decides how `t` is put in place. False if the target may not be written.
+bool inspect_target(Target& t) {
+    const bool writable_folder = folder_writable(t.folder);
     struct stat st {};
-    if (::fstatat(o.folder, o.name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        o.existed = false;
-        o.stage_folder = o.folder;
+    if (::fstatat(t.folder, t.name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        t.existed = false;
+        t.stage_folder = t.folder;
         return errno == ENOENT && writable_folder;
     }
     if (S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode)) return false;
-    if (::faccessat(o.folder, o.name, W_OK, 0) != 0) return false;
-    o.existed = true;
-    o.regular = S_ISREG(st.st_mode);
+    if (::faccessat(t.folder, t.name, W_OK, 0) != 0) return false;
+    t.existed = true;
+    t.regular = S_ISREG(st.st_mode);
     // A rename would split a hard link off, replace a device or a pipe by a
     // plain file, or is not allowed in the folder.
-    o.in_place = !o.regular || st.st_nlink > 1 || !writable_folder;
-    o.stage_folder = writable_folder ? o.folder : open_temp_folder();
-    return o.stage_folder >= 0;
-}
-
-// Creates the staging file; a new file gets 0666 less the umask, a
-// replacement the earlier file's owner (where the process may set it) and
-// permission bits.
-int create_stage(Output& o, const struct stat* earlier) {
-    const unsigned pid = sys_process_id();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const unsigned n = serial++;
-        std::snprintf(o.stage_name, sizeof o.stage_name, "vextal-%u-%u.tmp", pid, n);
-        std::snprintf(o.backup_name, sizeof o.backup_name, "vextal-%u-%u.bak", pid, n);
-        o.stage = kMaking;
-        int fd = ::openat(o.stage_folder, o.stage_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                          o.in_place ? 0600 : 0666);
-        if (fd < 0) {
-            o.stage = kAbsent;
-            if (errno == EEXIST) continue;
-            return -1;
-        }
-        o.stage = kComplete;
-        if (earlier != nullptr) {
-            if (::fchown(fd, earlier->st_uid, earlier->st_gid) != 0) {
-                (void)::fchown(fd, static_cast<uid_t>(-1), earlier->st_gid);
-            }
-            (void)::fchmod(fd, earlier->st_mode & 07777);
-        }
-        return fd;
-    }
-    return -1;
+    t.in_place = !t.regular || st.st_nlink > 1 || !writable_folder;
+    t.stage_folder = writable_folder ? t.folder : open_temp_folder();
+    return t.stage_folder >= 0;
 }
 
 }  // namespace
 
-int sys_output_open(const char* target, SysFile& staging) {
-    staging = kNoFile;
-    int slot = 0;
-    while (slot < kMaxOutputs && outputs[slot].state != kFree) ++slot;
-    if (slot == kMaxOutputs) return -1;
-
+bool sys_target_open(int slot, const char* target) {
+    Target& t = targets[slot];
+    t = Target{};
     char path[kPathSize];
     const std::size_t len = std::strlen(target);
-    if (len == 0 || len >= sizeof path) return -1;
+    if (len == 0 || len >= sizeof path) return false;
     std::memcpy(path, target, len + 1);
-    if (!follow_links(path)) return -1;
+    if (!follow_links(path)) return false;
 
     // The final name part, and the folder that holds it.
     char* slash = std::strrchr(path, '/');
@@ -308,93 +243,100 @@ int sys_output_open(const char* target, SysFile& staging) {
         name = slash + 1;
     }
     const std::size_t name_len = std::strlen(name);
-    if (name_len == 0 || name_len >= kNameSize) return -1;
+    if (name_len == 0 || name_len >= kNameSize) return false;
 
-    Output& o = outputs[slot];
-    o = Output{};
-    std::memcpy(o.name, name, name_len + 1);
-    o.folder = ::open(folder, kFolderFlags);
-    if (o.folder < 0) return -1;
-    o.state = kStaged;
-    struct stat earlier {};
-    int fd = -1;
-    if (inspect_target(o)) {
-        const bool keep_owner = o.existed && !o.in_place &&
-                                ::fstatat(o.folder, o.name, &earlier, AT_SYMLINK_NOFOLLOW) == 0;
-        fd = create_stage(o, keep_owner ? &earlier : nullptr);
-    }
-    if (fd < 0) {
-        sys_output_release(slot);
-        return -1;
-    }
-    staging = fd;
-    return slot;
-}
-
-bool sys_output_undoable(int slot) {
-    const Output* o = slot_output(slot);
-    return o != nullptr && o->regular;
-}
-
-bool sys_output_put(int slot) {
-    Output* p = slot_output(slot);
-    if (p == nullptr || p->state != kStaged) return false;
-    Output& o = *p;
-    bool ok = true;
-    if (o.in_place) {
-        if (o.regular) ok = keep_earlier_bytes(o);
-        o.state = kPutting;
-        if (ok) {
-            o.written = 1;
-            ok = write_in_place(o, o.stage_folder, o.stage_name, copy_buffer, sizeof copy_buffer);
-        }
-    } else {
-        if (o.existed) ok = keep_earlier_file(o);
-        o.state = kPutting;
-        if (ok) {
-            o.created = !o.existed;
-            ok = ::renameat(o.stage_folder, o.stage_name, o.folder, o.name) == 0;
-            if (ok) o.stage = kAbsent;
-        }
-    }
-    if (!ok) {
-        undo(o, copy_buffer, sizeof copy_buffer);
-        o.state = kStaged;
-        return false;
-    }
-    o.state = kPut;
+    std::memcpy(t.name, name, name_len + 1);
+    t.folder = ::open(folder, kFolderFlags);
+    if (t.folder < 0 || !inspect_target(t)) return false;
+    // A replacement keeps the earlier file's owner (where the process may set
+    // it) and permission bits.
+    t.keep_owner = t.existed && !t.in_place &&
+                   ::fstatat(t.folder, t.name, &t.earlier, AT_SYMLINK_NOFOLLOW) == 0;
     return true;
 }
 
-void sys_output_undo(int slot) {
-    Output* o = slot_output(slot);
-    if (o == nullptr || o->state != kPut) return;
-    undo(*o, copy_buffer, sizeof copy_buffer);
-    o->state = kStaged;
+bool sys_target_undoable(int slot) {
+    return targets[slot].regular;
 }
 
-void sys_output_release(int slot) {
-    if (slot < 0 || slot >= kMaxOutputs) return;
-    Output& o = outputs[slot];
-    if (o.state == kFree) return;
-    remove_files(o);
-    o.stage = kAbsent;
-    o.backup = kAbsent;
-    if (o.stage_folder >= 0 && o.stage_folder != o.folder) ::close(o.stage_folder);
-    if (o.folder >= 0) ::close(o.folder);
-    o.state = kFree;
+bool sys_target_keep(int slot, OutputSlot& o) {
+    const Target& t = targets[slot];
+    if (t.in_place) return !t.regular || keep_earlier_bytes(t, o);
+    return !t.existed || keep_earlier_file(t, o);
 }
 
-void sys_output_abandon_all() {
-    for (Output& o : outputs) {
-        if (o.state == kFree) continue;
-        if (o.state == kPutting || o.state == kPut) {
-            undo(o, signal_copy_buffer, sizeof signal_copy_buffer);
-        }
-        remove_files(o);
-        o.stage = kAbsent;
-        o.backup = kAbsent;
+bool sys_target_place(int slot, OutputSlot& o) {
+    Target& t = targets[slot];
+    if (t.in_place) {
+        t.written = 1;
+        return write_in_place(t, t.stage_folder, t.stage_name, copy_buffer, sizeof copy_buffer);
     }
+    t.created = !t.existed;
+    if (::renameat(t.stage_folder, t.stage_name, t.folder, t.name) != 0) return false;
+    o.stage = OutputSlot::kAbsent;
+    return true;
+}
+
+// Async-signal-safe: only system calls on names held in the record.
+void sys_target_restore(int slot, OutputSlot& o, bool in_handler) {
+    Target& t = targets[slot];
+    char* buffer = in_handler ? signal_copy_buffer : copy_buffer;
+    const std::size_t size = in_handler ? sizeof signal_copy_buffer : sizeof copy_buffer;
+    if (!t.in_place) {
+        // Renaming the backup back also covers a put interrupted between its
+        // two steps: both names then lead to one file and the rename does
+        // nothing.
+        if (o.backup == OutputSlot::kComplete) {
+            ::renameat(t.folder, t.backup_name, t.folder, t.name);
+        } else if (t.created) {
+            ::unlinkat(t.folder, t.name, 0);
+        }
+    } else if (t.written && o.backup == OutputSlot::kComplete) {
+        write_in_place(t, t.stage_folder, t.backup_name, buffer, size);
+    }
+    t.created = 0;
+    t.written = 0;
+}
+
+void sys_target_close(int slot) {
+    const Target& t = targets[slot];
+    if (t.stage_folder >= 0 && t.stage_folder != t.folder) ::close(t.stage_folder);
+    if (t.folder >= 0) ::close(t.folder);
+}
+
+bool sys_stage_name(int slot, unsigned serial) {
+    Target& t = targets[slot];
+    const unsigned pid = sys_process_id();
+    std::snprintf(t.stage_name, sizeof t.stage_name, "vextal-%u-%u.tmp", pid, serial);
+    std::snprintf(t.backup_name, sizeof t.backup_name, "vextal-%u-%u.bak", pid, serial);
+    return true;
+}
+
+// A new file gets 0666 less the umask, a replacement the earlier file's owner
+// and permission bits.
+StageOutcome sys_stage_create(int slot, SysFile& staging) {
+    const Target& t = targets[slot];
+    int fd = ::openat(t.stage_folder, t.stage_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                      t.in_place ? 0600 : 0666);
+    if (fd < 0) return errno == EEXIST ? StageOutcome::kNameTaken : StageOutcome::kFailed;
+    if (t.keep_owner) {
+        if (::fchown(fd, t.earlier.st_uid, t.earlier.st_gid) != 0) {
+            (void)::fchown(fd, static_cast<uid_t>(-1), t.earlier.st_gid);
+        }
+        (void)::fchmod(fd, t.earlier.st_mode & 07777);
+    }
+    staging = fd;
+    return StageOutcome::kCreated;
+}
+
+void sys_stage_remove(int slot) {
+    const Target& t = targets[slot];
+    ::unlinkat(t.stage_folder, t.stage_name, 0);
+}
+
+void sys_backup_remove(int slot) {
+    const Target& t = targets[slot];
+    ::unlinkat(backup_folder(t), t.backup_name, 0);
 }
 
 }  // namespace vextal

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <type_traits>
 
+#include "common/output_platform.h"
 #include "common/sys_file.h"
 
 namespace vextal {
@@ -147,15 +149,12 @@ std::size_t sys_name_text(const char* name, char* out, std::size_t size) {
 
 namespace {
 
-enum State : LONG { kFree = 0, kStaged, kPutting, kPut };
-enum FileState : LONG { kAbsent = 0, kMaking, kComplete };
+static_assert(std::is_same_v<OutputFlag, LONG>);
 
-// One output. The console control handler runs on a thread of its own; the
-// fields it reads are volatile and set before the step they stand for.
-struct Output {
-    volatile LONG state = kFree;
-    volatile LONG stage = kAbsent;
-    volatile LONG backup = kAbsent;
+// The target of one output slot. The console control handler runs on a
+// thread of its own; the fields it reads are volatile and set before the step
+// they stand for.
+struct Target {
     volatile LONG created = 0;
     bool existed = false;
     wchar_t target[kWideSize] = {};
@@ -163,13 +162,7 @@ struct Output {
     wchar_t backup_name[kWideSize] = {};
 };
 
-Output outputs[kMaxOutputs];
-unsigned serial = 0;
-
-Output* slot_output(int slot) {
-    if (slot < 0 || slot >= kMaxOutputs || outputs[slot].state == kFree) return nullptr;
-    return &outputs[slot];
-}
+Target targets[kMaxOutputs];
 
 // Where the last name part of `path` starts.
 std::size_t name_start(const wchar_t* path) {
@@ -182,135 +175,105 @@ std::size_t name_start(const wchar_t* path) {
 }
 
 // "<target's folder>\vextal-<pid>-<n><ext>": short, whatever the target's name.
-bool beside_target(const Output& o, unsigned n, const wchar_t* ext, wchar_t (&name)[kWideSize]) {
-    const std::size_t keep = name_start(o.target);
+bool beside_target(const Target& t, unsigned n, const wchar_t* ext, wchar_t (&name)[kWideSize]) {
+    const std::size_t keep = name_start(t.target);
     wchar_t leaf[40];
     std::swprintf(leaf, 40, L"vextal-%u-%u%ls", sys_process_id(), n, ext);
     if (keep + std::wcslen(leaf) + 1 >= kWideSize) return false;
-    std::wmemcpy(name, o.target, keep);
+    std::wmemcpy(name, t.target, keep);
     std::wcscpy(name + keep, leaf);
     return long_form(name);
 }
 
-void undo(Output& o) {
-    if (o.backup == kComplete) {
-        MoveFileExW(o.backup_name, o.target, MOVEFILE_REPLACE_EXISTING);
-        o.backup = kAbsent;
-    } else if (o.created) {
-        DeleteFileW(o.target);
-    }
-    o.created = 0;
-}
-
-void remove_files(Output& o) {
-    if (o.stage != kAbsent) DeleteFileW(o.stage_name);
-    if (o.backup != kAbsent) DeleteFileW(o.backup_name);
-    o.stage = kAbsent;
-    o.backup = kAbsent;
-}
-
 }  // namespace
 
-int sys_output_open(const char* target, SysFile& staging) {
-    staging = kNoFile;
-    int slot = 0;
-    while (slot < kMaxOutputs && outputs[slot].state != kFree) ++slot;
-    if (slot == kMaxOutputs) return -1;
-    Output& o = outputs[slot];
-    o.stage = kAbsent;
-    o.backup = kAbsent;
-    o.created = 0;
-    if (!to_wide(target, o.target)) return -1;
+bool sys_target_open(int slot, const char* target) {
+    Target& t = targets[slot];
+    t.created = 0;
+    if (!to_wide(target, t.target)) return false;
     // The staging file's short name would be created where the target's
     // name part is longer than the file systems take.
-    if (std::wcslen(o.target + name_start(o.target)) > kMaxNamePart) return -1;
-    const DWORD attributes = GetFileAttributesW(o.target);
+    if (std::wcslen(t.target + name_start(t.target)) > kMaxNamePart) return false;
+    const DWORD attributes = GetFileAttributesW(t.target);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        if (GetLastError() != ERROR_FILE_NOT_FOUND) return -1;
-        o.existed = false;
+        if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+        t.existed = false;
     } else {
-        if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return -1;
-        o.existed = true;
+        if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return false;
+        t.existed = true;
     }
-    o.state = kStaged;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const unsigned n = serial++;
-        if (!beside_target(o, n, L".tmp", o.stage_name) ||
-            !beside_target(o, n, L".bak", o.backup_name)) {
-            break;
-        }
-        o.stage = kMaking;
-        HANDLE h = CreateFileW(o.stage_name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            o.stage = kComplete;
-            staging = reinterpret_cast<SysFile>(h);
-            return slot;
-        }
-        o.stage = kAbsent;
-        if (GetLastError() != ERROR_FILE_EXISTS) break;
-    }
-    o.state = kFree;
-    return -1;
-}
-
-bool sys_output_undoable(int slot) {
-    return slot_output(slot) != nullptr;
-}
-
-bool sys_output_put(int slot) {
-    Output* p = slot_output(slot);
-    if (p == nullptr || p->state != kStaged) return false;
-    Output& o = *p;
-    o.state = kPutting;
-    bool ok = false;
-    if (o.existed) {
-        // The earlier file keeps its name until the new one takes it, and
-        // lends it its attributes; it stays as the backup.
-        o.backup = kMaking;
-        ok = ReplaceFileW(o.target, o.stage_name, o.backup_name, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                          nullptr, nullptr) != 0;
-        if (ok) {
-            o.stage = kAbsent;
-            o.backup = kComplete;
-        } else if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-            // The earlier file went to the backup name, the new one stayed.
-            MoveFileExW(o.backup_name, o.target, 0);
-        }
-    } else {
-        o.created = 1;
-        ok = MoveFileExW(o.stage_name, o.target, 0) != 0;
-        if (ok) o.stage = kAbsent;
-    }
-    if (!ok) {
-        undo(o);
-        o.state = kStaged;
-        return false;
-    }
-    o.state = kPut;
     return true;
 }
 
-void sys_output_undo(int slot) {
-    Output* o = slot_output(slot);
-    if (o == nullptr || o->state != kPut) return;
-    undo(*o);
-    o->state = kStaged;
+bool sys_target_undoable(int) {
+    return true;
 }
 
-void sys_output_release(int slot) {
-    Output* o = slot_output(slot);
-    if (o == nullptr) return;
-    remove_files(*o);
-    o->state = kFree;
+// The earlier file is kept by the put itself.
+bool sys_target_keep(int, OutputSlot&) {
+    return true;
 }
 
-void sys_output_abandon_all() {
-    for (Output& o : outputs) {
-        if (o.state == kFree) continue;
-        if (o.state == kPutting || o.state == kPut) undo(o);
-        remove_files(o);
+bool sys_target_place(int slot, OutputSlot& o) {
+    Target& t = targets[slot];
+    bool ok = false;
+    if (t.existed) {
+        // The earlier file keeps its name until the new one takes it, and
+        // lends it its attributes; it stays as the backup.
+        o.backup = OutputSlot::kMaking;
+        ok = ReplaceFileW(t.target, t.stage_name, t.backup_name, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                          nullptr, nullptr) != 0;
+        if (ok) {
+            o.stage = OutputSlot::kAbsent;
+            o.backup = OutputSlot::kComplete;
+        } else if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+            // The earlier file went to the backup name, the new one stayed.
+            MoveFileExW(t.backup_name, t.target, 0);
+        }
+    } else {
+        t.created = 1;
+        ok = MoveFileExW(t.stage_name, t.target, 0) != 0;
+        if (ok) o.stage = OutputSlot::kAbsent;
     }
+    return ok;
+}
+
+void sys_target_restore(int slot, OutputSlot& o, bool) {
+    Target& t = targets[slot];
+    if (o.backup == OutputSlot::kComplete) {
+        MoveFileExW(t.backup_name, t.target, MOVEFILE_REPLACE_EXISTING);
+        o.backup = OutputSlot::kAbsent;
+    } else if (t.created) {
+        DeleteFileW(t.target);
+    }
+    t.created = 0;
+}
+
+void sys_target_close(int) {}
+
+bool sys_stage_name(int slot, unsigned serial) {
+    Target& t = targets[slot];
+    return beside_target(t, serial, L".tmp", t.stage_name) &&
+           beside_target(t, serial, L".bak", t.backup_name);
+}
+
+StageOutcome sys_stage_create(int slot, SysFile& staging) {
+    HANDLE h = CreateFileW(targets[slot].stage_name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return GetLastError() == ERROR_FILE_EXISTS ? StageOutcome::kNameTaken
+                                                   : StageOutcome::kFailed;
+    }
+    staging = reinterpret_cast<SysFile>(h);
+    return StageOutcome::kCreated;
+}
+
+void sys_stage_remove(int slot) {
+    DeleteFileW(targets[slot].stage_name);
+}
+
+void sys_backup_remove(int slot) {
+    DeleteFileW(targets[slot].backup_name);
 }
 
 }  // namespace vextal
