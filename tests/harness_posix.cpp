@@ -27,6 +27,18 @@ fs::path program_folder() {
     return fs::read_symlink("/proc/self/exe").parent_path();
 }
 
+namespace {
+
+// The argument vector of execv over `words`, which must outlive it.
+std::vector<char*> argument_vector(std::vector<std::string>& words) {
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
+}  // namespace
+
 RunResult run_process(const fs::path& program, const std::vector<std::string>& args,
                       const fs::path& dir, const std::vector<std::string>& env) {
     // Captured output lives beside the sandbox, not in it, so that the
@@ -35,9 +47,7 @@ RunResult run_process(const fs::path& program, const std::vector<std::string>& a
     fs::path err_file = dir.string() + ".stderr";
     std::vector<std::string> words{program.string()};
     words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
+    const std::vector<char*> argv = argument_vector(words);
 
     pid_t pid = fork();
     if (pid == 0) {
@@ -104,9 +114,7 @@ RunResult run_attached_process(Attach where, const fs::path& program,
     }
     std::vector<std::string> words{program.string()};
     words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
+    const std::vector<char*> argv = argument_vector(words);
 
     pid_t pid = fork();
     if (pid == 0) {
