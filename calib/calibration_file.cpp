@@ -138,10 +138,15 @@ bool compute_calibration(int32_t steps, Calibration& cal) {
     if (cal.last - cal.first < 1) return false;
 
     cal.points = build_original_table(cal.first, cal.last, cal.original);
+    // The x of the steps rise, so on an ordered table the segments are
+    // walked rather than searched for each step.
+    const bool ascending = keys_ascending(cal.original.data(), cal.points);
+    int32_t seen = 0;
     for (int32_t j = 0; j < steps; ++j) {
         float x = static_cast<float>(j);
-        cal.requantized[static_cast<std::size_t>(j)] = {
-            x, to_single(table_lookup(cal.original.data(), cal.points, x))};
+        double y = ascending ? table_lookup_ascending(cal.original.data(), cal.points, x, seen)
+                             : table_lookup(cal.original.data(), cal.points, x);
+        cal.requantized[static_cast<std::size_t>(j)] = {x, to_single(y)};
     }
     cal.steps = steps;
     return true;

@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -171,6 +172,16 @@ TEST(FormatFixed, AgreesWithThePlainRuleOnRandomValues) {
         // Decimal-looking doubles, often right at a halfway point.
         double h = static_cast<double>(static_cast<int64_t>(random() % 2000000) - 1000000) / 1000.0;
         check(h, decimals);
+        // A few units in the last place around a halfway point of any number of
+        // decimals, where the 17-digit rounding and not the value decides.
+        const int wide = static_cast<int>(random() % 18);
+        double near = (static_cast<double>(random() % 100000000) + 0.5) /
+                      std::pow(10.0, static_cast<double>(wide));
+        for (int step = static_cast<int>(random() % 7) - 3; step != 0; step += step < 0 ? 1 : -1) {
+            near = std::nextafter(near, step < 0 ? 0.0 : HUGE_VAL);
+        }
+        check(near, wide);
+        check(-near, wide);
         // Any finite double.
         uint64_t bits = random() & 0xFFEFFFFFFFFFFFFFu;
         double v = 0;
@@ -207,6 +218,18 @@ TEST(FormatInt, PadsWithBlanksOnTheLeft) {
     for (const auto& c : cases) {
         char buf[kIntTextMax + 8];
         EXPECT_EQ(std::string(buf, format_int(c.value, c.width, buf)), c.expected);
+    }
+    // Each side of every change in the number of digits, as printf has it.
+    for (int64_t power = 1; power <= 1000000000; power *= 10) {
+        for (int64_t v : {power - 1, power, 1 - power, -power, int64_t{INT32_MAX}}) {
+            for (int width : {0, 5, 11, 12}) {
+                char buf[kIntTextMax + 8];
+                char expected[32];
+                std::snprintf(expected, sizeof expected, "%*d", width, static_cast<int>(v));
+                EXPECT_EQ(std::string(buf, format_int(static_cast<int32_t>(v), width, buf)),
+                          expected);
+            }
+        }
     }
 }
 

@@ -35,8 +35,11 @@ void fill(LineReader& reader, std::size_t want) {
 
 }  // namespace
 
-bool line_reader_next(LineReader& reader, char (&line)[kLineSize]) {
-    if (reader.file == kNoFile) return false;
+namespace {
+
+// line_reader_next's work; returns the length, 0 when nothing is left.
+std::size_t copy_line(LineReader& reader, char (&line)[kLineSize]) {
+    if (reader.file == kNoFile) return 0;
     constexpr std::size_t kMax = kLineSize - 1;
     std::size_t n = 0;
     while (n < kMax) {
@@ -61,7 +64,7 @@ bool line_reader_next(LineReader& reader, char (&line)[kLineSize]) {
                 line[n++] = '\n';
                 line[n] = '\0';
                 reader.pos += k + 1;
-                return true;
+                return n;
             }
             // The line feed would be the 250th character: it starts the next line.
             std::memcpy(line + n, p, room);
@@ -77,9 +80,40 @@ bool line_reader_next(LineReader& reader, char (&line)[kLineSize]) {
         n += take;
         reader.pos += take;
     }
-    if (n == 0) return false;
-    line[n] = '\0';
-    return true;
+    if (n > 0) line[n] = '\0';
+    return n;
+}
+
+}  // namespace
+
+bool line_reader_next(LineReader& reader, char (&line)[kLineSize]) {
+    return copy_line(reader, line) != 0;
+}
+
+const char* line_reader_take(LineReader& reader, char (&line)[kLineSize], std::size_t& length) {
+    if (reader.file == kNoFile) return nullptr;
+    if (reader.end - reader.pos < 2) fill(reader, 2);
+    const std::size_t avail = reader.end - reader.pos;
+    if (avail >= 2) {
+        // The first step of copy_line: a line feed within 250 bytes after a CR
+        // ends a line that copy_line would copy whole; its CR LF becomes the
+        // LF and the NUL in place. Consumed bytes are never read again.
+        char* const p = reader.buffer.data() + reader.pos;
+        const std::size_t window = avail < kLineSize ? avail : kLineSize;
+        const void* lf = std::memchr(p, '\n', window);
+        if (lf != nullptr) {
+            const std::size_t k = static_cast<std::size_t>(static_cast<const char*>(lf) - p);
+            if (k > 0 && p[k - 1] == '\r') {
+                p[k - 1] = '\n';
+                p[k] = '\0';
+                reader.pos += k + 1;
+                length = k;
+                return p;
+            }
+        }
+    }
+    length = copy_line(reader, line);
+    return length != 0 ? line : nullptr;
 }
 
 LineReader::~LineReader() {

@@ -37,6 +37,12 @@ bool line_reader_open(LineReader& reader, const char* path);
 /// a LF is dropped. Returns false, leaving `line` alone, when nothing is left
 /// (a read error counts as the end of the file).
 bool line_reader_next(LineReader& reader, char (&line)[kLineSize]);
+/// The next line as line_reader_next reads it, with its length up to its
+/// final NUL (a line may hold NULs before it), or nullptr when nothing is
+/// left. A line that ends in CR LF is left in the reader's buffer, where it
+/// is given, changed in place; it stays valid until the next read. Any other
+/// line is copied into `line`.
+const char* line_reader_take(LineReader& reader, char (&line)[kLineSize], std::size_t& length);
 void line_reader_close(LineReader& reader);
 
 /// An output file. Its content goes to a staging file and reaches the

@@ -45,8 +45,8 @@ struct Values {
 // A line in the form the measurement job writes, <measurement no='N'
 // stage='S' psd='P'... with plain numbers N, S and P: none of the three names
 // can occur before its own place, so the attribute search would find the
-// same values right after the fixed texts. `limit` is the end of the line's
-// buffer; a literal never matches across the line's NUL, which it does not
+// same values right after the fixed texts. `limit` is just after the line's
+// final NUL; a literal never matches across a NUL, which it does not
 // contain. Returns the position after P, or nullptr for any other line.
 const char* read_written_form(const char* line, const char* limit, Values& values) {
     constexpr char kNo[] = "<measurement no='";
@@ -134,21 +134,22 @@ int load_measurement_file(const char* name) {
     table.has_serial_number = read_long_attribute(line, "sn", g_settings.serial_number) != 0;
 
     g_measurements.count = 0;
-    while (line_reader_next(reader, line)) {
+    std::size_t length = 0;
+    for (const char* body; (body = line_reader_take(reader, line, length)) != nullptr;) {
         // The end tag ends the data even when a measurement shares its line;
         // in the written form no '<' but the first comes before the end of
         // the psd value.
         bool end_tag = false;
         bool measurement = false;
         Values values;
-        const char* rest = read_written_form(line, line + kLineSize, values);
-        const char* from = rest != nullptr ? rest : line;
+        const char* rest = read_written_form(body, body + length + 1, values);
+        const char* from = rest != nullptr ? rest : body;
         find_tags(from, from + std::strlen(from), end_tag, measurement);
         if (end_tag) break;
         if (rest != nullptr) {
-            take_measurement(line, &values);
+            take_measurement(body, &values);
         } else if (measurement) {
-            take_measurement(line, nullptr);
+            take_measurement(body, nullptr);
         }
     }
     line_reader_close(reader);
