@@ -347,13 +347,22 @@ void svg_dots_open(const char* colour, double size) {
     element_open(Shape::kDots, colour, size);
 }
 
-// A path of zero length with round caps is drawn as a dot of the line's width.
-void svg_dot(double x, double y) {
+namespace {
+
+// Starts one marker of the open marker path at (x, y).
+void marker_at(double x, double y) {
     element_point();
     svg_put("M");
     put_coord(x);
     svg_put(" ");
     put_coord(y);
+}
+
+}  // namespace
+
+// A path of zero length with round caps is drawn as a dot of the line's width.
+void svg_dot(double x, double y) {
+    marker_at(x, y);
     svg_put("h0");
 }
 
@@ -362,11 +371,7 @@ void svg_squares_open(const char* colour) {
 }
 
 void svg_square(double x, double y) {
-    element_point();
-    svg_put("M");
-    put_coord(x - 3);
-    svg_put(" ");
-    put_coord(y - 3);
+    marker_at(x - 3, y - 3);
     svg_put("h6v6h-6z");
 }
 
@@ -375,11 +380,7 @@ void svg_crosses_open(const char* colour) {
 }
 
 void svg_cross(double x, double y) {
-    element_point();
-    svg_put("M");
-    put_coord(x - 4);
-    svg_put(" ");
-    put_coord(y - 4);
+    marker_at(x - 4, y - 4);
     svg_put("l8 8m0 -8l-8 8");
 }
 

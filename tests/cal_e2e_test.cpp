@@ -46,7 +46,7 @@ std::string cal_file(const std::string& original, const std::string& requantized
     return "# Original Table:\r\n" + original + "\r\n\r\n# Requantized Table:\r\n" + requantized;
 }
 
-// The worked example: six records, of which records 1 to 4 are monotone.
+// A small run of six records, of which records 1 to 4 are monotone.
 const Records kExample = {{"30.0", 40}, {"25.0", 9}, {"20.0", 12},
                           {"10.7", 20}, {"8.0", 30}, {"5.0", 28}};
 const std::string kExampleOriginal =
@@ -72,7 +72,7 @@ struct Golden {
 TEST(Cal, WritesBothFilesByteForByte) {
     const std::string long_prefix(200, 'p');
     const Golden cases[] = {
-        {"worked example",
+        {"six records, 20 steps",
          kExample,
          {"cal", "demo", "-n", "20"},
          "demo",
