@@ -154,6 +154,12 @@ TEST(OutputReplace, FolderThatOnlyItsFilesMayBeWritten) {
         if (!other_user(uid, gid))
             GTEST_SKIP() << "running as root and no user 'nobody' to switch to";
         as_user.push_back(run_as_user(uid, gid));
+        // The usage text, as that user: the program and its folders must be
+        // reachable for them (a build in a private folder is not).
+        Sandbox probe;
+        if (probe.run(Args{}, as_user).exit_code != 0) {
+            GTEST_SKIP() << "user 'nobody' cannot reach the program in " << program_folder();
+        }
     }
     struct Case {
         std::string what;
