@@ -116,6 +116,19 @@ const char* line_reader_take(LineReader& reader, char (&line)[kLineSize], std::s
     return length != 0 ? line : nullptr;
 }
 
+std::size_t line_reader_view(LineReader& reader, std::size_t want, const char*& data) {
+    if (reader.file == kNoFile) return 0;
+    if (reader.end - reader.pos < want) {
+        fill(reader, want < reader.buffer.size() ? want : reader.buffer.size());
+    }
+    data = reader.buffer.data() + reader.pos;
+    return reader.end - reader.pos;
+}
+
+void line_reader_skip(LineReader& reader, std::size_t count) {
+    reader.pos += count;
+}
+
 LineReader::~LineReader() {
     line_reader_close(*this);
 }

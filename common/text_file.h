@@ -24,10 +24,14 @@ struct LineReader {
     ~LineReader();
 
     SysFile file = kNoFile;
-    std::array<char, 65536> buffer;  // filled by reading, never read beyond `end`
     std::size_t pos = 0;
     std::size_t end = 0;
     bool at_end = false;
+    // Filled by reading, never read beyond `end`. Small on purpose: a file is
+    // read through the same two pages again and again, where a buffer for the
+    // whole file would have each of its pages set up by the system on first
+    // use, which costs more than the further reads.
+    std::array<char, 8192> buffer;
 };
 
 /// Opens `path` for reading; false if it cannot be opened or is a folder.
@@ -43,6 +47,13 @@ bool line_reader_next(LineReader& reader, char (&line)[kLineSize]);
 /// is given, changed in place; it stays valid until the next read. Any other
 /// line is copied into `line`.
 const char* line_reader_take(LineReader& reader, char (&line)[kLineSize], std::size_t& length);
+/// The bytes not read yet, at least `want` of them (up to the buffer's size)
+/// unless the file ends first; returns their number and points `data` at
+/// them. A caller that recognises whole lines there may take them with
+/// line_reader_skip; the view stays valid until the next read.
+std::size_t line_reader_view(LineReader& reader, std::size_t want, const char*& data);
+/// Takes `count` bytes of the last view as read.
+void line_reader_skip(LineReader& reader, std::size_t count);
 void line_reader_close(LineReader& reader);
 
 /// An output file. Its content goes to a staging file and reaches the
