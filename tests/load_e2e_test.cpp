@@ -265,9 +265,10 @@ TEST(Load, TakesAtMost1000Measurements) {
         lines.push_back(msm_line(i, std::to_string(i), std::to_string(2000 - i)));
         plot += std::to_string(i) + ".0\t" + std::to_string(2000 - i) + "\r\n";
     }
-    {
+    // Long enough to be read in several pieces: lines run across their ends.
+    for (const char* eol : {"\n", "\r\n"}) {
         Sandbox box;
-        const std::string file = msm_file(lines);
+        const std::string file = msm_file(lines, eol);
         box.write("data.msm", file);
         RunResult r = box.run({"load", "data", "-psdplot"});
         EXPECT_EQ(r.exit_code, 0);
