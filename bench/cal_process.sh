@@ -63,11 +63,18 @@ median() {  # median of the numbers on standard input
     sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-# Wall time: one hyperfine run per round over all commands.
-args=()
-for i in "${!names[@]}"; do args+=(-n "${names[$i]}" "${commands[$i]}"); done
+# Wall time: one hyperfine run per round over all commands. Every other
+# round runs them in the reverse order, so that no command gains from its
+# place in a round (the first of a round runs measurably slower here).
+forward=()
+backward=()
+for i in "${!names[@]}"; do
+    forward+=(-n "${names[$i]}" "${commands[$i]}")
+    backward=(-n "${names[$i]}" "${commands[$i]}" "${backward[@]}")
+done
 : > medians.txt
 for round in $(seq "$rounds"); do
+    if (( round % 2 )); then args=("${forward[@]}"); else args=("${backward[@]}"); fi
     hyperfine -N --style none --warmup 5 --runs "$per_round" --export-csv "round$round.csv" \
         "${args[@]}" > /dev/null 2> hyperfine.log || { cat hyperfine.log >&2; exit 1; }
     # The CSV holds command,mean,stddev,median,... in seconds.
