@@ -214,6 +214,7 @@ bool inspect_target(Target& t) {
     if (S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode)) return false;
     if (::faccessat(t.folder, t.name, W_OK, 0) != 0) return false;
     t.existed = true;
+    t.earlier = st;
     t.regular = S_ISREG(st.st_mode);
     // A rename would split a hard link off, replace a device or a pipe by a
     // plain file, or is not allowed in the folder.
@@ -250,8 +251,7 @@ bool sys_target_open(int slot, const char* target) {
     if (t.folder < 0 || !inspect_target(t)) return false;
     // A replacement keeps the earlier file's owner (where the process may set
     // it) and permission bits.
-    t.keep_owner = t.existed && !t.in_place &&
-                   ::fstatat(t.folder, t.name, &t.earlier, AT_SYMLINK_NOFOLLOW) == 0;
+    t.keep_owner = t.existed && !t.in_place;
     return true;
 }
 
