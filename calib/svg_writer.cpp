@@ -22,9 +22,11 @@ constexpr double kLegendCharWidth = 8.4;
 
 enum class Shape { kNone, kPolyline, kDots, kSquares, kCrosses };
 
+// No pointer to a text as a default: its address would be written at every
+// start of the program, setting up this page of memory for nothing.
 struct Element {
     Shape shape = Shape::kNone;
-    const char* colour = "";
+    const char* colour = nullptr;
     double width = 1.0;
     int points = 0;
 };
@@ -68,7 +70,7 @@ void element_point() {
         svg_put(line ? "<polyline" : "<path");
         const bool filled = element.shape == Shape::kSquares;
         attr("fill", filled ? "#FFFFFF" : "none");
-        attr("stroke", element.colour);
+        attr("stroke", element.colour != nullptr ? element.colour : "");
         attr("stroke-width", element.width);
         attr("stroke-linecap", "round");
         attr("stroke-linejoin", "round");
