@@ -41,10 +41,6 @@ constexpr char kUsage[] =
 // Longest part of an unrecognised option shown in its message.
 constexpr std::size_t kShownOptionLength = 50;
 
-// Set when "-f" names the output prefix; otherwise load and cal take the
-// input file name.
-bool prefix_given = false;
-
 struct Option {
     const char* word;
     bool takes_argument;
@@ -78,7 +74,7 @@ constexpr Option kOptions[] = {
     {"-f", true,
      [](const char* a) {
          g_settings.output_prefix = a;
-         prefix_given = true;
+         g_settings.prefix_given = 1;
      },
      "-f erfordert einen Dateinamen.", true},
     {"-psdplot", false, [](const char*) { g_settings.psd_plot = 1; }, nullptr},
@@ -179,7 +175,7 @@ void parse_command_line(int argc, const char* const* argv) {
         error_exit("No command specified!\n", kExitError);
     }
 
-    prefix_given = false;
+    s.prefix_given = 0;
     const int first_scanned = index;
     // The scan starts at the last positional word, which is examined like
     // every other word ("load -psdplot" names a file and sets the flag).
@@ -203,7 +199,10 @@ void parse_command_line(int argc, const char* const* argv) {
     }
 
     validate();
-    if ((s.command == kLoad || s.command == kCal) && !prefix_given) s.output_prefix = s.input_file;
+    // Without -f, load and cal take the input file name as the prefix.
+    if ((s.command == kLoad || s.command == kCal) && s.prefix_given == 0) {
+        s.output_prefix = s.input_file;
+    }
     join_call_params(argc, argv, first_scanned);
 }
 

@@ -8,8 +8,11 @@ namespace vextal {
 namespace {
 
 // What each standard stream is connected to, found out on its first use.
+// What each standard stream is, found out on its first use. Starting as
+// "unknown" (not zero), these lie among the program's initialised data,
+// which is written at every start anyway, rather than on a page of their own.
 struct StreamKind {
-    bool known = false;
+    bool unknown = true;
     ConsoleKind kind = ConsoleKind::kBytes;
 };
 StreamKind out_kind;
@@ -18,9 +21,9 @@ StreamKind err_kind;
 ConsoleKind kind_of(std::FILE* stream) {
     StreamKind* slot = stream == stdout ? &out_kind : stream == stderr ? &err_kind : nullptr;
     if (slot == nullptr) return ConsoleKind::kBytes;
-    if (!slot->known) {
+    if (slot->unknown) {
         slot->kind = console_kind(stream);
-        slot->known = true;
+        slot->unknown = false;
     }
     return slot->kind;
 }

@@ -26,6 +26,7 @@ struct Settings {
     int32_t average = 10;
     uint8_t max_range_given = 0;  ///< -z was on the command line
     uint8_t average_given = 0;    ///< -m was on the command line
+    uint8_t prefix_given = 0;     ///< -f was on the command line
     double centre_position = kNoCentrePosition;
     double model = kNoModel;
     uint8_t home_on_init = 1;

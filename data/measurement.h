@@ -17,12 +17,13 @@ struct Measurement {
 
 /// The program's only store of measured data, in file order.
 struct MeasurementTable {
-    std::array<Measurement, kMaxMeasurements> records{};
     int32_t count = 0;
     /// Which header values the file's root tag held.
     bool has_max_range = false;
     bool has_average = false;
     bool has_serial_number = false;
+    /// After the count, so that a short run's records share its page.
+    std::array<Measurement, kMaxMeasurements> records{};
 };
 
 /// The one process-wide measurement table.
