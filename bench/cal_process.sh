@@ -9,10 +9,11 @@
 #
 # The floor (bench/floor.c) is built here with the system's C compiler and,
 # like vextal, uses the shared C library. The commands take turns: each round
-# is one hyperfine run of all five (-N, no shell); a time is the median of the
-# rounds' medians and a time ratio the median of the rounds' ratios, so a
-# drift of the machine's speed hits both sides alike. Peak resident memory is
-# GNU time's, the median of up to 60 runs, also taken in turn.
+# is one hyperfine run of all five (-N, no shell), a few runs of each after
+# three unmeasured ones; a time is the median of the rounds' medians and a
+# time ratio the median of the rounds' ratios, so a drift of the machine's
+# speed hits both sides alike. Peak resident memory is GNU time's, the median
+# of up to 60 runs, also taken in turn.
 #
 # Usage: bench/cal_process.sh [path/to/vextal] [runs per command] [rounds]
 # Needs hyperfine, GNU time and a C compiler (Debian: hyperfine time gcc).
@@ -21,7 +22,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 vextal=${1:-$here/../build/native/bin/vextal}
 runs=${2:-300}
-rounds=${3:-30}
+rounds=${3:-100}
 vextal=$(cd "$(dirname "$vextal")" && pwd)/$(basename "$vextal")
 per_round=$(( (runs + rounds - 1) / rounds ))
 [ "$per_round" -ge 2 ] || per_round=2
@@ -75,7 +76,7 @@ done
 : > medians.txt
 for round in $(seq "$rounds"); do
     if (( round % 2 )); then args=("${forward[@]}"); else args=("${backward[@]}"); fi
-    hyperfine -N --style none --warmup 5 --runs "$per_round" --export-csv "round$round.csv" \
+    hyperfine -N --style none --warmup 3 --runs "$per_round" --export-csv "round$round.csv" \
         "${args[@]}" > /dev/null 2> hyperfine.log || { cat hyperfine.log >&2; exit 1; }
     # The CSV holds command,mean,stddev,median,... in seconds.
     awk -F, -v r="$round" 'NR > 1 { print r, $1, $4 * 1000 }' "round$round.csv" >> medians.txt
