@@ -28,7 +28,8 @@ std::size_t latin1_to_utf8(const char* text, std::size_t length, char* out);
 
 /// How a standard stream is to be written.
 enum class ConsoleKind { kBytes, kUtf8Terminal, kWideConsole };
-/// Finds out what `stream` is connected to; asked once per stream.
+/// Finds out what `stream` (stdout or stderr) is connected to; asked once per
+/// stream.
 ConsoleKind console_kind(std::FILE* stream);
 /// Writes Latin-1 text to a stream of kind kWideConsole.
 void console_write_wide(std::FILE* stream, const char* text, std::size_t length);

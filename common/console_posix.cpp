@@ -24,7 +24,9 @@ bool reader_uses_utf8() {
 }  // namespace
 
 ConsoleKind console_kind(std::FILE* stream) {
-    if (isatty(fileno(stream)) == 1 && reader_uses_utf8()) return ConsoleKind::kUtf8Terminal;
+    // Only the two standard streams are ever asked about.
+    const int fd = stream == stderr ? STDERR_FILENO : STDOUT_FILENO;
+    if (isatty(fd) == 1 && reader_uses_utf8()) return ConsoleKind::kUtf8Terminal;
     return ConsoleKind::kBytes;
 }
 

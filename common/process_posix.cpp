@@ -54,7 +54,10 @@ void on_ending_signal(int signal_number) {
 void install_signal_handlers() {
     // Past the file size limit a write then fails with EFBIG and the run ends
     // with the write error like on a full disk.
-    signal(SIGXFSZ, SIG_IGN);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, nullptr);
 
     struct sigaction action {};
     action.sa_handler = on_ending_signal;
