@@ -29,10 +29,7 @@ constexpr std::size_t kMaxSignificant = kMaxExactDigits - 1;
 // written exponent and the decimal point's shift can never overflow.
 constexpr long long kExponentClamp = 100000;
 
-// The powers of ten that a double holds exactly.
-constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+using numscan_detail::kExactPowersOfTen;
 
 // Digits with at most one decimal point and no exponent, at most 15 digits:
 // the integer of all the digits is exact in a double, and one division by an

@@ -31,8 +31,9 @@ double text_to_double(const char* text);
 const char* scan_plain_int(const char* text, int32_t& value);
 const char* scan_plain_decimal(const char* text, double& value);
 
-// The word-at-a-time helpers of the two readers below.
-namespace short_numbers {
+// The word-at-a-time helpers of the two readers below, and the powers of ten
+// that every reader here divides by.
+namespace numscan_detail {
 
 // Eight characters as one word, the first in the lowest byte.
 inline uint64_t load8(const char* p) {
@@ -67,9 +68,12 @@ inline uint32_t digits_value(uint64_t word, int n) {
 }
 
 inline constexpr uint32_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
-inline constexpr double kExactPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+// The powers of ten that a double holds exactly.
+inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-}  // namespace short_numbers
+}  // namespace numscan_detail
 
 /// The same two readers for numbers of up to 7 digits before and 7 after the
 /// point, reading eight characters at a time; the 24 characters from `text`
@@ -78,7 +82,7 @@ inline constexpr double kExactPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6
 /// nullptr for a longer number, which the caller then reads the general way.
 /// Inline, so that a reading loop keeps its values in registers.
 inline const char* scan_short_int(const char* text, int32_t& value) {
-    using namespace short_numbers;
+    using namespace numscan_detail;
     const uint64_t word = load8(text);
     const int n = digit_run(word);
     if (n == 0 || n == 8) return nullptr;
@@ -87,7 +91,7 @@ inline const char* scan_short_int(const char* text, int32_t& value) {
 }
 
 inline const char* scan_short_decimal(const char* text, double& value) {
-    using namespace short_numbers;
+    using namespace numscan_detail;
     const bool negative = *text == '-';
     const char* p = negative ? text + 1 : text;
     const uint64_t word = load8(p);
