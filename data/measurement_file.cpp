@@ -43,6 +43,11 @@ struct Values {
     int32_t psd = 0;
 };
 
+// The fixed texts of a measurement line as the measurement job writes it.
+constexpr char kNo[] = "<measurement no='";
+constexpr char kStage[] = "' stage='";
+constexpr char kPsd[] = "' psd='";
+
 // A line in the form the measurement job writes, <measurement no='N'
 // stage='S' psd='P'... with plain numbers N, S and P: none of the three names
 // can occur before its own place, so the attribute search would find the
@@ -50,9 +55,6 @@ struct Values {
 // final NUL; a literal never matches across a NUL, which it does not
 // contain. Returns the position after P, or nullptr for any other line.
 const char* read_written_form(const char* line, const char* limit, Values& values) {
-    constexpr char kNo[] = "<measurement no='";
-    constexpr char kStage[] = "' stage='";
-    constexpr char kPsd[] = "' psd='";
     const char* p = line;
     if (!starts_with(p, limit, kNo)) return nullptr;
     p = scan_plain_int(p + sizeof kNo - 1, values.no);
@@ -117,8 +119,6 @@ struct NextLine {
 };
 
 void make_next_line(NextLine& next, int32_t count) {
-    constexpr char kNo[] = "<measurement no='";
-    constexpr char kStage[] = "' stage='";
     std::memcpy(next.text, kNo, sizeof kNo - 1);
     std::size_t n = sizeof kNo - 1;
     n += format_int(count + 1, 0, next.text + n);
@@ -130,11 +130,10 @@ void make_next_line(NextLine& next, int32_t count) {
 // The text for the record after the one just stored, the number's last
 // digits carried; a new leading digit makes the text anew.
 void advance_next_line(NextLine& next) {
-    constexpr std::size_t kFirstDigit = sizeof "<measurement no='" - 1;
     ++next.count;
-    char* digit = next.text + next.length - sizeof "' stage='";
+    char* digit = next.text + next.length - sizeof kStage;  // the last digit
     for (; *digit == '9'; --digit) {
-        if (digit == next.text + kFirstDigit) {
+        if (digit == next.text + sizeof kNo - 1) {  // the first digit
             make_next_line(next, next.count);
             return;
         }
@@ -157,7 +156,6 @@ void take_written_lines(LineReader& reader, NextLine& next) {
     // 7 taken), "' psd='", a word of 8 for the reading (7 taken) and the
     // line's end; the number readers may read 24 bytes from where they start.
     constexpr std::size_t kView = 80;
-    constexpr char kPsd[] = "' psd='";
     MeasurementTable& table = g_measurements;
     for (;;) {
         if (table.count >= kMaxMeasurements) return;
