@@ -105,12 +105,18 @@ RunResult run_process(const fs::path& program, const std::vector<std::string>& a
     siw.hStdInput = si.hStdInput;
     siw.hStdOutput = si.hStdOutput;
     siw.hStdError = si.hStdError;
-    const bool started =
-        utf8
-            ? CreateProcessW(nullptr, wide.data(), nullptr, nullptr, TRUE, 0,
-                             env.empty() ? nullptr : block.data(), dir.wstring().c_str(), &siw, &pi)
-            : CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0,
-                             env.empty() ? nullptr : block.data(), dir.string().c_str(), &si, &pi);
+    auto start = [&] {
+        return utf8 ? CreateProcessW(nullptr, wide.data(), nullptr, nullptr, TRUE, 0,
+                                     env.empty() ? nullptr : block.data(), dir.wstring().c_str(),
+                                     &siw, &pi)
+                    : CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0,
+                                     env.empty() ? nullptr : block.data(), dir.string().c_str(),
+                                     &si, &pi);
+    };
+    // Under wine a start fails now and then before anything of the program
+    // has run (wine's own messages are off); it is tried once more. A program
+    // that cannot be started fails both times.
+    const bool started = start() || start();
     if (started) {
         WaitForSingleObject(pi.hProcess, INFINITE);
         DWORD code = 0;
