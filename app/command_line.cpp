@@ -6,9 +6,9 @@
 #include "common/console.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
-#include "common/numscan.h"
 #include "common/settings.h"
-#include "common/sys_file.h"
+#include "files/sys_file.h"
+#include "text/numscan.h"
 
 namespace vextal {
 

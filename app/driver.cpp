@@ -8,9 +8,9 @@
 #include "common/error_exit.h"
 #include "common/limits.h"
 #include "common/settings.h"
-#include "common/sys_file.h"
 #include "data/import_file.h"
 #include "data/measurement.h"
+#include "files/sys_file.h"
 #include "serial/port.h"
 #include "stage/stage.h"
 

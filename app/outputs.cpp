@@ -1,12 +1,12 @@
 #include "app/outputs.h"
 
 #include "calib/calibration.h"
-#include "calib/picture.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
 #include "common/settings.h"
-#include "common/text_file.h"
 #include "data/measurement.h"
+#include "files/output_file.h"
+#include "picture/picture.h"
 
 namespace vextal {
 namespace {

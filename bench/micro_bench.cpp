@@ -7,10 +7,10 @@
 #include <string>
 
 #include "calib/calibration.h"
-#include "common/format.h"
 #include "common/settings.h"
 #include "data/attribute.h"
 #include "data/measurement.h"
+#include "text/format.h"
 
 namespace {
 

@@ -5,14 +5,14 @@
 #include <limits>
 
 #include "calib/calibration.h"
-#include "common/convert.h"
 #include "common/error_exit.h"
-#include "common/file_name.h"
-#include "common/format.h"
 #include "common/limits.h"
 #include "common/settings.h"
-#include "common/text_file.h"
 #include "data/measurement.h"
+#include "files/file_name.h"
+#include "files/output_file.h"
+#include "text/convert.h"
+#include "text/format.h"
 
 namespace vextal {
 namespace {

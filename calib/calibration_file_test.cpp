@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "calib/calibration.h"
-#include "common/convert.h"
 #include "common/settings.h"
 #include "data/measurement.h"
+#include "text/convert.h"
 
 namespace vextal {
 namespace {

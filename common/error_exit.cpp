@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "common/console.h"
-#include "common/text_file.h"
 
 namespace vextal {
 
@@ -14,11 +13,11 @@ namespace {
 ExitHandler exit_handler = nullptr;
 // Fixed storage, which a signal handler reads while the process may be adding
 // to it.
-void (*volatile exit_cleanups[kMaxExitCleanups])() = {};
+volatile ExitCleanup exit_cleanups[kMaxExitCleanups] = {};
 volatile sig_atomic_t exit_cleanup_count = 0;
 }  // namespace
 
-void add_exit_cleanup(void (*cleanup)()) {
+void add_exit_cleanup(ExitCleanup cleanup) {
     for (sig_atomic_t i = 0; i < exit_cleanup_count; ++i) {
         if (exit_cleanups[i] == cleanup) return;
     }
@@ -27,14 +26,16 @@ void add_exit_cleanup(void (*cleanup)()) {
     exit_cleanup_count = exit_cleanup_count + 1;
 }
 
-void run_exit_cleanups() {
-    // Each is taken from the list before it runs, so that a signal arriving
-    // during the error exit's clean-ups does not run one twice.
+void run_exit_cleanups(ExitPath path) {
+    // Each leaves the list once it has run: a signal that arrives during the
+    // error exit's clean-ups runs the unfinished one again (the interrupted
+    // run never resumes, as the handler ends the process), and one that
+    // arrives after them runs none twice.
     while (exit_cleanup_count > 0) {
         const sig_atomic_t last = exit_cleanup_count - 1;
-        void (*cleanup)() = exit_cleanups[last];
+        const ExitCleanup cleanup = exit_cleanups[last];
+        if (cleanup != nullptr) cleanup(path);
         exit_cleanup_count = last;
-        if (cleanup != nullptr) cleanup();
     }
 }
 
@@ -50,12 +51,10 @@ void end_process(int exit_code) {
 }
 
 void error_exit(const char* message, int exit_code) {
-    // Earlier calibrations stay untouched: the temporary files of a run that
-    // fails are removed before the process ends.
-    out_discard_all();
-    // A port held exclusively is given back before the report, so that
-    // whoever reads it can use the port at once.
-    run_exit_cleanups();
+    // Earlier outputs stay untouched, as the staging files of a run that fails
+    // are removed, and a port held exclusively is given back before the
+    // report, so that whoever reads it can use the port at once.
+    run_exit_cleanups(ExitPath::kErrorExit);
     std::fflush(stdout);
     // The message is written as it stands: a '%' in it is no format.
     console_puts(stderr, "Error: ");

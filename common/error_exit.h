@@ -11,19 +11,26 @@ constexpr int kExitNoDevice = 100;
 /// The interface was found but does not answer.
 constexpr int kExitNoResponse = 102;
 
-/// Writes "Error: ", the message and a line end to standard error, removes
-/// pending temporary output files and ends the process with `exit_code`.
+/// Runs the exit clean-ups, writes "Error: ", the message and a line end to
+/// standard error and ends the process with `exit_code`.
 [[noreturn]] void error_exit(const char* message, int exit_code);
 
+/// How a run ends early: through the error exit, or on an ending signal, where
+/// a clean-up must stay async-signal-safe and may leave its records as they
+/// are, since the process ends right after.
+enum class ExitPath { kErrorExit, kSignal };
+using ExitCleanup = void (*)(ExitPath path);
+
 /// Registers a function that the error exit and the ending signals run before
-/// the process ends, to release what the process holds outside itself (a
-/// serial port's exclusive use). It must be async-signal-safe and must not end
-/// the process. Up to kMaxExitCleanups functions; registering one twice keeps
-/// it once.
-void add_exit_cleanup(void (*cleanup)());
+/// the process ends, to undo or release what the run holds outside itself
+/// (pending output files, a serial port's exclusive use). It must be
+/// async-signal-safe on ExitPath::kSignal and must not end the process. Up to
+/// kMaxExitCleanups functions; registering one twice keeps it once.
+void add_exit_cleanup(ExitCleanup cleanup);
 constexpr int kMaxExitCleanups = 8;
-/// Runs each registered function once, the latest first. Async-signal-safe.
-void run_exit_cleanups();
+/// Runs each registered function once, the latest first. Async-signal-safe
+/// for ExitPath::kSignal.
+void run_exit_cleanups(ExitPath path);
 
 /// Test seam: when set, the error exit and the usage text end the run by
 /// calling this handler (which must not return, e.g. it throws) instead of

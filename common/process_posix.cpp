@@ -7,7 +7,6 @@
 
 #include "common/error_exit.h"
 #include "common/process.h"
-#include "common/text_file.h"
 
 namespace vextal {
 
@@ -33,8 +32,7 @@ constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // Async-signal-safe throughout: the file layer and the exit cleanups use
 // system calls on fixed storage only.
 void on_ending_signal(int signal_number) {
-    out_abandon_all();
-    run_exit_cleanups();
+    run_exit_cleanups(ExitPath::kSignal);
     // The default action, raised again: the parent sees the signal (a shell
     // reports 128 + its number).
     struct sigaction action {};

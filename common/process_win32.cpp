@@ -4,7 +4,6 @@
 
 #include "common/error_exit.h"
 #include "common/process.h"
-#include "common/text_file.h"
 
 namespace vextal {
 
@@ -25,8 +24,7 @@ BOOL WINAPI on_console_event(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
         return FALSE;
     }
-    out_abandon_all();
-    run_exit_cleanups();
+    run_exit_cleanups(ExitPath::kSignal);
     TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
     return TRUE;
 }

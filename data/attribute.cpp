@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "common/numscan.h"
+#include "text/numscan.h"
 
 namespace vextal {
 

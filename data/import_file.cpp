@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "common/error_exit.h"
-#include "common/format.h"
-#include "common/numscan.h"
+#include "text/format.h"
+#include "text/numscan.h"
 
 namespace vextal {
 

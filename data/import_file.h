@@ -7,9 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/file_name.h"
-#include "common/text_file.h"
 #include "data/measurement.h"
+#include "files/file_name.h"
+#include "files/line_reader.h"
+#include "files/output_file.h"
 
 namespace vextal {
 

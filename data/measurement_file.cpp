@@ -3,14 +3,15 @@
 
 #include "common/console.h"
 #include "common/error_exit.h"
-#include "common/file_name.h"
-#include "common/format.h"
-#include "common/numscan.h"
 #include "common/settings.h"
-#include "common/sys_file.h"
-#include "common/text_file.h"
 #include "data/attribute.h"
 #include "data/measurement.h"
+#include "files/file_name.h"
+#include "files/line_reader.h"
+#include "files/output_file.h"
+#include "files/sys_file.h"
+#include "text/format.h"
+#include "text/numscan.h"
 
 namespace vextal {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "common/settings.h"
-#include "common/sys_file.h"
 #include "data/measurement.h"
+#include "files/sys_file.h"
 
 namespace vextal {
 namespace {

@@ -1,10 +1,10 @@
 #include <cstring>
 
 #include "common/error_exit.h"
-#include "common/file_name.h"
-#include "common/format.h"
-#include "common/text_file.h"
 #include "data/measurement.h"
+#include "files/file_name.h"
+#include "files/output_file.h"
+#include "text/format.h"
 
 namespace vextal {
 

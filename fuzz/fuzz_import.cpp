@@ -8,11 +8,11 @@
 #include <cstring>
 #include <string>
 
-#include "common/numscan.h"
 #include "common/settings.h"
 #include "data/import_file.h"
 #include "data/measurement.h"
 #include "fuzz/fuzz_exit.h"
+#include "text/numscan.h"
 
 namespace {
 

@@ -88,7 +88,7 @@ int port_open(const char* name, int baud_index, LineTemplate line) {
 
     if (!sys_port_set_timeouts(handle)) return fail_open(slot, name);
     // Whatever ends the run from here, the error exit gives the port back.
-    add_exit_cleanup(port_close_all);
+    add_exit_cleanup([](ExitPath) { port_close_all(); });
     return slot;
 }
 

@@ -11,8 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "common/format.h"
 #include "serial/port_platform.h"
+#include "text/format.h"
 
 namespace vextal {
 

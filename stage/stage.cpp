@@ -7,9 +7,9 @@
 #include <limits>
 
 #include "common/console.h"
-#include "common/convert.h"
 #include "common/error_exit.h"
 #include "common/settings.h"
+#include "text/convert.h"
 
 namespace vextal {
 

@@ -1,4 +1,4 @@
-#include "common/numscan.h"
+#include "text/numscan.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "common/convert.h"
+#include "text/convert.h"
 
 #include <cfloat>
 #include <cmath>

@@ -1,10 +1,10 @@
-#include "calib/svg_writer.h"
+#include "picture/svg_writer.h"
 
 #include <cfloat>
 #include <cmath>
 #include <cstring>
 
-#include "common/format.h"
+#include "text/format.h"
 
 namespace vextal {
 namespace {

@@ -1,4 +1,4 @@
-#include "common/exact_decimal.h"
+#include "text/exact_decimal.h"
 
 #include <bit>
 #include <cfloat>

@@ -1,5 +1,3 @@
-#include "common/text_file.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +7,10 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "files/file_name.h"
+#include "files/line_reader.h"
+#include "files/output_file.h"
 
 namespace vextal {
 namespace {

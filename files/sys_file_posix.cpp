@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/output_platform.h"
-#include "common/sys_file.h"
+#include "files/output_platform.h"
+#include "files/sys_file.h"
 
 namespace vextal {
 

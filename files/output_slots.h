@@ -1,32 +1,11 @@
-// The few file operations that differ between POSIX and Windows. One file per
-// platform implements them; everything above works on these alone. Names are
-// UTF-8 on Windows (converted to the wide-character form here) and bytes as
-// given on POSIX.
+// The table of output slots (output_slots.cpp, the same on every platform),
+// on which the output layer stands.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include "files/sys_file.h"
 
 namespace vextal {
 
-using SysFile = intptr_t;
-constexpr SysFile kNoFile = -1;
-
-/// Opens an existing file for reading; a folder does not count as a file.
-SysFile sys_open_read(const char* path);
-/// Reads up to `size` bytes; returns the count, 0 at the end, -1 on error.
-long sys_read(SysFile file, void* buffer, std::size_t size);
-/// Writes all `size` bytes; false on any error (disk full included).
-bool sys_write_all(SysFile file, const void* data, std::size_t size);
-/// Closes the file; false if the close reported an error.
-bool sys_close(SysFile file);
-/// True if both names lead to one existing file (the same file under two
-/// names, or through a link); false if either does not exist.
-bool sys_same_file(const char* a, const char* b);
-/// A number that tells this process apart from others running now.
-unsigned sys_process_id();
-
-// ---- outputs ----
 // An output's content is written to a staging file first; only when the whole
 // content exists does it go to the target's name, and the earlier bytes are
 // kept until the output is released, so that a group of outputs can be put in
@@ -58,9 +37,5 @@ void sys_output_release(int slot);
 /// staging and backup file, leaving the slots as they are: for a process that
 /// ends on a signal. Async-signal-safe.
 void sys_output_abandon_all();
-
-/// The bytes that stand for `name` (UTF-8 on Windows) in text the program
-/// writes, NUL-terminated in `out` and cut to fit; returns their count.
-std::size_t sys_name_text(const char* name, char* out, std::size_t size);
 
 }  // namespace vextal

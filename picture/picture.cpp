@@ -1,14 +1,14 @@
-#include "calib/picture.h"
+#include "picture/picture.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "calib/svg_writer.h"
-#include "common/file_name.h"
-#include "common/format.h"
 #include "common/settings.h"
-#include "common/text_file.h"
 #include "data/measurement.h"
+#include "files/file_name.h"
+#include "files/output_file.h"
+#include "picture/svg_writer.h"
+#include "text/format.h"
 
 namespace vextal {
 namespace {

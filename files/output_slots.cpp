@@ -1,7 +1,8 @@
 // The table of pending outputs and the steps of each, the same on every
-// platform; the file system work is in common/output_platform.h.
-#include "common/output_platform.h"
-#include "common/sys_file.h"
+// platform; the file system work is in files/output_platform.h.
+#include "files/output_slots.h"
+
+#include "files/output_platform.h"
 
 namespace vextal {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/text_file.h"
+#include "files/output_file.h"
 
 namespace vextal {
 

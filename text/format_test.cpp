@@ -1,4 +1,4 @@
-#include "common/format.h"
+#include "text/format.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <random>
 #include <string>
 
-#include "common/numscan.h"
+#include "text/numscan.h"
 
 namespace vextal {
 namespace {

@@ -1,4 +1,4 @@
-#include "common/file_name.h"
+#include "files/file_name.h"
 
 #include <cstring>
 

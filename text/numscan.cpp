@@ -1,10 +1,10 @@
-#include "common/numscan.h"
+#include "text/numscan.h"
 
 #include <array>
 #include <cfloat>
 #include <cstddef>
 
-#include "common/exact_decimal.h"
+#include "text/exact_decimal.h"
 
 namespace vextal {
 namespace {

@@ -1,4 +1,4 @@
-#include "calib/svg_writer.h"
+#include "picture/svg_writer.h"
 
 #include <gtest/gtest.h>
 

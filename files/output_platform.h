@@ -1,4 +1,4 @@
-// What the output slots (common/output_slots.cpp) need of the platform's file
+// What the output slots (files/output_slots.cpp) need of the platform's file
 // system: how a target is inspected and staged, how the content is put in
 // place and undone, and how the staging and backup files are removed. One
 // file per platform implements it, keeping its own record for each slot; the
@@ -7,7 +7,7 @@
 
 #include <csignal>
 
-#include "common/sys_file.h"
+#include "files/output_slots.h"
 
 namespace vextal {
 

@@ -1,12 +1,12 @@
-#include "common/format.h"
+#include "text/format.h"
 
 #include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
 
-#include "common/exact_decimal.h"
-#include "common/numscan.h"
+#include "text/exact_decimal.h"
+#include "text/numscan.h"
 
 namespace vextal {
 namespace {

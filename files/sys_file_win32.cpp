@@ -5,8 +5,8 @@
 #include <cwchar>
 #include <type_traits>
 
-#include "common/output_platform.h"
-#include "common/sys_file.h"
+#include "files/output_platform.h"
+#include "files/sys_file.h"
 
 namespace vextal {
 

@@ -1,0 +1,57 @@
+// The line reader: a text file read line by line through a fixed buffer, in
+// lines of at most 249 characters; CR LF counts as one line feed.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "files/sys_file.h"
+
+namespace vextal {
+
+/// A line as read: at most 249 characters and the terminating NUL.
+constexpr std::size_t kLineSize = 250;
+
+/// A file read line by line through a fixed buffer.
+struct LineReader {
+    LineReader() = default;
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+    /// Closes the file if the reader is left without line_reader_close.
+    ~LineReader();
+
+    SysFile file = kNoFile;
+    std::size_t pos = 0;
+    std::size_t end = 0;
+    bool at_end = false;
+    // Filled by reading, never read beyond `end`. Small on purpose: a file is
+    // read through the same two pages again and again, where a buffer for the
+    // whole file would have each of its pages set up by the system on first
+    // use, which costs more than the further reads.
+    std::array<char, 8192> buffer;
+};
+
+/// Opens `path` for reading; false if it cannot be opened or is a folder.
+bool line_reader_open(LineReader& reader, const char* path);
+/// Reads the next line into `line`: the characters up to and including the
+/// next line feed, but never more than 249, NUL-terminated. A CR right before
+/// a LF is dropped. Returns false, leaving `line` alone, when nothing is left
+/// (a read error counts as the end of the file).
+bool line_reader_next(LineReader& reader, char (&line)[kLineSize]);
+/// The next line as line_reader_next reads it, with its length up to its
+/// final NUL (a line may hold NULs before it), or nullptr when nothing is
+/// left. A line that ends in CR LF is left in the reader's buffer, where it
+/// is given, changed in place; it stays valid until the next read. Any other
+/// line is copied into `line`.
+const char* line_reader_take(LineReader& reader, char (&line)[kLineSize], std::size_t& length);
+/// The bytes not read yet, at least `want` of them (up to the buffer's size)
+/// unless the file ends first; returns their number and points `data` at
+/// them. A caller that recognises whole lines there may take them with
+/// line_reader_skip; the view stays valid until the next read.
+std::size_t line_reader_view(LineReader& reader, std::size_t want, const char*& data);
+/// Takes `count` bytes of the last view as read.
+void line_reader_skip(LineReader& reader, std::size_t count);
+void line_reader_close(LineReader& reader);
+
+}  // namespace vextal

@@ -1,0 +1,33 @@
+// The few file operations that differ between POSIX and Windows, implemented
+// once per platform (sys_file_posix.cpp, sys_file_win32.cpp). Names are UTF-8
+// on Windows (converted to the wide-character form there) and bytes as given
+// on POSIX.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vextal {
+
+using SysFile = intptr_t;
+constexpr SysFile kNoFile = -1;
+
+/// Opens an existing file for reading; a folder does not count as a file.
+SysFile sys_open_read(const char* path);
+/// Reads up to `size` bytes; returns the count, 0 at the end, -1 on error.
+long sys_read(SysFile file, void* buffer, std::size_t size);
+/// Writes all `size` bytes; false on any error (disk full included).
+bool sys_write_all(SysFile file, const void* data, std::size_t size);
+/// Closes the file; false if the close reported an error.
+bool sys_close(SysFile file);
+/// True if both names lead to one existing file (the same file under two
+/// names, or through a link); false if either does not exist.
+bool sys_same_file(const char* a, const char* b);
+/// A number that tells this process apart from others running now.
+unsigned sys_process_id();
+
+/// The bytes that stand for `name` (UTF-8 on Windows) in text the program
+/// writes, NUL-terminated in `out` and cut to fit; returns their count.
+std::size_t sys_name_text(const char* name, char* out, std::size_t size);
+
+}  // namespace vextal
