@@ -17,12 +17,43 @@ constexpr const char* kPictureFailed = "SVG file could not be written.\n";
 // The calibration the picture draws; static for its two tables.
 Calibration calibration;
 
+// What the picture of this run shows: the curve, and for cal the table of
+// `cal` (null when none was computed; `note` then says why). measure names
+// its output and always shows its averaging and range.
+PictureContent picture_content(const Calibration* cal, const char* note) {
+    const Settings& s = g_settings;
+    const MeasurementTable& t = g_measurements;
+    const bool measure = s.command == kMeasure;
+    PictureContent c;
+    c.calibration = s.command == kCal;
+    c.name = measure ? s.output_prefix : s.input_file;
+    c.comment = s.comment;
+    c.serial_number = {t.has_serial_number, s.serial_number};
+    c.average = {t.has_average || measure, s.average};
+    c.max_range = {t.has_max_range || measure, s.max_range};
+    c.measurements = &t;
+    c.steps = s.steps;
+    if (cal != nullptr) {
+        c.stretch_known = true;
+        c.stretch_first = cal->first;
+        c.stretch_last = cal->last;
+    } else if (t.count > 0) {
+        c.stretch_known = true;
+        find_monotone_range(c.stretch_first, c.stretch_last);
+    }
+    c.table = cal;
+    c.note = note;
+    return c;
+}
+
 // Writes the picture when one is asked for and has a name; a picture that
 // cannot be written ends the run before any output is put in place.
 void prepare_picture_if_asked(const Calibration* cal, const char* note) {
     const Settings& s = g_settings;
     if (!s.svg || s.output_prefix == nullptr) return;
-    if (!prepare_picture(s.output_prefix, cal, note)) error_exit(kPictureFailed, kExitError);
+    if (!prepare_picture(s.output_prefix, picture_content(cal, note))) {
+        error_exit(kPictureFailed, kExitError);
+    }
 }
 
 // Every output of the run is complete: they replace the earlier files all

@@ -3,177 +3,170 @@
 #include <cmath>
 #include <cstring>
 
-#include "common/settings.h"
-#include "data/measurement.h"
 #include "files/file_name.h"
 #include "files/output_file.h"
+#include "picture/style.h"
 #include "picture/svg_writer.h"
-#include "text/format.h"
 
 namespace vextal {
 namespace {
 
-// Colours that stay apart for colour-blind readers (the Okabe-Ito set).
-constexpr const char* kAccent = "#0072B2";    // blue: the stretch, the table
-constexpr const char* kOriginal = "#E69F00";  // orange: the original points
-constexpr const char* kClosing = "#D55E00";   // vermillion: entries of 99.9
-constexpr const char* kOutside = "#999999";   // grey: points outside the stretch
-constexpr const char* kBeyondTint = "#FBE3D6";
-constexpr const char* kBelowTint = "#EEEEEE";
-
-constexpr int32_t kWidth = 1000;
-constexpr int32_t kCurveOnlyHeight = 680;
-constexpr int32_t kCalHeight = 1440;
-constexpr double kPlotLeft = 110.0;
-constexpr double kPlotRight = 960.0;
+using namespace style;
 
 // Longest part of a name or comment shown in the title.
 constexpr std::size_t kShownName = 60;
 constexpr std::size_t kShownComment = 90;
 
-struct Stretch {
-    bool known = false;
-    int32_t first = 0;
-    int32_t last = 0;
+// The content being drawn and the document it goes into.
+struct Drawing {
+    Svg& svg;
+    const PictureContent& c;
+
+    int32_t count() const {
+        const int32_t n = c.measurements != nullptr ? c.measurements->count : 0;
+        return n < 0 ? 0 : (n > kMaxMeasurements ? kMaxMeasurements : n);
+    }
+    const Measurement& record(int32_t i) const {
+        return c.measurements->records[static_cast<std::size_t>(i)];
+    }
+    bool in_stretch(int32_t i) const {
+        return c.stretch_known && i >= c.stretch_first && i <= c.stretch_last;
+    }
 };
-
-const Measurement& record(int32_t i) {
-    return g_measurements.records[static_cast<std::size_t>(i)];
-}
-
-int32_t record_count() {
-    int32_t n = g_measurements.count;
-    return n < 0 ? 0 : (n > kMaxMeasurements ? kMaxMeasurements : n);
-}
 
 // The leading point, at least one range point and the two closing points.
 bool has_table(const Calibration* cal) {
     return cal != nullptr && cal->points >= 4;
 }
 
+void title_line_open(Svg& svg, double y, Face face, const char* fill) {
+    svg_text_open(svg, kTitleLeft, y, kLineSize, face, "start", fill);
+}
+
 // ---- title ----
 
-void header_values() {
-    const Settings& s = g_settings;
-    const MeasurementTable& t = g_measurements;
-    const bool measure = s.command == kMeasure;
-    svg_text_open(kPlotLeft - 80, 76, 16, Face::kPlain, "start", "#222222");
-    if (t.has_serial_number) {
-        svg_put("sn ");
-        svg_put_int(s.serial_number);
-        svg_put(", ");
+void header_values(const Drawing& d) {
+    const PictureContent& c = d.c;
+    Svg& svg = d.svg;
+    title_line_open(svg, kHeaderY, Face::kPlain, kInk);
+    if (c.serial_number.given) {
+        svg_put(svg, "sn ");
+        svg_put_int(svg, c.serial_number.value);
+        svg_put(svg, ", ");
     }
-    if (t.has_average || measure) {
-        svg_put("avg ");
-        svg_put_int(s.average);
-        svg_put(", ");
+    if (c.average.given) {
+        svg_put(svg, "avg ");
+        svg_put_int(svg, c.average.value);
+        svg_put(svg, ", ");
     }
-    if (t.has_max_range || measure) {
-        svg_put("max_range ");
-        svg_put_short(s.max_range);
-        svg_put(", ");
+    if (c.max_range.given) {
+        svg_put(svg, "max_range ");
+        svg_put_short(svg, c.max_range.value);
+        svg_put(svg, ", ");
     }
-    svg_put_int(record_count());
-    svg_put(record_count() == 1 ? " measurement" : " measurements");
-    svg_text_close();
+    svg_put_int(svg, d.count());
+    svg_put(svg, d.count() == 1 ? " measurement" : " measurements");
+    svg_text_close(svg);
 }
 
-void stretch_line(const Stretch& stretch, bool used, double y) {
-    svg_text_open(kPlotLeft - 80, y, 16, Face::kPlain, "start", "#222222");
-    if (g_settings.command == kCal) {
-        svg_put_int(g_settings.steps);
-        svg_put(" steps; ");
+void stretch_line(const Drawing& d, bool used) {
+    const PictureContent& c = d.c;
+    Svg& svg = d.svg;
+    title_line_open(svg, kStretchY, Face::kPlain, kInk);
+    if (c.calibration) {
+        svg_put_int(svg, c.steps);
+        svg_put(svg, " steps; ");
     }
-    if (!stretch.known) {
-        svg_put("no monotone stretch");
+    if (!c.stretch_known) {
+        svg_put(svg, "no monotone stretch");
     } else {
-        const Measurement& a = record(stretch.first);
-        const Measurement& b = record(stretch.last);
-        svg_put(used ? "stretch used: records " : "monotone stretch: records ");
-        svg_put_int(stretch.first + 1);
-        svg_put(" to ");
-        svg_put_int(stretch.last + 1);
-        svg_put(", stage ");
-        svg_put_fixed(a.stage, 1);
-        svg_put(" to ");
-        svg_put_fixed(b.stage, 1);
-        svg_put(", readings ");
-        svg_put_int(a.psd);
-        svg_put(" to ");
-        svg_put_int(b.psd);
+        const Measurement& a = d.record(c.stretch_first);
+        const Measurement& b = d.record(c.stretch_last);
+        svg_put(svg, used ? "stretch used: records " : "monotone stretch: records ");
+        svg_put_int(svg, c.stretch_first + 1);
+        svg_put(svg, " to ");
+        svg_put_int(svg, c.stretch_last + 1);
+        svg_put(svg, ", stage ");
+        svg_put_fixed(svg, a.stage, 1);
+        svg_put(svg, " to ");
+        svg_put_fixed(svg, b.stage, 1);
+        svg_put(svg, ", readings ");
+        svg_put_int(svg, a.psd);
+        svg_put(svg, " to ");
+        svg_put_int(svg, b.psd);
     }
-    svg_text_close();
+    svg_text_close(svg);
 }
 
-void title(const Stretch& stretch, bool table, const char* note) {
-    const Settings& s = g_settings;
-    const char* name = s.command == kMeasure ? s.output_prefix : s.input_file;
-    svg_text_open(kPlotLeft - 80, 44, 26, Face::kBold, "start", "#222222");
-    svg_put_escaped(name != nullptr ? name : "", kShownName);
-    svg_put(s.command == kCal ? " - calibration" : " - measured curve");
-    svg_text_close();
-    header_values();
-    stretch_line(stretch, table, 102);
-    double y = 128;
-    if (note != nullptr) {
-        svg_text_open(kPlotLeft - 80, y, 16, Face::kBold, "start", kClosing);
-        svg_put("No calibration written: ");
-        svg_put_escaped(note, kShownComment);
-        svg_text_close();
-        y += 26;
+void title(const Drawing& d) {
+    const PictureContent& c = d.c;
+    Svg& svg = d.svg;
+    svg_text_open(svg, kTitleLeft, kTitleY, kTitleSize, Face::kBold, "start", kInk);
+    svg_put_escaped(svg, c.name != nullptr ? c.name : "", kShownName);
+    svg_put(svg, c.calibration ? " - calibration" : " - measured curve");
+    svg_text_close(svg);
+    header_values(d);
+    stretch_line(d, has_table(c.table));
+    double y = kNoteY;
+    if (c.note != nullptr) {
+        title_line_open(svg, y, Face::kBold, kClosing);
+        svg_put(svg, "No calibration written: ");
+        svg_put_escaped(svg, c.note, kShownComment);
+        svg_text_close(svg);
+        y += kTitleLineStep;
     }
-    if (s.comment != nullptr) {
-        svg_text_open(kPlotLeft - 80, y, 16, Face::kItalic, "start", "#222222");
-        svg_put("Comment: ");
-        svg_put_escaped(s.comment, kShownComment);
-        svg_text_close();
+    if (c.comment != nullptr) {
+        title_line_open(svg, y, Face::kItalic, kInk);
+        svg_put(svg, "Comment: ");
+        svg_put_escaped(svg, c.comment, kShownComment);
+        svg_text_close(svg);
     }
 }
 
 // ---- the measured curve ----
 
-void curve_panel(const Stretch& stretch) {
-    const int32_t n = record_count();
-    svg_heading(196, "Measured curve: PSD reading against stage position");
-    Legend legend(222);
+void curve_panel(const Drawing& d) {
+    Svg& svg = d.svg;
+    const int32_t n = d.count();
+    svg_heading(svg, kCurveHeadingY, "Measured curve: PSD reading against stage position");
+    Legend legend(svg, kCurveLegendY);
     legend.line_and_dots(kAccent, "monotone stretch");
     legend.dots(kOutside, "outside the stretch");
 
-    Frame f{kPlotLeft, 238, kPlotRight, 570};
+    Frame f{kPlotLeft, kCurveTop, kPlotRight, kCurveBottom};
     Range xs;
     Range ys;
     for (int32_t i = 0; i < n; ++i) {
-        xs.add(record(i).stage);
-        ys.add(record(i).psd);
+        xs.add(d.record(i).stage);
+        ys.add(d.record(i).psd);
     }
     Axis x = make_axis(xs, f.left, f.right);
     Axis y = make_axis(ys, f.bottom, f.top);
-    svg_axes(f, x, y, "stage position", "PSD reading");
+    svg_axes(svg, f, x, y, "stage position", "PSD reading");
     if (n == 0) {
-        svg_centred_note(f, "No measurements");
+        svg_centred_note(svg, f, "No measurements");
         return;
     }
+    auto at_x = [&](int32_t i) { return x.at(d.record(i).stage); };
+    auto at_y = [&](int32_t i) { return y.at(d.record(i).psd); };
 
-    svg_polyline_open(kOutside, 1.0);
-    for (int32_t i = 0; i < n; ++i) svg_point(x.at(record(i).stage), y.at(record(i).psd));
-    svg_polyline_close();
-    svg_dots_open(kOutside, 6.0);
+    svg_polyline_open(svg, kOutside, 1.0);
+    for (int32_t i = 0; i < n; ++i) svg_point(svg, at_x(i), at_y(i));
+    svg_polyline_close(svg);
+    svg_dots_open(svg, kOutside, 6.0);
     for (int32_t i = 0; i < n; ++i) {
-        if (stretch.known && i >= stretch.first && i <= stretch.last) continue;
-        svg_dot(x.at(record(i).stage), y.at(record(i).psd));
+        if (!d.in_stretch(i)) svg_dot(svg, at_x(i), at_y(i));
     }
-    svg_path_close();
-    if (!stretch.known) return;
-    svg_polyline_open(kAccent, 2.5);
-    for (int32_t i = stretch.first; i <= stretch.last; ++i) {
-        svg_point(x.at(record(i).stage), y.at(record(i).psd));
+    svg_path_close(svg);
+    if (!d.c.stretch_known) return;
+    svg_polyline_open(svg, kAccent, 2.5);
+    for (int32_t i = d.c.stretch_first; i <= d.c.stretch_last; ++i) {
+        svg_point(svg, at_x(i), at_y(i));
     }
-    svg_polyline_close();
-    svg_dots_open(kAccent, 6.0);
-    for (int32_t i = stretch.first; i <= stretch.last; ++i) {
-        svg_dot(x.at(record(i).stage), y.at(record(i).psd));
-    }
-    svg_path_close();
+    svg_polyline_close(svg);
+    svg_dots_open(svg, kAccent, 6.0);
+    for (int32_t i = d.c.stretch_first; i <= d.c.stretch_last; ++i) svg_dot(svg, at_x(i), at_y(i));
+    svg_path_close(svg);
 }
 
 // ---- the calibration table ----
@@ -198,39 +191,39 @@ bool beyond(const TableParts& p, int32_t j) {
     return static_cast<double>(j) > p.x_last;
 }
 
-void table_band(const Calibration& cal, const TableParts& p, const Axis& x) {
-    constexpr double kTop = 716;
-    constexpr double kBottom = 748;
-    constexpr double kMiddle = (kTop + kBottom) / 2;
-    svg_rect(kPlotLeft, kTop, kPlotRight - kPlotLeft, kBottom - kTop, kBeyondTint, "#444444");
-    svg_text_open(kPlotLeft - 8, kMiddle + 5, 14, Face::kPlain, "end", "#222222");
-    svg_put("99.9");
-    svg_text_close();
+void table_band(Svg& svg, const Calibration& cal, const TableParts& p, const Axis& x) {
+    constexpr double kMiddle = (kBandTop + kBandBottom) / 2;
+    svg_rect(svg, kPlotLeft, kBandTop, kPlotRight - kPlotLeft, kBandBottom - kBandTop, kBeyondTint,
+             kFrameLine);
+    svg_text_open(svg, kPlotLeft - kTickLabelLeft, kMiddle + kBaseline, kBandSize, Face::kPlain,
+                  "end", kInk);
+    svg_put(svg, "99.9");
+    svg_text_close(svg);
     bool any = false;
-    svg_crosses_open(kClosing);
+    svg_crosses_open(svg, kClosing);
     for (int32_t j = 0; j < cal.steps; ++j) {
         if (!beyond(p, j) || !x.holds(j)) continue;
-        svg_cross(x.at(j), kMiddle);
+        svg_cross(svg, x.at(j), kMiddle);
         any = true;
     }
-    svg_path_close();
-    svg_squares_open(kOriginal);
+    svg_path_close(svg);
+    svg_squares_open(svg, kOriginal);
     for (int32_t i = p.last_point + 1; i < cal.points; ++i) {
         const double xi = cal.original[static_cast<std::size_t>(i)].x;
-        if (x.holds(xi)) svg_square(x.at(xi), kMiddle);
+        if (x.holds(xi)) svg_square(svg, x.at(xi), kMiddle);
     }
-    svg_path_close();
+    svg_path_close(svg);
     if (!any) {
-        svg_text_open((kPlotLeft + kPlotRight) / 2, kMiddle + 5, 14, Face::kPlain, "middle",
-                      "#222222");
-        svg_put("no entry of the table lies beyond the stretch");
-        svg_text_close();
+        svg_text_open(svg, (kPlotLeft + kPlotRight) / 2, kMiddle + kBaseline, kBandSize,
+                      Face::kPlain, "middle", kInk);
+        svg_put(svg, "no entry of the table lies beyond the stretch");
+        svg_text_close(svg);
     }
 }
 
-void table_panel(const Calibration& cal) {
+void table_panel(Svg& svg, const Calibration& cal) {
     const TableParts p = table_parts(cal);
-    Frame f{kPlotLeft, 760, kPlotRight, 1050};
+    Frame f{kPlotLeft, kTableTop, kPlotRight, kTableBottom};
     Range xs;
     Range ys;
     xs.add(0);
@@ -244,26 +237,28 @@ void table_panel(const Calibration& cal) {
     }
     Axis x = make_axis(xs, f.left, f.right);
     Axis y = make_axis(ys, f.bottom, f.top);
-    if (p.x_first > x.lo)
-        svg_rect(f.left, f.top, x.at(p.x_first) - f.left, f.bottom - f.top, kBelowTint, "none");
-    if (p.x_last < x.hi)
-        svg_rect(x.at(p.x_last), f.top, f.right - x.at(p.x_last), f.bottom - f.top, kBeyondTint,
-                 "none");
-    svg_axes(f, x, y, "half the PSD reading (table index)", "stage position");
-    table_band(cal, p, x);
+    const double height = f.bottom - f.top;
+    if (p.x_first > x.lo) {
+        svg_rect(svg, f.left, f.top, x.at(p.x_first) - f.left, height, kBelowTint, "none");
+    }
+    if (p.x_last < x.hi) {
+        svg_rect(svg, x.at(p.x_last), f.top, f.right - x.at(p.x_last), height, kBeyondTint, "none");
+    }
+    svg_axes(svg, f, x, y, "half the PSD reading (table index)", "stage position");
+    table_band(svg, cal, p, x);
 
     // The table's line over the original points, which it passes through.
-    svg_squares_open(kOriginal);
+    svg_squares_open(svg, kOriginal);
     for (int32_t i = 0; i <= p.last_point; ++i) {
         const CalPoint& pt = cal.original[static_cast<std::size_t>(i)];
-        svg_square(x.at(pt.x), y.at(pt.y));
+        svg_square(svg, x.at(pt.x), y.at(pt.y));
     }
-    svg_path_close();
-    svg_polyline_open(kAccent, 2.0);
+    svg_path_close(svg);
+    svg_polyline_open(svg, kAccent, 2.0);
     for (int32_t j = 0; j < cal.steps && !beyond(p, j); ++j) {
-        svg_point(x.at(j), y.at(cal.requantized[static_cast<std::size_t>(j)].y));
+        svg_point(svg, x.at(j), y.at(cal.requantized[static_cast<std::size_t>(j)].y));
     }
-    svg_polyline_close();
+    svg_polyline_close(svg);
 }
 
 // ---- resolution ----
@@ -273,9 +268,9 @@ constexpr const char* kResolutionHeading =
 
 // How far the position moves from one table step to the next, at the
 // positions of the stretch.
-void resolution_panel(const Calibration& cal) {
+void resolution_panel(Svg& svg, const Calibration& cal) {
     const TableParts p = table_parts(cal);
-    Frame f{kPlotLeft, 1192, kPlotRight, 1360};
+    Frame f{kPlotLeft, kResolutionTop, kPlotRight, kResolutionBottom};
     Range xs;
     Range ys;
     ys.add(0);
@@ -297,84 +292,76 @@ void resolution_panel(const Calibration& cal) {
         ++pairs;
     });
 
-    svg_heading(1150, kResolutionHeading);
-    Legend legend(1176);
+    svg_heading(svg, kResolutionHeadingY, kResolutionHeading);
+    Legend legend(svg, kResolutionLegendY);
     legend.line_and_dots(kAccent, "change between neighbouring table entries");
     if (pairs > 0) {
-        svg_text_open(kPlotRight, 1181, 15, Face::kPlain, "end", "#222222");
-        svg_put("finest ");
-        svg_put_short(spans.min);
-        svg_put(", coarsest ");
-        svg_put_short(spans.max);
-        svg_text_close();
+        svg_text_open(svg, kPlotRight, kResolutionLegendY + kBaseline, kTickSize, Face::kPlain,
+                      "end", kInk);
+        svg_put(svg, "finest ");
+        svg_put_short(svg, spans.min);
+        svg_put(svg, ", coarsest ");
+        svg_put_short(svg, spans.max);
+        svg_text_close(svg);
     }
 
     Axis x = make_axis(xs, f.left, f.right);
     Axis y = make_axis(ys, f.bottom, f.top);
-    svg_axes(f, x, y, "stage position", "change per step");
+    svg_axes(svg, f, x, y, "stage position", "change per step");
     if (pairs == 0) {
-        svg_centred_note(f, "No two neighbouring table entries lie within the stretch");
+        svg_centred_note(svg, f, "No two neighbouring table entries lie within the stretch");
         return;
     }
-    svg_polyline_open(kAccent, 2.0);
-    each_step([&](double at, double span) { svg_point(x.at(at), y.at(span)); });
-    svg_polyline_close();
-    svg_dots_open(kAccent, 5.0);
-    each_step([&](double at, double span) { svg_dot(x.at(at), y.at(span)); });
-    svg_path_close();
+    svg_polyline_open(svg, kAccent, 2.0);
+    each_step([&](double at, double span) { svg_point(svg, x.at(at), y.at(span)); });
+    svg_polyline_close(svg);
+    svg_dots_open(svg, kAccent, 5.0);
+    each_step([&](double at, double span) { svg_dot(svg, x.at(at), y.at(span)); });
+    svg_path_close(svg);
 }
 
-void calibration_panels(const Calibration* cal, const char* note) {
-    svg_heading(676, "Calibration table: stage position against half the PSD reading");
+// An empty plot frame with a note in its middle.
+void empty_plot(Svg& svg, const Frame& f, const char* why) {
+    svg_rect(svg, f.left, f.top, f.right - f.left, f.bottom - f.top, kPaper, kFrameLine);
+    svg_centred_note(svg, f, why);
+}
+
+void calibration_panels(Svg& svg, const Calibration* cal, const char* note) {
+    svg_heading(svg, kTableHeadingY,
+                "Calibration table: stage position against half the PSD reading");
     if (has_table(cal)) {
-        Legend legend(702);
+        Legend legend(svg, kTableLegendY);
         legend.line(kAccent, "requantized table");
         legend.squares(kOriginal, "original points");
         legend.crosses(kClosing, "99.9 beyond the stretch");
         legend.swatch(kBelowTint, "before the stretch");
-        table_panel(*cal);
-        resolution_panel(*cal);
+        table_panel(svg, *cal);
+        resolution_panel(svg, *cal);
         return;
     }
     const char* why = note != nullptr ? note : "no table";
-    Frame t{kPlotLeft, 716, kPlotRight, 1050};
-    svg_rect(t.left, t.top, t.right - t.left, t.bottom - t.top, "#FFFFFF", "#444444");
-    svg_centred_note(t, why);
-    svg_heading(1150, kResolutionHeading);
-    Frame r{kPlotLeft, 1192, kPlotRight, 1360};
-    svg_rect(r.left, r.top, r.right - r.left, r.bottom - r.top, "#FFFFFF", "#444444");
-    svg_centred_note(r, why);
+    empty_plot(svg, Frame{kPlotLeft, kBandTop, kPlotRight, kTableBottom}, why);
+    svg_heading(svg, kResolutionHeadingY, kResolutionHeading);
+    empty_plot(svg, Frame{kPlotLeft, kResolutionTop, kPlotRight, kResolutionBottom}, why);
 }
-
-Stretch find_stretch(const Calibration* cal) {
-    Stretch s;
-    if (cal != nullptr) {
-        s = {true, cal->first, cal->last};
-    } else if (record_count() > 0) {
-        s.known = true;
-        find_monotone_range(s.first, s.last);
-    }
-    return s;
-}
-
-OutFile picture_file;  // static for its write buffer
 
 }  // namespace
 
-bool prepare_picture(const char* prefix, const Calibration* cal, const char* note) {
+bool prepare_picture(const char* prefix, const PictureContent& content) {
+    static OutFile file;  // static for its write buffer
     std::array<char, kMaxPath> name;
     make_file_name(name, prefix, ".svg");
-    if (!out_open(picture_file, name.data())) return false;
+    if (!out_open(file, name.data())) return false;
 
-    const bool cal_picture = g_settings.command == kCal;
-    const Stretch stretch = find_stretch(cal);
-    svg_begin(picture_file, kWidth, cal_picture ? kCalHeight : kCurveOnlyHeight);
-    title(stretch, has_table(cal), note);
-    curve_panel(stretch);
-    if (cal_picture) calibration_panels(cal, note);
-    svg_end();
-    if (!out_close(picture_file)) {
-        out_discard(picture_file);
+    Svg svg(file);
+    const Drawing drawing{svg, content};
+    svg_begin(svg, kWidth, content.calibration ? kCalHeight : kCurveOnlyHeight);
+    title(drawing);
+    curve_panel(drawing);
+    if (content.calibration) calibration_panels(svg, content.table, content.note);
+    svg_end(svg);
+    if (!out_close(file)) {
+        out_discard(file);
         return false;
     }
     return true;

@@ -2,16 +2,48 @@
 // a calibration, its table and resolution, as one self-contained SVG file.
 #pragma once
 
+#include <cstdint>
+
 #include "calib/calibration.h"
+#include "data/measurement.h"
 
 namespace vextal {
 
-/// Writes "<prefix>.svg" from g_measurements and g_settings: the measured
-/// curve and, for cal, the table of `cal` (none when it is nullptr or holds
-/// no points; `note` then says why). Leaves the file complete and closed but
-/// not yet in place: it is put in place with the run's other outputs
-/// (out_commit_all). False, with nothing left behind, when it cannot be
-/// opened or written; a name that does not fit ends the run.
-bool prepare_picture(const char* prefix, const Calibration* cal, const char* note);
+/// A header value of the run, shown in the title where it is given.
+template <typename T>
+struct Shown {
+    bool given = false;
+    T value{};
+};
+
+/// What a picture shows; the driver fills it in.
+struct PictureContent {
+    /// The table panels below the curve (cal); otherwise the curve only.
+    bool calibration = false;
+    /// The name in the title; may be null.
+    const char* name = nullptr;
+    /// A comment shown below the title, or null.
+    const char* comment = nullptr;
+    Shown<int32_t> serial_number;
+    Shown<int32_t> average;
+    Shown<double> max_range;
+    const MeasurementTable* measurements = nullptr;
+    /// The monotone stretch drawn in blue, by record index, both ends inclusive.
+    bool stretch_known = false;
+    int32_t stretch_first = 0;
+    int32_t stretch_last = 0;
+    /// The calibration's step count, named in the title.
+    int32_t steps = 0;
+    /// The table drawn (cal): null, or without points, when there is none;
+    /// `note` then says why.
+    const Calibration* table = nullptr;
+    const char* note = nullptr;
+};
+
+/// Writes "<prefix>.svg" of `content`, complete and closed but not yet in
+/// place: it is put in place with the run's other outputs (out_commit_all).
+/// False, with nothing left behind, when it cannot be opened or written; a
+/// name that does not fit ends the run.
+bool prepare_picture(const char* prefix, const PictureContent& content);
 
 }  // namespace vextal

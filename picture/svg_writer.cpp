@@ -9,9 +9,6 @@
 namespace vextal {
 namespace {
 
-// The document being written; set by svg_begin.
-OutFile* doc = nullptr;
-
 // A coordinate far outside the picture is held here, so that no value, however
 // large, turns into a number a renderer cannot take.
 constexpr double kReach = 10000.0;
@@ -20,72 +17,64 @@ constexpr int kPointsPerLine = 10;
 // Rough advance of one character of the legend's 15-pixel text.
 constexpr double kLegendCharWidth = 8.4;
 
-enum class Shape { kNone, kPolyline, kDots, kSquares, kCrosses };
+enum Shape { kNone = 0, kPolyline, kDots, kSquares, kCrosses };
 
-// No pointer to a text as a default: its address would be written at every
-// start of the program, setting up this page of memory for nothing.
-struct Element {
-    Shape shape = Shape::kNone;
-    const char* colour = nullptr;
-    double width = 1.0;
-    int points = 0;
-};
-Element element;
-
-void put_bytes(const char* data, std::size_t size) {
-    out_bytes(*doc, data, size);
+void put_bytes(Svg& svg, const char* data, std::size_t size) {
+    out_bytes(*svg.out, data, size);
 }
 
 // A coordinate with one decimal.
-void put_coord(double v) {
+void put_coord(Svg& svg, double v) {
     char text[kFixedTextMax];
-    put_bytes(text, format_fixed(v, 1, text));
+    put_bytes(svg, text, format_fixed(v, 1, text));
 }
 
-void attr(const char* name, double v) {
-    svg_put(" ");
-    svg_put(name);
-    svg_put("=\"");
-    put_coord(v);
-    svg_put("\"");
+void attr(Svg& svg, const char* name, double v) {
+    svg_put(svg, " ");
+    svg_put(svg, name);
+    svg_put(svg, "=\"");
+    put_coord(svg, v);
+    svg_put(svg, "\"");
 }
 
-void attr(const char* name, const char* v) {
-    svg_put(" ");
-    svg_put(name);
-    svg_put("=\"");
-    svg_put(v);
-    svg_put("\"");
+void attr(Svg& svg, const char* name, const char* v) {
+    svg_put(svg, " ");
+    svg_put(svg, name);
+    svg_put(svg, "=\"");
+    svg_put(svg, v);
+    svg_put(svg, "\"");
 }
 
-void element_open(Shape shape, const char* colour, double width) {
-    element = {shape, colour, width, 0};
+void element_open(Svg& svg, Shape shape, const char* colour, double width) {
+    svg.shape = shape;
+    svg.colour = colour;
+    svg.width = width;
+    svg.points = 0;
 }
 
 // Writes the element's start when its first point comes, and the separator
 // before every later one.
-void element_point() {
-    if (element.points == 0) {
-        const bool line = element.shape == Shape::kPolyline;
-        svg_put(line ? "<polyline" : "<path");
-        const bool filled = element.shape == Shape::kSquares;
-        attr("fill", filled ? "#FFFFFF" : "none");
-        attr("stroke", element.colour != nullptr ? element.colour : "");
-        attr("stroke-width", element.width);
-        attr("stroke-linecap", "round");
-        attr("stroke-linejoin", "round");
-        svg_put(line ? " points=\"" : " d=\"");
-    } else if (element.points % kPointsPerLine == 0) {
-        svg_put("\n");
+void element_point(Svg& svg) {
+    if (svg.points == 0) {
+        const bool line = svg.shape == kPolyline;
+        svg_put(svg, line ? "<polyline" : "<path");
+        attr(svg, "fill", svg.shape == kSquares ? style::kPaper : "none");
+        attr(svg, "stroke", svg.colour != nullptr ? svg.colour : "");
+        attr(svg, "stroke-width", svg.width);
+        attr(svg, "stroke-linecap", "round");
+        attr(svg, "stroke-linejoin", "round");
+        svg_put(svg, line ? " points=\"" : " d=\"");
+    } else if (svg.points % kPointsPerLine == 0) {
+        svg_put(svg, "\n");
     } else {
-        svg_put(" ");
+        svg_put(svg, " ");
     }
-    ++element.points;
+    ++svg.points;
 }
 
-void element_close() {
-    if (element.points > 0) svg_put("\"/>\n");
-    element = {};
+void element_close(Svg& svg) {
+    if (svg.points > 0) svg_put(svg, "\"/>\n");
+    element_open(svg, kNone, nullptr, 1.0);
 }
 
 // Visits the tick values of an axis, lowest first; at most 40.
@@ -186,261 +175,265 @@ Axis make_axis(const Range& range, double px_lo, double px_hi) {
     return a;
 }
 
-void svg_begin(OutFile& out, int32_t width, int32_t height) {
-    doc = &out;
-    element = {};
-    svg_put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
-    svg_put("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"");
-    svg_put_int(width);
-    svg_put("\" height=\"");
-    svg_put_int(height);
-    svg_put("\" viewBox=\"0 0 ");
-    svg_put_int(width);
-    svg_put(" ");
-    svg_put_int(height);
-    svg_put("\" font-family=\"sans-serif\">\n");
-    svg_rect(0, 0, width, height, "#FFFFFF", "none");
+void svg_begin(Svg& svg, int32_t width, int32_t height) {
+    element_open(svg, kNone, nullptr, 1.0);
+    svg_put(svg, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+    svg_put(svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"");
+    svg_put_int(svg, width);
+    svg_put(svg, "\" height=\"");
+    svg_put_int(svg, height);
+    svg_put(svg, "\" viewBox=\"0 0 ");
+    svg_put_int(svg, width);
+    svg_put(svg, " ");
+    svg_put_int(svg, height);
+    svg_put(svg, "\" font-family=\"sans-serif\">\n");
+    svg_rect(svg, 0, 0, width, height, style::kPaper, "none");
 }
 
-void svg_end() {
-    svg_put("</svg>\n");
+void svg_end(Svg& svg) {
+    svg_put(svg, "</svg>\n");
 }
 
-void svg_put(const char* text) {
-    out_text(*doc, text);
+void svg_put(Svg& svg, const char* text) {
+    out_text(*svg.out, text);
 }
 
-void svg_put_int(int32_t value) {
+void svg_put_int(Svg& svg, int32_t value) {
     char text[kIntTextMax];
-    put_bytes(text, format_int(value, 0, text));
+    put_bytes(svg, text, format_int(value, 0, text));
 }
 
-void svg_put_fixed(double value, int decimals) {
+void svg_put_fixed(Svg& svg, double value, int decimals) {
     char text[kFixedTextMax];
-    put_bytes(text, format_fixed(value, decimals, text));
+    put_bytes(svg, text, format_fixed(value, decimals, text));
 }
 
-void svg_put_short(double value) {
+void svg_put_short(Svg& svg, double value) {
     char text[kFixedTextMax];
     std::size_t n = format_fixed(value, 3, text);
     if (std::memchr(text, '.', n) != nullptr) {
         while (text[n - 1] == '0') --n;
         if (text[n - 1] == '.') --n;
     }
-    put_bytes(text, n);
+    put_bytes(svg, text, n);
 }
 
-void svg_put_escaped(const char* text, std::size_t limit) {
+void svg_put_escaped(Svg& svg, const char* text, std::size_t limit) {
     constexpr std::size_t kMaxLimit = 120;
     char escaped[escaped_size(kMaxLimit)];
-    put_bytes(escaped, escape_xml_text(text, limit < kMaxLimit ? limit : kMaxLimit, escaped));
+    put_bytes(svg, escaped, escape_xml_text(text, limit < kMaxLimit ? limit : kMaxLimit, escaped));
 }
 
-void svg_text_open(double x, double y, int size, Face face, const char* anchor, const char* fill) {
-    svg_put("<text");
-    attr("x", x);
-    attr("y", y);
-    svg_put(" font-size=\"");
-    svg_put_int(size);
-    svg_put("\"");
-    if (face == Face::kBold) attr("font-weight", "bold");
-    if (face == Face::kItalic) attr("font-style", "italic");
-    attr("text-anchor", anchor);
-    attr("fill", fill);
-    svg_put(">");
+void svg_text_open(Svg& svg, double x, double y, int size, Face face, const char* anchor,
+                   const char* fill) {
+    svg_put(svg, "<text");
+    attr(svg, "x", x);
+    attr(svg, "y", y);
+    svg_put(svg, " font-size=\"");
+    svg_put_int(svg, size);
+    svg_put(svg, "\"");
+    if (face == Face::kBold) attr(svg, "font-weight", "bold");
+    if (face == Face::kItalic) attr(svg, "font-style", "italic");
+    attr(svg, "text-anchor", anchor);
+    attr(svg, "fill", fill);
+    svg_put(svg, ">");
 }
 
-void svg_text_close() {
-    svg_put("</text>\n");
+void svg_text_close(Svg& svg) {
+    svg_put(svg, "</text>\n");
 }
 
-void svg_heading_open(double y) {
-    svg_text_open(110, y, 19, Face::kBold, "start", "#222222");
+void svg_heading(Svg& svg, double y, const char* text) {
+    svg_text_open(svg, style::kPlotLeft, y, style::kHeadingSize, Face::kBold, "start", style::kInk);
+    svg_put(svg, text);
+    svg_text_close(svg);
 }
 
-void svg_heading(double y, const char* text) {
-    svg_heading_open(y);
-    svg_put(text);
-    svg_text_close();
+void svg_rect(Svg& svg, double x, double y, double w, double h, const char* fill,
+              const char* stroke) {
+    svg_put(svg, "<rect");
+    attr(svg, "x", x);
+    attr(svg, "y", y);
+    attr(svg, "width", w < 0 ? 0 : w);
+    attr(svg, "height", h < 0 ? 0 : h);
+    attr(svg, "fill", fill);
+    attr(svg, "stroke", stroke);
+    svg_put(svg, "/>\n");
 }
 
-void svg_rect(double x, double y, double w, double h, const char* fill, const char* stroke) {
-    svg_put("<rect");
-    attr("x", x);
-    attr("y", y);
-    attr("width", w < 0 ? 0 : w);
-    attr("height", h < 0 ? 0 : h);
-    attr("fill", fill);
-    attr("stroke", stroke);
-    svg_put("/>\n");
-}
-
-void svg_axes(const Frame& f, const Axis& x, const Axis& y, const char* x_title,
+void svg_axes(Svg& svg, const Frame& f, const Axis& x, const Axis& y, const char* x_title,
               const char* y_title) {
-    svg_put("<path fill=\"none\" stroke=\"#DDDDDD\" stroke-width=\"1\" d=\"");
+    using namespace style;
+    svg_put(svg, "<path fill=\"none\" stroke=\"");
+    svg_put(svg, kGridLine);
+    svg_put(svg, "\" stroke-width=\"1\" d=\"");
     each_tick(x, [&](double v) {
-        svg_put("M");
-        put_coord(x.at(v));
-        svg_put(" ");
-        put_coord(f.top);
-        svg_put("V");
-        put_coord(f.bottom);
+        svg_put(svg, "M");
+        put_coord(svg, x.at(v));
+        svg_put(svg, " ");
+        put_coord(svg, f.top);
+        svg_put(svg, "V");
+        put_coord(svg, f.bottom);
     });
     each_tick(y, [&](double v) {
-        svg_put("M");
-        put_coord(f.left);
-        svg_put(" ");
-        put_coord(y.at(v));
-        svg_put("H");
-        put_coord(f.right);
+        svg_put(svg, "M");
+        put_coord(svg, f.left);
+        svg_put(svg, " ");
+        put_coord(svg, y.at(v));
+        svg_put(svg, "H");
+        put_coord(svg, f.right);
     });
-    svg_put("\"/>\n");
-    svg_rect(f.left, f.top, f.right - f.left, f.bottom - f.top, "none", "#444444");
+    svg_put(svg, "\"/>\n");
+    svg_rect(svg, f.left, f.top, f.right - f.left, f.bottom - f.top, "none", kFrameLine);
     each_tick(x, [&](double v) {
-        svg_text_open(x.at(v), f.bottom + 22, 15, Face::kPlain, "middle", "#222222");
-        svg_put_fixed(v, x.decimals);
-        svg_text_close();
+        svg_text_open(svg, x.at(v), f.bottom + kTickLabelBelow, kTickSize, Face::kPlain, "middle",
+                      kInk);
+        svg_put_fixed(svg, v, x.decimals);
+        svg_text_close(svg);
     });
     each_tick(y, [&](double v) {
-        svg_text_open(f.left - 8, y.at(v) + 5, 15, Face::kPlain, "end", "#222222");
-        svg_put_fixed(v, y.decimals);
-        svg_text_close();
+        svg_text_open(svg, f.left - kTickLabelLeft, y.at(v) + kBaseline, kTickSize, Face::kPlain,
+                      "end", kInk);
+        svg_put_fixed(svg, v, y.decimals);
+        svg_text_close(svg);
     });
-    svg_text_open((f.left + f.right) / 2, f.bottom + 48, 16, Face::kPlain, "middle", "#222222");
-    svg_put(x_title);
-    svg_text_close();
+    svg_text_open(svg, (f.left + f.right) / 2, f.bottom + kAxisTitleBelow, kLineSize, Face::kPlain,
+                  "middle", kInk);
+    svg_put(svg, x_title);
+    svg_text_close(svg);
     const double ty = (f.top + f.bottom) / 2;
-    const double tx = f.left - 72;
-    svg_put("<text");
-    attr("x", tx);
-    attr("y", ty);
-    svg_put(" font-size=\"16\" text-anchor=\"middle\" fill=\"#222222\" transform=\"rotate(-90 ");
-    put_coord(tx);
-    svg_put(" ");
-    put_coord(ty);
-    svg_put(")\">");
-    svg_put(y_title);
-    svg_text_close();
+    const double tx = f.left - kAxisTitleLeft;
+    svg_put(svg, "<text");
+    attr(svg, "x", tx);
+    attr(svg, "y", ty);
+    svg_put(svg, " font-size=\"");
+    svg_put_int(svg, kLineSize);
+    svg_put(svg, "\" text-anchor=\"middle\" fill=\"");
+    svg_put(svg, kInk);
+    svg_put(svg, "\" transform=\"rotate(-90 ");
+    put_coord(svg, tx);
+    svg_put(svg, " ");
+    put_coord(svg, ty);
+    svg_put(svg, ")\">");
+    svg_put(svg, y_title);
+    svg_text_close(svg);
 }
 
-void svg_centred_note(const Frame& f, const char* text) {
-    svg_text_open((f.left + f.right) / 2, (f.top + f.bottom) / 2, 18, Face::kItalic, "middle",
-                  "#555555");
-    svg_put_escaped(text, 120);
-    svg_text_close();
+void svg_centred_note(Svg& svg, const Frame& f, const char* text) {
+    svg_text_open(svg, (f.left + f.right) / 2, (f.top + f.bottom) / 2, style::kNoteSize,
+                  Face::kItalic, "middle", style::kNoteInk);
+    svg_put_escaped(svg, text, 120);
+    svg_text_close(svg);
 }
 
-void svg_polyline_open(const char* colour, double width) {
-    element_open(Shape::kPolyline, colour, width);
+void svg_polyline_open(Svg& svg, const char* colour, double width) {
+    element_open(svg, kPolyline, colour, width);
 }
 
-void svg_point(double x, double y) {
-    element_point();
-    put_coord(x);
-    svg_put(",");
-    put_coord(y);
+void svg_point(Svg& svg, double x, double y) {
+    element_point(svg);
+    put_coord(svg, x);
+    svg_put(svg, ",");
+    put_coord(svg, y);
 }
 
-void svg_polyline_close() {
-    element_close();
+void svg_polyline_close(Svg& svg) {
+    element_close(svg);
 }
 
-void svg_dots_open(const char* colour, double size) {
-    element_open(Shape::kDots, colour, size);
+void svg_dots_open(Svg& svg, const char* colour, double size) {
+    element_open(svg, kDots, colour, size);
 }
 
 namespace {
 
 // Starts one marker of the open marker path at (x, y).
-void marker_at(double x, double y) {
-    element_point();
-    svg_put("M");
-    put_coord(x);
-    svg_put(" ");
-    put_coord(y);
+void marker_at(Svg& svg, double x, double y) {
+    element_point(svg);
+    svg_put(svg, "M");
+    put_coord(svg, x);
+    svg_put(svg, " ");
+    put_coord(svg, y);
 }
 
 }  // namespace
 
 // A path of zero length with round caps is drawn as a dot of the line's width.
-void svg_dot(double x, double y) {
-    marker_at(x, y);
-    svg_put("h0");
+void svg_dot(Svg& svg, double x, double y) {
+    marker_at(svg, x, y);
+    svg_put(svg, "h0");
 }
 
-void svg_squares_open(const char* colour) {
-    element_open(Shape::kSquares, colour, 1.5);
+void svg_squares_open(Svg& svg, const char* colour) {
+    element_open(svg, kSquares, colour, 1.5);
 }
 
-void svg_square(double x, double y) {
-    marker_at(x - 3, y - 3);
-    svg_put("h6v6h-6z");
+void svg_square(Svg& svg, double x, double y) {
+    marker_at(svg, x - 3, y - 3);
+    svg_put(svg, "h6v6h-6z");
 }
 
-void svg_crosses_open(const char* colour) {
-    element_open(Shape::kCrosses, colour, 2.0);
+void svg_crosses_open(Svg& svg, const char* colour) {
+    element_open(svg, kCrosses, colour, 2.0);
 }
 
-void svg_cross(double x, double y) {
-    marker_at(x - 4, y - 4);
-    svg_put("l8 8m0 -8l-8 8");
+void svg_cross(Svg& svg, double x, double y) {
+    marker_at(svg, x - 4, y - 4);
+    svg_put(svg, "l8 8m0 -8l-8 8");
 }
 
-void svg_path_close() {
-    element_close();
+void svg_path_close(Svg& svg) {
+    element_close(svg);
 }
 
 void Legend::label(const char* text) {
-    svg_text_open(x_ + 34, y_ + 5, 15, Face::kPlain, "start", "#222222");
-    svg_put(text);
-    svg_text_close();
+    svg_text_open(svg_, x_ + 34, y_ + style::kBaseline, style::kTickSize, Face::kPlain, "start",
+                  style::kInk);
+    svg_put(svg_, text);
+    svg_text_close(svg_);
     x_ += 34 + kLegendCharWidth * static_cast<double>(std::strlen(text)) + 22;
 }
 
 void Legend::line(const char* colour, const char* text) {
-    svg_polyline_open(colour, 2.5);
-    svg_point(x_, y_);
-    svg_point(x_ + 26, y_);
-    svg_polyline_close();
+    svg_polyline_open(svg_, colour, 2.5);
+    svg_point(svg_, x_, y_);
+    svg_point(svg_, x_ + 26, y_);
+    svg_polyline_close(svg_);
     label(text);
 }
 
 void Legend::line_and_dots(const char* colour, const char* text) {
-    svg_polyline_open(colour, 2.5);
-    svg_point(x_, y_);
-    svg_point(x_ + 26, y_);
-    svg_polyline_close();
-    svg_dots_open(colour, 6.0);
-    svg_dot(x_ + 4, y_);
-    svg_dot(x_ + 22, y_);
-    svg_path_close();
-    label(text);
+    svg_polyline_open(svg_, colour, 2.5);
+    svg_point(svg_, x_, y_);
+    svg_point(svg_, x_ + 26, y_);
+    svg_polyline_close(svg_);
+    dots(colour, text);
 }
 
 void Legend::dots(const char* colour, const char* text) {
-    svg_dots_open(colour, 6.0);
-    svg_dot(x_ + 4, y_);
-    svg_dot(x_ + 22, y_);
-    svg_path_close();
+    svg_dots_open(svg_, colour, 6.0);
+    svg_dot(svg_, x_ + 4, y_);
+    svg_dot(svg_, x_ + 22, y_);
+    svg_path_close(svg_);
     label(text);
 }
 
 void Legend::squares(const char* colour, const char* text) {
-    svg_squares_open(colour);
-    svg_square(x_ + 13, y_);
-    svg_path_close();
+    svg_squares_open(svg_, colour);
+    svg_square(svg_, x_ + 13, y_);
+    svg_path_close(svg_);
     label(text);
 }
 
 void Legend::crosses(const char* colour, const char* text) {
-    svg_crosses_open(colour);
-    svg_cross(x_ + 13, y_);
-    svg_path_close();
+    svg_crosses_open(svg_, colour);
+    svg_cross(svg_, x_ + 13, y_);
+    svg_path_close(svg_);
     label(text);
 }
 
 void Legend::swatch(const char* fill, const char* text) {
-    svg_rect(x_, y_ - 8, 26, 16, fill, "#444444");
+    svg_rect(svg_, x_, y_ - 8, 26, 16, fill, style::kFrameLine);
     label(text);
 }
 

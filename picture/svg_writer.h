@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "files/output_file.h"
+#include "picture/style.h"
 
 namespace vextal {
 
@@ -59,49 +60,62 @@ Axis make_axis(const Range& range, double px_lo, double px_hi);
 
 enum class Face { kPlain, kBold, kItalic };
 
-/// Starts the document; every later call writes into `out`.
-void svg_begin(OutFile& out, int32_t width, int32_t height);
-void svg_end();
+/// One document being written: its output file and the element whose points
+/// are being given (between an svg_..._open and its close).
+struct Svg {
+    explicit Svg(OutFile& file) : out(&file) {}
+    OutFile* out;
+    int shape = 0;
+    const char* colour = nullptr;
+    double width = 1.0;
+    int points = 0;
+};
+
+/// Starts the document with its XML declaration, the root element and a
+/// white background.
+void svg_begin(Svg& svg, int32_t width, int32_t height);
+void svg_end(Svg& svg);
 
 /// Writes text that needs no escaping (the program's own words).
-void svg_put(const char* text);
-void svg_put_int(int32_t value);
-void svg_put_fixed(double value, int decimals);
+void svg_put(Svg& svg, const char* text);
+void svg_put_int(Svg& svg, int32_t value);
+void svg_put_fixed(Svg& svg, double value, int decimals);
 /// A value with up to three decimals, trailing zeros dropped: 80, 12.5.
-void svg_put_short(double value);
+void svg_put_short(Svg& svg, double value);
 /// Up to `limit` bytes of outside text (names, comments), escaped.
-void svg_put_escaped(const char* text, std::size_t limit);
+void svg_put_escaped(Svg& svg, const char* text, std::size_t limit);
 
-void svg_text_open(double x, double y, int size, Face face, const char* anchor, const char* fill);
-void svg_text_close();
+void svg_text_open(Svg& svg, double x, double y, int size, Face face, const char* anchor,
+                   const char* fill);
+void svg_text_close(Svg& svg);
 /// A panel heading at the plot's left edge.
-void svg_heading_open(double y);
-void svg_heading(double y, const char* text);
-void svg_rect(double x, double y, double w, double h, const char* fill, const char* stroke);
+void svg_heading(Svg& svg, double y, const char* text);
+void svg_rect(Svg& svg, double x, double y, double w, double h, const char* fill,
+              const char* stroke);
 /// The frame, grid, tick labels and axis titles of a plot.
-void svg_axes(const Frame& f, const Axis& x, const Axis& y, const char* x_title,
+void svg_axes(Svg& svg, const Frame& f, const Axis& x, const Axis& y, const char* x_title,
               const char* y_title);
 /// A grey note in the middle of a plot area.
-void svg_centred_note(const Frame& f, const char* text);
+void svg_centred_note(Svg& svg, const Frame& f, const char* text);
 
 /// One polyline through the points given until svg_polyline_close; nothing
 /// is written for no point.
-void svg_polyline_open(const char* colour, double width);
-void svg_point(double x, double y);
-void svg_polyline_close();
+void svg_polyline_open(Svg& svg, const char* colour, double width);
+void svg_point(Svg& svg, double x, double y);
+void svg_polyline_close(Svg& svg);
 /// One path of markers, each given by its centre, until svg_path_close.
-void svg_dots_open(const char* colour, double size);
-void svg_dot(double x, double y);
-void svg_squares_open(const char* colour);
-void svg_square(double x, double y);
-void svg_crosses_open(const char* colour);
-void svg_cross(double x, double y);
-void svg_path_close();
+void svg_dots_open(Svg& svg, const char* colour, double size);
+void svg_dot(Svg& svg, double x, double y);
+void svg_squares_open(Svg& svg, const char* colour);
+void svg_square(Svg& svg, double x, double y);
+void svg_crosses_open(Svg& svg, const char* colour);
+void svg_cross(Svg& svg, double x, double y);
+void svg_path_close(Svg& svg);
 
 /// One row of legend entries, laid out from the plot's left edge.
 class Legend {
   public:
-    explicit Legend(double y, double x = 110.0) : x_(x), y_(y) {}
+    Legend(Svg& svg, double y) : svg_(svg), x_(style::kPlotLeft), y_(y) {}
     void line(const char* colour, const char* text);
     void line_and_dots(const char* colour, const char* text);
     void dots(const char* colour, const char* text);
@@ -111,6 +125,7 @@ class Legend {
 
   private:
     void label(const char* text);
+    Svg& svg_;
     double x_;
     double y_;
 };
