@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstring>
 
 #include "app/command_line.h"
 #include "app/help.h"
@@ -8,8 +9,9 @@
 #include "common/error_exit.h"
 #include "common/limits.h"
 #include "common/settings.h"
-#include "data/import_file.h"
-#include "data/measurement.h"
+#include "data/measurement_file.h"
+#include "data/table_file.h"
+#include "files/file_name.h"
 #include "files/sys_file.h"
 #include "serial/port.h"
 #include "stage/stage.h"
@@ -23,24 +25,23 @@ int run_measurement() {
 namespace {
 
 // `import`: the table is read whole before anything is written, so a fault in
-// it leaves an earlier measurement file of the same name untouched.
+// it leaves an earlier measurement file of the same name untouched. Without
+// -f the output is the input name without its last extension.
 int run_import(const Settings& s) {
     static ImportTable table;
     console_puts(stdout, "\nLoading Data...\n");
     std::array<char, kMaxPath> path;
-    import_output_name(s.input_file, s.output_prefix, path);
+    const char* base = s.output_prefix != nullptr ? s.output_prefix : s.input_file;
+    const std::size_t length =
+        s.output_prefix != nullptr ? std::strlen(base) : without_extension(base);
+    make_file_name(path, base, length, kMeasurementExtension);
     if (sys_same_file(s.input_file, path.data())) {
         error_exit("The measurement file to write is the input file itself; name another with -f",
                    kExitError);
     }
-    read_import_file(s.input_file, table);
+    read_table_file(s.input_file, table);
     console_puts(stdout, "Writing Data...\n");
-    ImportHeader header;
-    header.has_max_range = s.max_range_given != 0;
-    header.max_range = s.max_range;
-    header.has_average = s.average_given != 0;
-    header.average = s.average;
-    write_import_file(path.data(), table, header);
+    write_import_output(path.data(), table);
     return 0;
 }
 

@@ -1,10 +1,15 @@
 #include "app/outputs.h"
 
+#include <cstdio>
+
 #include "calib/calibration.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
 #include "common/settings.h"
 #include "data/measurement.h"
+#include "data/measurement_file.h"
+#include "data/plot_file.h"
+#include "files/file_name.h"
 #include "files/output_file.h"
 #include "picture/picture.h"
 
@@ -97,6 +102,25 @@ void write_outputs() {
     } else {
         write_curve_outputs();
     }
+}
+
+void write_import_output(const char* path, const ImportTable& table) {
+    static OutFile file;  // static for its write buffer
+    const Settings& s = g_settings;
+    char message[kMaxPath + 64];
+    if (!out_open(file, path)) {
+        std::snprintf(message, sizeof message, "Output file cannot be opened: %s", path);
+        error_exit(message, kExitError);
+    }
+    MeasurementHeader header;
+    header.has_max_range = s.max_range_given != 0;
+    header.max_range = s.max_range;
+    header.has_average = s.average_given != 0;
+    header.average = s.average;
+    write_measurement_file(file, header, table.points.data(), table.count);
+    std::snprintf(message, sizeof message, "Output file could not be written: %s", path);
+    if (!out_close(file)) error_exit(message, kExitError);
+    commit_outputs(message);
 }
 
 }  // namespace vextal

@@ -6,10 +6,12 @@
 #include <filesystem>
 #include <string>
 
+#include "app/outputs.h"
 #include "calib/calibration.h"
 #include "common/settings.h"
 #include "data/attribute.h"
 #include "data/measurement.h"
+#include "data/measurement_file.h"
 #include "text/format.h"
 
 namespace {
@@ -110,7 +112,10 @@ void BM_WriteCalibrationLargest(benchmark::State& state) {
     std::snprintf(g_settings.call_params.data(), g_settings.call_params.size(), "%s",
                   "cal largest -n 1000 ");
     std::string prefix = (scratch_folder() / "largest").string();
-    for (auto _ : state) write_calibration(prefix.c_str(), 1000);
+    g_settings.command = kCal;
+    g_settings.output_prefix = prefix.c_str();
+    g_settings.steps = 1000;
+    for (auto _ : state) write_outputs();
     fs::remove(prefix + ".cal");
     fs::remove(prefix + ".c");
 }

@@ -76,9 +76,4 @@ const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& 
 /// The message of a calibration whose files cannot be written or put in place.
 extern const char* const kCalibrationWriteFailed;
 
-/// Writes "<prefix>.cal" and "<prefix>.c" from g_measurements with `steps`
-/// requantized entries; ends the program on failure, leaving files of those
-/// names as they were.
-void write_calibration(const char* prefix, int32_t steps);
-
 }  // namespace vextal

@@ -177,13 +177,4 @@ const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& 
     return nullptr;
 }
 
-void write_calibration(const char* prefix, int32_t steps) {
-    static Calibration cal;  // two tables of 8 KB each: kept off the stack
-    const char* failure = prepare_calibration(prefix, steps, cal);
-    if (failure != nullptr) error_exit(failure, kExitError);
-    // Both files are complete; only now do they replace the earlier ones,
-    // together or not at all.
-    if (!out_commit_all()) fail(kCalibrationWriteFailed);
-}
-
 }  // namespace vextal

@@ -1,4 +1,5 @@
-#include <cstdio>
+#include "data/measurement_file.h"
+
 #include <cstring>
 
 #include "common/console.h"
@@ -19,15 +20,27 @@ MeasurementTable g_measurements;
 
 namespace {
 
+// The texts of the format, for the reader and the writer.
+constexpr char kRootTag[] = "<Vextal";
+constexpr char kEndTag[] = "</Vextal";
+constexpr char kMeasurementTag[] = "<measurement";
+constexpr char kMaxRangeName[] = "max_range";
+constexpr char kAverageName[] = "avg";
+constexpr char kSerialNumberName[] = "sn";
+constexpr char kNoName[] = "no";
+constexpr char kStageName[] = "stage";
+constexpr char kPsdName[] = "psd";
+// The fixed texts of a measurement line as the measurement job writes it.
+constexpr char kNo[] = "<measurement no='";
+constexpr char kStage[] = "' stage='";
+constexpr char kPsd[] = "' psd='";
+constexpr char kLineEnd[] = "'/>";
+
 // The input name as it is opened: ".msm" is appended unless the name holds
 // that text anywhere (so "x.msm.old" stays as it is, "data.MSM" does not).
 void build_input_name(const char* name, std::array<char, kMaxPath>& path) {
-    const std::size_t len = std::strlen(name);
-    const bool has_extension = std::strstr(name, ".msm") != nullptr;
-    const std::size_t full = has_extension ? len : len + 4;
-    if (full >= path.size()) error_exit("Dateiname zu lang.\n", kExitError);
-    std::memcpy(path.data(), name, len + 1);
-    if (!has_extension) std::memcpy(path.data() + len, ".msm", 5);
+    const bool has_extension = std::strstr(name, kMeasurementExtension) != nullptr;
+    make_file_name(path, name, has_extension ? "" : kMeasurementExtension);
 }
 
 // Whether the text from `p` to `end` starts with the literal `text`; one
@@ -43,11 +56,6 @@ struct Values {
     double stage = 0.0;
     int32_t psd = 0;
 };
-
-// The fixed texts of a measurement line as the measurement job writes it.
-constexpr char kNo[] = "<measurement no='";
-constexpr char kStage[] = "' stage='";
-constexpr char kPsd[] = "' psd='";
 
 // A line in the form the measurement job writes, <measurement no='N'
 // stage='S' psd='P'... with plain numbers N, S and P: none of the three names
@@ -84,9 +92,9 @@ void take_measurement(const char* line, const Values* written) {
         record.stage = written->stage;
         record.psd = written->psd;
     } else {
-        has_no = read_int_attribute(line, "no", no);
-        has_stage = read_double_attribute(line, "stage", record.stage);
-        has_psd = read_int_attribute(line, "psd", record.psd);
+        has_no = read_int_attribute(line, kNoName, no);
+        has_stage = read_double_attribute(line, kStageName, record.stage);
+        has_psd = read_int_attribute(line, kPsdName, record.psd);
     }
     ++table.count;
     if (!has_no || !has_stage || !has_psd)
@@ -102,11 +110,11 @@ void find_tags(const char* line, const char* end, bool& end_tag, bool& measureme
     for (const char* p = line; p < end; ++p) {
         p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
         if (p == nullptr) return;
-        if (starts_with(p, end, "</Vextal")) {
+        if (starts_with(p, end, kEndTag)) {
             end_tag = true;
             return;
         }
-        if (!measurement && starts_with(p, end, "<measurement")) measurement = true;
+        if (!measurement && starts_with(p, end, kMeasurementTag)) measurement = true;
     }
 }
 
@@ -207,13 +215,14 @@ int load_measurement_file(const char* name) {
     // only its first piece is the header, the rest is read as body lines.
     // Zero-filled, so that no byte of it is ever indeterminate.
     char line[kLineSize] = {};
-    if (!line_reader_next(reader, line) || std::strstr(line, "<Vextal") == nullptr) {
+    if (!line_reader_next(reader, line) || std::strstr(line, kRootTag) == nullptr) {
         error_exit("File does not start with <Vextal ...>\n", kExitError);
     }
     MeasurementTable& table = g_measurements;
-    table.has_max_range = read_double_attribute(line, "max_range", g_settings.max_range) != 0;
-    table.has_average = read_int_attribute(line, "avg", g_settings.average) != 0;
-    table.has_serial_number = read_long_attribute(line, "sn", g_settings.serial_number) != 0;
+    table.has_max_range = read_double_attribute(line, kMaxRangeName, g_settings.max_range) != 0;
+    table.has_average = read_int_attribute(line, kAverageName, g_settings.average) != 0;
+    table.has_serial_number =
+        read_long_attribute(line, kSerialNumberName, g_settings.serial_number) != 0;
 
     g_measurements.count = 0;
     std::size_t length = 0;
@@ -240,6 +249,74 @@ int load_measurement_file(const char* name) {
     }
     line_reader_close(reader);
     return 0;
+}
+
+// ---- writing ----
+
+namespace {
+
+// Appends `size` bytes of `text` at `n` in `line`.
+void put(char* line, std::size_t& n, const char* text, std::size_t size) {
+    std::memcpy(line + n, text, size);
+    n += size;
+}
+
+template <std::size_t N>
+void put(char* line, std::size_t& n, const char (&text)[N]) {
+    put(line, n, text, N - 1);
+}
+
+// name='value' after a blank.
+void put_attribute(char* line, std::size_t& n, const char* name, const char* value,
+                   std::size_t size) {
+    line[n++] = ' ';
+    put(line, n, name, std::strlen(name));
+    put(line, n, "='");
+    put(line, n, value, size);
+    line[n++] = '\'';
+}
+
+void write_header(OutFile& out, const MeasurementHeader& header) {
+    char line[kLineSize];
+    std::size_t n = 0;
+    put(line, n, kRootTag);
+    if (header.has_max_range) {
+        char value[kRoundTripTextMax];
+        put_attribute(line, n, kMaxRangeName, value, format_round_trip(header.max_range, value));
+    }
+    if (header.has_average) {
+        char value[kIntTextMax];
+        put_attribute(line, n, kAverageName, value, format_int(header.average, 0, value));
+    }
+    line[n++] = '>';
+    out_line(out, line, n);
+}
+
+void write_record(OutFile& out, int32_t no, const RecordText& record) {
+    char line[kLineSize];
+    char value[kIntTextMax];
+    std::size_t n = 0;
+    put(line, n, kNo);
+    put(line, n, value, format_int(no, 0, value));
+    put(line, n, kStage);
+    put(line, n, record.stage.data(), std::strlen(record.stage.data()));
+    put(line, n, kPsd);
+    put(line, n, value, format_int(record.psd, 0, value));
+    put(line, n, kLineEnd);
+    out_line(out, line, n);
+}
+
+}  // namespace
+
+void write_measurement_file(OutFile& out, const MeasurementHeader& header,
+                            const RecordText* records, int32_t count) {
+    write_header(out, header);
+    for (int32_t i = 0; i < count; ++i) write_record(out, i + 1, records[i]);
+    char end[sizeof kEndTag + 1];
+    std::size_t n = 0;
+    put(end, n, kEndTag);
+    end[n++] = '>';
+    out_line(out, end, n);
 }
 
 }  // namespace vextal

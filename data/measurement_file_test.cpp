@@ -1,5 +1,7 @@
 // The header values: they go into the settings and nothing later prints them,
 // so they are checked here rather than end to end.
+#include "data/measurement_file.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>

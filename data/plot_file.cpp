@@ -1,3 +1,5 @@
+#include "data/plot_file.h"
+
 #include <cstring>
 
 #include "common/error_exit.h"
@@ -50,12 +52,6 @@ bool prepare_plot_file(const char* prefix) {
     }
     if (!out_close(plot_out)) fail_writing();
     return true;
-}
-
-int write_plot_file(const char* prefix) {
-    if (!prepare_plot_file(prefix)) return 1;
-    if (!out_commit_all()) fail_writing();
-    return 0;
 }
 
 }  // namespace vextal

@@ -6,12 +6,28 @@
 
 namespace vextal {
 
-void make_file_name(std::array<char, kMaxPath>& name, const char* prefix, const char* extension) {
-    const std::size_t prefix_len = std::strlen(prefix);
+void make_file_name(std::array<char, kMaxPath>& name, const char* base, std::size_t length,
+                    const char* extension) {
     const std::size_t ext_len = std::strlen(extension);
-    if (prefix_len + ext_len >= name.size()) error_exit("Dateiname zu lang.\n", kExitError);
-    std::memcpy(name.data(), prefix, prefix_len);
-    std::memcpy(name.data() + prefix_len, extension, ext_len + 1);
+    if (length + ext_len >= name.size()) error_exit("Dateiname zu lang.\n", kExitError);
+    std::memcpy(name.data(), base, length);
+    std::memcpy(name.data() + length, extension, ext_len + 1);
+}
+
+void make_file_name(std::array<char, kMaxPath>& name, const char* prefix, const char* extension) {
+    make_file_name(name, prefix, std::strlen(prefix), extension);
+}
+
+std::size_t without_extension(const char* path) {
+    const std::size_t len = std::strlen(path);
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < len; ++i) {
+        if (path[i] == '/' || path[i] == '\\') start = i + 1;
+    }
+    for (std::size_t i = len; i > start + 1; --i) {
+        if (path[i - 1] == '.') return i - 1;
+    }
+    return len;
 }
 
 }  // namespace vextal

@@ -1,4 +1,4 @@
-// Output file names: a prefix and a fixed extension.
+// File names the program builds: a base and an extension, length checked.
 #pragma once
 
 #include <array>
@@ -9,9 +9,18 @@ namespace vextal {
 /// Longest file name the program builds, terminating NUL included.
 constexpr std::size_t kMaxPath = 4096;
 
+/// Builds the first `length` bytes of `base` followed by `extension` in
+/// `name`. A name that does not fit ends the run with "Dateiname zu lang.".
+void make_file_name(std::array<char, kMaxPath>& name, const char* base, std::size_t length,
+                    const char* extension);
+
 /// Builds `prefix` followed by `extension` in `name`; the extension is always
-/// appended, also to a prefix that has one. A name that does not fit ends the
-/// run with "Dateiname zu lang.".
+/// appended, also to a prefix that has one.
 void make_file_name(std::array<char, kMaxPath>& name, const char* prefix, const char* extension);
+
+/// The length of `path` without the last extension of its own name part: a
+/// point in a folder's name does not count, nor the leading point of a
+/// hidden file's name ("run.csv" 3, "a.b/run" 7, ".profile" 8).
+std::size_t without_extension(const char* path);
 
 }  // namespace vextal

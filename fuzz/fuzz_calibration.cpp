@@ -1,5 +1,6 @@
-// The calibration on a fuzzed measurement table and step count: monotone
-// range, lookup and both output files.
+// The calibration on a fuzzed measurement table and step count, through the
+// outputs step the program runs: monotone range, lookup, both output files
+// and, for some inputs, the picture.
 #include <unistd.h>
 
 #include <cstddef>
@@ -7,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "calib/calibration.h"
+#include "app/outputs.h"
 #include "common/settings.h"
 #include "data/measurement.h"
 #include "fuzz/fuzz_exit.h"
@@ -17,8 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::install_exit_handler();
     static const std::string prefix = "/tmp/vextal_fuzz_cal_" + std::to_string(getpid());
     if (size < 2) return 0;
-    // Two bytes of step count, then records of 8 bytes stage and 4 bytes psd.
-    int32_t steps = 3 + (data[0] | (data[1] << 8)) % 998;
+    // Two bytes of step count and picture flag, then records of 8 bytes stage
+    // and 4 bytes psd.
+    const int32_t head = data[0] | (data[1] << 8);
+    const int32_t steps = 3 + head % 998;
+    const bool picture = (head / 998) % 2 == 1;
     data += 2;
     size -= 2;
     int32_t count = 0;
@@ -31,11 +35,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (count < 3) return 0;
     g_measurements.count = count;
+    g_settings = Settings{};
+    g_settings.command = kCal;
+    g_settings.input_file = "fuzz";
+    g_settings.output_prefix = prefix.c_str();
+    g_settings.steps = steps;
+    g_settings.svg = picture ? 1 : 0;
     std::strcpy(g_settings.call_params.data(), "cal fuzz ");
     try {
-        write_calibration(prefix.c_str(), steps);
+        write_outputs();
         unlink((prefix + ".cal").c_str());
         unlink((prefix + ".c").c_str());
+        unlink((prefix + ".svg").c_str());
     } catch (const fuzz::RunEnded& e) {
         if (e.exit_code != 2) __builtin_trap();
     }

@@ -9,8 +9,10 @@
 #include <string>
 
 #include "common/settings.h"
-#include "data/import_file.h"
 #include "data/measurement.h"
+#include "data/measurement_file.h"
+#include "data/table_file.h"
+#include "files/output_file.h"
 #include "fuzz/fuzz_exit.h"
 #include "text/numscan.h"
 
@@ -34,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(f);
 
     try {
-        read_import_file(table_path.c_str(), table);
+        read_table_file(table_path.c_str(), table);
     } catch (const fuzz::RunEnded& e) {
         if (e.exit_code != 2) __builtin_trap();
         return 0;
@@ -42,15 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (table.count < 1 || table.count > kMaxMeasurements) __builtin_trap();
 
     // The header values come from the first point, so that they are fuzzed too.
-    ImportHeader header;
+    MeasurementHeader header;
     header.has_max_range = true;
-    header.max_range = text_to_double(table.points[0].position.data());
+    header.max_range = text_to_double(table.points[0].stage.data());
     header.has_average = true;
     header.average = table.points[0].psd;
     g_settings = Settings{};
     g_measurements.count = 0;
     try {
-        write_import_file(msm_path.c_str(), table, header);
+        static OutFile out;
+        if (!out_open(out, msm_path.c_str())) return 0;
+        write_measurement_file(out, header, table.points.data(), table.count);
+        if (!out_close(out) || !out_commit_all()) __builtin_trap();
         load_measurement_file(msm_path.c_str());
     } catch (const fuzz::RunEnded&) {
         __builtin_trap();  // a table that was taken must be written and read back
@@ -60,9 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!same_bits(g_settings.max_range, header.max_range)) __builtin_trap();
     if (g_settings.average != header.average) __builtin_trap();
     for (int32_t i = 0; i < table.count; ++i) {
-        const ImportedPoint& point = table.points[static_cast<std::size_t>(i)];
+        const RecordText& point = table.points[static_cast<std::size_t>(i)];
         const Measurement& record = g_measurements.records[static_cast<std::size_t>(i)];
-        if (!same_bits(record.stage, text_to_double(point.position.data()))) __builtin_trap();
+        if (!same_bits(record.stage, text_to_double(point.stage.data()))) __builtin_trap();
         if (record.psd != point.psd) __builtin_trap();
     }
     return 0;

@@ -14,6 +14,7 @@
 
 #include "common/settings.h"
 #include "data/measurement.h"
+#include "data/measurement_file.h"
 #include "fuzz/fuzz_exit.h"
 
 namespace {

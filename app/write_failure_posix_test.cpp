@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "calib/calibration.h"
+#include "app/outputs.h"
 #include "common/settings.h"
 #include "data/measurement.h"
 
@@ -36,7 +36,10 @@ void write_limited(const std::string& prefix, rlim_t limit) {
     signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit then fails with EFBIG
     rlimit r{limit, limit};
     setrlimit(RLIMIT_FSIZE, &r);
-    write_calibration(prefix.c_str(), 20);
+    g_settings.command = kCal;
+    g_settings.output_prefix = prefix.c_str();
+    g_settings.steps = 20;
+    write_outputs();
 }
 
 TEST(CalibrationFileWrite, FailedWriteLeavesEarlierFilesUntouched) {

@@ -1,72 +1,23 @@
+// The calibration files as the outputs step writes them.
+#include "app/outputs.h"
+
 #include <gtest/gtest.h>
 
-#include <cfloat>
-#include <climits>
-#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "calib/calibration.h"
 #include "common/settings.h"
 #include "data/measurement.h"
-#include "text/convert.h"
 
 namespace vextal {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-TEST(Conversions, ToSingleRoundsAndSaturates) {
-    struct {
-        double value;
-        float single;
-    } const cases[] = {
-        {0.0, 0.0f},
-        {25.0, 25.0f},
-        {10.7, 10.7f},
-        {-2.55, -2.55f},
-        {static_cast<double>(FLT_MAX), FLT_MAX},
-        {1e39, FLT_MAX},
-        {1e300, FLT_MAX},
-        {DBL_MAX, FLT_MAX},
-        {kInf, FLT_MAX},
-        {-1e300, -FLT_MAX},
-        {-kInf, -FLT_MAX},
-    };
-    for (const auto& c : cases) EXPECT_EQ(to_single(c.value), c.single) << c.value;
-    EXPECT_TRUE(std::isnan(to_single(kNaN)));
-}
-
-TEST(Conversions, TruncateToIntGoesTowardZeroAndSaturates) {
-    struct {
-        double value;
-        int32_t result;
-    } const cases[] = {
-        {106.9999980926513671875, 106},    // 10.7f times ten
-        {-25.499999523162841796875, -25},  // -2.55f times ten
-        {-0.9, 0},
-        {999.0000152587890625, 999},
-        {2147483647.9, INT32_MAX},
-        {2147483648.0, INT32_MAX},
-        {1e10, INT32_MAX},
-        {kInf, INT32_MAX},
-        {-2147483648.9, INT32_MIN},
-        {-2147483649.0, INT32_MIN},
-        {-1e300, INT32_MIN},
-        {-kInf, INT32_MIN},
-        {kNaN, 0},
-    };
-    for (const auto& c : cases) EXPECT_EQ(truncate_to_int(c.value), c.result) << c.value;
-}
 
 // A fresh folder for the files of one test.
 class CalibrationFile : public ::testing::Test {
@@ -79,6 +30,8 @@ class CalibrationFile : public ::testing::Test {
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         g_measurements = MeasurementTable{};
+        g_settings = Settings{};
+        g_settings.command = kCal;
         std::strcpy(g_settings.call_params.data(), "cal demo -n 20 ");
     }
     void TearDown() override { fs::remove_all(dir_); }
@@ -106,6 +59,13 @@ class CalibrationFile : public ::testing::Test {
         return all;
     }
 
+    // The outputs of `cal <prefix> -n <steps>` from the table as it stands.
+    static void write_calibration(const std::string& prefix, int32_t steps) {
+        g_settings.output_prefix = prefix.c_str();
+        g_settings.steps = steps;
+        write_outputs();
+    }
+
     static void set_records(const std::vector<Measurement>& records) {
         for (std::size_t i = 0; i < records.size(); ++i) g_measurements.records[i] = records[i];
         g_measurements.count = static_cast<int32_t>(records.size());
@@ -117,7 +77,7 @@ class CalibrationFile : public ::testing::Test {
 TEST_F(CalibrationFile, WritesTheWorkedExample) {
     set_records({{30.0, 40}, {25.0, 9}, {20.0, 12}, {10.7, 20}, {8.0, 30}, {5.0, 28}});
     write("demo.cal", "an earlier calibration");
-    write_calibration(prefix().c_str(), 20);
+    write_calibration(prefix(), 20);
 
     const std::string cal =
         "# Original Table:\r\n"
@@ -142,7 +102,7 @@ TEST_F(CalibrationFile, SaturatesPositionsBeyondTheFloatRange) {
     // those of -1e300 at INT32_MIN.
     set_records({{1e300, 8}, {-1e300, 10}, {6.0, 12}});
     std::strcpy(g_settings.call_params.data(), "x ");
-    write_calibration(prefix().c_str(), 6);
+    write_calibration(prefix(), 6);
     const std::string max = "340282346638528860000000000000000000000.00";
     const std::string cal = "# Original Table:\r\n0\t" + max + "\r\n4\t" + max + "\r\n5\t-" + max +
                             "\r\n6\t6.00\r\n7\t99.90\r\n255\t99.90\r\n\r\n\r\n"
@@ -188,7 +148,7 @@ TEST_F(CalibrationFile, FailuresLeaveEarlierFilesUntouched) {
         }
         const auto before = files();
         set_records(c.records);
-        EXPECT_EXIT(write_calibration(c.prefix.c_str(), 20), ::testing::ExitedWithCode(2),
+        EXPECT_EXIT(write_calibration(c.prefix, 20), ::testing::ExitedWithCode(2),
                     std::string("^Error: ") + c.message + "\n\n$")
             << c.what;
         EXPECT_EQ(files(), before) << c.what;

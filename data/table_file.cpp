@@ -1,4 +1,4 @@
-#include "data/import_file.h"
+#include "data/table_file.h"
 
 #include <cfloat>
 #include <charconv>
@@ -7,7 +7,8 @@
 #include <cstring>
 
 #include "common/error_exit.h"
-#include "text/format.h"
+#include "files/file_name.h"
+#include "files/line_reader.h"
 #include "text/numscan.h"
 
 namespace vextal {
@@ -224,23 +225,23 @@ bool is_header(Text line) {
     return true;
 }
 
-void take_position(LineNo line_no, Text field, bool comma, ImportedPoint& point) {
+void take_position(LineNo line_no, Text field, bool comma, RecordText& point) {
     if (field.n == 0) fail(line_no, "the position is missing");
     if (!is_decimal(field, comma)) fail_field(line_no, "the position ", field, " is not a number");
-    if (field.n > kMaxPositionText) fail(line_no, "the position has more than 100 characters");
+    if (field.n > kMaxStageText) fail(line_no, "the position has more than 100 characters");
     for (std::size_t i = 0; i < field.n; ++i) {
-        point.position[i] = field.p[i] == ',' ? '.' : field.p[i];
+        point.stage[i] = field.p[i] == ',' ? '.' : field.p[i];
     }
-    point.position[field.n] = '\0';
+    point.stage[field.n] = '\0';
     // The number reader holds a value beyond the doubles at the largest one,
     // which is then no longer the number written; the largest itself goes
     // with them.
-    if (!(std::fabs(text_to_double(point.position.data())) < DBL_MAX)) {
+    if (!(std::fabs(text_to_double(point.stage.data())) < DBL_MAX)) {
         fail_field(line_no, "the position ", field, " is out of range");
     }
 }
 
-void take_reading(LineNo line_no, Text field, bool comma, ImportedPoint& point) {
+void take_reading(LineNo line_no, Text field, bool comma, RecordText& point) {
     if (field.n == 0) fail(line_no, "the reading is missing");
     if (!is_integer(field)) {
         fail_field(line_no, "the reading ", field,
@@ -286,7 +287,7 @@ void take_line(LineNo line_no, Text line, TableState& state, ImportTable& table)
         state.sep = sep;
         state.sep_line = line_no;
     }
-    ImportedPoint& point = table.points[static_cast<std::size_t>(table.count)];
+    RecordText& point = table.points[static_cast<std::size_t>(table.count)];
     take_position(line_no, first, decimal_comma(sep), point);
     take_reading(line_no, second, decimal_comma(sep), point);
     ++table.count;
@@ -308,7 +309,7 @@ bool cut(const char (&line)[kLineSize], std::size_t length) {
 
 }  // namespace
 
-void read_import_file(const char* name, ImportTable& table) {
+void read_table_file(const char* name, ImportTable& table) {
     LineReader reader;
     if (!line_reader_open(reader, name)) fail_name("Input file cannot be opened: ", name);
     table.count = 0;
@@ -341,90 +342,6 @@ void read_import_file(const char* name, ImportTable& table) {
     }
     line_reader_close(reader);
     if (table.count == 0) error_exit("The input file holds no data lines", kExitError);
-}
-
-void import_output_name(const char* input, const char* prefix, std::array<char, kMaxPath>& path) {
-    const char* base = prefix != nullptr ? prefix : input;
-    std::size_t len = std::strlen(base);
-    if (prefix == nullptr) {
-        // The last extension of the file's own name: a point in a folder name
-        // does not count, nor the leading point of a hidden file's name.
-        std::size_t start = 0;
-        for (std::size_t i = 0; i < len; ++i) {
-            if (input[i] == '/' || input[i] == '\\') start = i + 1;
-        }
-        for (std::size_t i = len; i > start + 1; --i) {
-            if (input[i - 1] == '.') {
-                len = i - 1;
-                break;
-            }
-        }
-    }
-    if (len + 4 >= path.size()) error_exit("Dateiname zu lang.\n", kExitError);
-    std::memcpy(path.data(), base, len);
-    std::memcpy(path.data() + len, ".msm", 5);
-}
-
-namespace {
-
-// Appends `text` at `n` in `line`.
-void put(char* line, std::size_t& n, const char* text, std::size_t size) {
-    std::memcpy(line + n, text, size);
-    n += size;
-}
-
-void put(char* line, std::size_t& n, const char* text) {
-    put(line, n, text, std::strlen(text));
-}
-
-void write_header(OutFile& out, const ImportHeader& header) {
-    char line[kLineSize];
-    std::size_t n = 0;
-    put(line, n, "<Vextal");
-    if (header.has_max_range) {
-        char value[kRoundTripTextMax];
-        put(line, n, " max_range='");
-        put(line, n, value, format_round_trip(header.max_range, value));
-        put(line, n, "'");
-    }
-    if (header.has_average) {
-        char value[kIntTextMax];
-        put(line, n, " avg='");
-        put(line, n, value, format_int(header.average, 0, value));
-        put(line, n, "'");
-    }
-    put(line, n, ">");
-    out_line(out, line, n);
-}
-
-void write_point(OutFile& out, int32_t no, const ImportedPoint& point) {
-    char line[kLineSize];
-    char value[kIntTextMax];
-    std::size_t n = 0;
-    put(line, n, "<measurement no='");
-    put(line, n, value, format_int(no, 0, value));
-    put(line, n, "' stage='");
-    put(line, n, point.position.data());
-    put(line, n, "' psd='");
-    put(line, n, value, format_int(point.psd, 0, value));
-    put(line, n, "'/>");
-    out_line(out, line, n);
-}
-
-}  // namespace
-
-void write_import_file(const char* path, const ImportTable& table, const ImportHeader& header) {
-    OutFile out;
-    if (!out_open(out, path)) fail_name("Output file cannot be opened: ", path);
-    write_header(out, header);
-    for (int32_t i = 0; i < table.count; ++i) {
-        write_point(out, i + 1, table.points[static_cast<std::size_t>(i)]);
-    }
-    out_line(out, "</Vextal>", 9);
-    if (!out_close(out) || !out_commit(out)) {
-        out_discard(out);
-        fail_name("Output file could not be written: ", path);
-    }
 }
 
 }  // namespace vextal
