@@ -7,6 +7,10 @@
 #   vextal load largest.msm                 against  floor: read the input only
 #   cat largest.msm                         for reference
 #
+# Given a second vextal (for example the build before a change), its cal and
+# load runs take their turns in the same rounds, and the ratios of the two
+# builds are printed too.
+#
 # The floor (bench/floor.c) is built here with the system's C compiler and,
 # like vextal, uses the shared C library. The commands take turns: each round
 # is one hyperfine run of all five (-N, no shell), a few runs of each after
@@ -15,7 +19,7 @@
 # speed hits both sides alike. Peak resident memory is GNU time's, the median
 # of up to 60 runs, also taken in turn.
 #
-# Usage: bench/cal_process.sh [path/to/vextal] [runs per command] [rounds]
+# Usage: bench/cal_process.sh [path/to/vextal] [runs per command] [rounds] [other vextal]
 # Needs hyperfine, GNU time and a C compiler (Debian: hyperfine time gcc).
 set -euo pipefail
 
@@ -23,7 +27,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 vextal=${1:-$here/../build/native/bin/vextal}
 runs=${2:-300}
 rounds=${3:-100}
+other=${4:-}
 vextal=$(cd "$(dirname "$vextal")" && pwd)/$(basename "$vextal")
+[ -z "$other" ] || other=$(cd "$(dirname "$other")" && pwd)/$(basename "$other")
 per_round=$(( (runs + rounds - 1) / rounds ))
 [ "$per_round" -ge 2 ] || per_round=2
 
@@ -59,6 +65,19 @@ commands=(
     "./floor largest.msm"
     "cat largest.msm"
 )
+if [ -n "$other" ]; then
+    names+=(other_cal other_load)
+    commands+=("$other cal largest.msm -n 1000 -f other" "$other load largest.msm")
+fi
+# The order of a round: with a second build, each of its commands stands
+# right after the same command of the first, and every other pair of rounds
+# the two change places, so that neither build gains from its place.
+order=(0 1 2 3 4)
+swapped=(0 1 2 3 4)
+if [ -n "$other" ]; then
+    order=(0 5 1 2 6 3 4)
+    swapped=(5 0 1 6 2 3 4)
+fi
 
 median() {  # median of the numbers on standard input
     sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
@@ -69,13 +88,24 @@ median() {  # median of the numbers on standard input
 # place in a round (the first of a round runs measurably slower here).
 forward=()
 backward=()
-for i in "${!names[@]}"; do
+forward_swapped=()
+backward_swapped=()
+for k in "${!order[@]}"; do
+    i=${order[$k]}
+    j=${swapped[$k]}
     forward+=(-n "${names[$i]}" "${commands[$i]}")
     backward=(-n "${names[$i]}" "${commands[$i]}" "${backward[@]}")
+    forward_swapped+=(-n "${names[$j]}" "${commands[$j]}")
+    backward_swapped=(-n "${names[$j]}" "${commands[$j]}" "${backward_swapped[@]}")
 done
 : > medians.txt
 for round in $(seq "$rounds"); do
-    if (( round % 2 )); then args=("${forward[@]}"); else args=("${backward[@]}"); fi
+    case $(( round % 4 )) in
+        1) args=("${forward[@]}") ;;
+        2) args=("${backward[@]}") ;;
+        3) args=("${forward_swapped[@]}") ;;
+        0) args=("${backward_swapped[@]}") ;;
+    esac
     hyperfine -N --style none --warmup 3 --runs "$per_round" --export-csv "round$round.csv" \
         "${args[@]}" > /dev/null 2> hyperfine.log || { cat hyperfine.log >&2; exit 1; }
     # The CSV holds command,mean,stddev,median,... in seconds.
@@ -120,3 +150,12 @@ ratio() {
 ratio "cal / its floor" cal cal_floor
 ratio "load / its floor" load load_floor
 ratio "cal / cat" cal cat
+if [ -n "$other" ]; then
+    echo
+    row "other vextal cal -n 1000" other_cal
+    row "other vextal load" other_load
+    ratio "other cal / its floor" other_cal cal_floor
+    ratio "other load / its floor" other_load load_floor
+    ratio "cal / other cal" cal other_cal
+    ratio "load / other load" load other_load
+fi

@@ -36,16 +36,6 @@ double line_value(const CalPoint* segment, float x);
 /// gives its y everywhere; a count of 0 or less gives 0.0.
 double table_lookup(const CalPoint* points, int32_t count, float x);
 
-/// True when `count` (at least 2) points have keys that never decrease and
-/// none is NaN: the tables that table_lookup_ascending may walk.
-bool keys_ascending(const CalPoint* points, int32_t count);
-
-/// table_lookup for a table of which keys_ascending holds, called with x that
-/// never decrease: `seen`, 0 before the first call, keeps the number of points
-/// whose key is not above the last x, so the segments are walked in order
-/// instead of searched. Gives the very double table_lookup gives.
-double table_lookup_ascending(const CalPoint* points, int32_t count, float x, int32_t& seen);
-
 /// Room of a point table: every record of the measurement table plus the
 /// leading point and the two closing points.
 constexpr std::size_t kMaxCalPoints = kMaxMeasurements + 3;

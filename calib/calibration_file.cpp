@@ -138,14 +138,9 @@ bool compute_calibration(int32_t steps, Calibration& cal) {
     if (cal.last - cal.first < 1) return false;
 
     cal.points = build_original_table(cal.first, cal.last, cal.original);
-    // The x of the steps rise, so on an ordered table the segments are
-    // walked rather than searched for each step.
-    const bool ascending = keys_ascending(cal.original.data(), cal.points);
-    int32_t seen = 0;
     for (int32_t j = 0; j < steps; ++j) {
         float x = static_cast<float>(j);
-        double y = ascending ? table_lookup_ascending(cal.original.data(), cal.points, x, seen)
-                             : table_lookup(cal.original.data(), cal.points, x);
+        double y = table_lookup(cal.original.data(), cal.points, x);
         cal.requantized[static_cast<std::size_t>(j)] = {x, to_single(y)};
     }
     cal.steps = steps;

@@ -49,26 +49,4 @@ double table_lookup(const CalPoint* points, int32_t count, float x) {
     return line_value(points + i, x);
 }
 
-bool keys_ascending(const CalPoint* points, int32_t count) {
-    if (count < 2) return false;
-    for (int32_t i = 1; i < count; ++i) {
-        if (!(points[i - 1].x <= points[i].x)) return false;  // also false on a NaN
-    }
-    return true;
-}
-
-double table_lookup_ascending(const CalPoint* points, int32_t count, float x, int32_t& seen) {
-    // With keys that never decrease, "key not above x" holds for a first run
-    // of the points and for none after it, so the bisection's upper bound is
-    // that run's length; the run only grows as x does.
-    while (seen < count && !(x < points[seen].x)) ++seen;
-    int32_t i = seen - 1;
-    if (i < 0) {
-        i = 0;
-    } else if (i > count - 2) {
-        i = count - 2;
-    }
-    return line_value(points + i, x);
-}
-
 }  // namespace vextal

@@ -118,49 +118,5 @@ TEST(TableLookup, SmallAndDegenerateTables) {
     for (const auto& c : cases) EXPECT_EQ(table_lookup(c.points, c.count, c.x), c.y) << c.what;
 }
 
-TEST(TableLookupAscending, OnlyOrderedTablesOfTwoOrMorePoints) {
-    const float nan = std::nanf("");
-    const struct {
-        std::vector<CalPoint> points;
-        bool ascending;
-    } cases[] = {
-        {{{0, 1}, {0, 2}, {3, 1}, {3, 3}}, true},  // equal keys
-        {{{-0.0f, 1}, {0.0f, 2}}, true},
-        {{{0, 1}, {-5, 2}, {3, 1}}, false},
-        {{{0, 1}, {nan, 2}, {3, 1}}, false},
-        {{{nan, 1}, {0, 2}}, false},
-        {{{4, 3.5f}}, false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(keys_ascending(c.points.data(), static_cast<int32_t>(c.points.size())),
-                  c.ascending);
-    }
-}
-
-// The walk must choose the bisection's segment everywhere: below and beyond the
-// table, on keys shared by several points, and on x that repeat.
-TEST(TableLookupAscending, GivesTheBisectionsDoubleOnRandomOrderedTables) {
-    std::mt19937 random(1803);
-    for (int round = 0; round < 3000; ++round) {
-        std::vector<CalPoint> points(2 + random() % 40);
-        float key = static_cast<float>(static_cast<int>(random() % 20) - 10);
-        for (auto& p : points) {
-            key += static_cast<float>(random() % 3) * (random() % 4 == 0 ? 0.5f : 1.0f);
-            p = {key, static_cast<float>(static_cast<int>(random() % 2000) - 1000) / 10.0f};
-        }
-        const auto count = static_cast<int32_t>(points.size());
-        ASSERT_TRUE(keys_ascending(points.data(), count));
-        int32_t seen = 0;
-        float x = points.front().x - static_cast<float>(random() % 5);
-        while (x <= points.back().x + 5.0f) {
-            const double walked = table_lookup_ascending(points.data(), count, x, seen);
-            const double searched = table_lookup(points.data(), count, x);
-            ASSERT_EQ(std::memcmp(&walked, &searched, sizeof walked), 0)
-                << "round " << round << " at " << x;
-            if (random() % 3 != 0) x += static_cast<float>(random() % 3) * 0.5f;
-        }
-    }
-}
-
 }  // namespace
 }  // namespace vextal

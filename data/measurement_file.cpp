@@ -118,84 +118,6 @@ void find_tags(const char* line, const char* end, bool& end_tag, bool& measureme
     }
 }
 
-// The start of the next record's line as the measurement job writes it,
-// "<measurement no='N' stage='" with N the record's number, made once per
-// record count.
-struct NextLine {
-    int32_t count = -1;  // the table's count this text was made for
-    std::size_t length = 0;
-    char text[48] = {};
-};
-
-void make_next_line(NextLine& next, int32_t count) {
-    std::memcpy(next.text, kNo, sizeof kNo - 1);
-    std::size_t n = sizeof kNo - 1;
-    n += format_int(count + 1, 0, next.text + n);
-    std::memcpy(next.text + n, kStage, sizeof kStage - 1);
-    next.length = n + sizeof kStage - 1;
-    next.count = count;
-}
-
-// The text for the record after the one just stored, the number's last
-// digits carried; a new leading digit makes the text anew.
-void advance_next_line(NextLine& next) {
-    ++next.count;
-    char* digit = next.text + next.length - sizeof kStage;  // the last digit
-    for (; *digit == '9'; --digit) {
-        if (digit == next.text + sizeof kNo - 1) {  // the first digit
-            make_next_line(next, next.count);
-            return;
-        }
-        *digit = '0';
-    }
-    ++*digit;
-}
-
-// Lines exactly as the measurement job writes them, the next record's
-// "<measurement no='N' stage='S' psd='P'/>" with numbers of at most 7 digits
-// (before and after the point) and a CR LF or LF, are taken straight from the
-// reader's buffer: such a line is whole within its first 249 characters and
-// holds no other '<', so the line-by-line reading would store the same
-// record and nothing else. Stops before the first other line, before the
-// 1001st record, and where fewer than kView bytes are left; the caller reads
-// on line by line from there.
-void take_written_lines(LineReader& reader, NextLine& next) {
-    // Every byte looked at lies within the first 65 of a line: the start (up
-    // to 30), a sign, two words of 8 for the stage's digits and point (7 + 1 +
-    // 7 taken), "' psd='", a word of 8 for the reading (7 taken) and the
-    // line's end; the number readers may read 24 bytes from where they start.
-    constexpr std::size_t kView = 80;
-    MeasurementTable& table = g_measurements;
-    for (;;) {
-        if (table.count >= kMaxMeasurements) return;
-        const char* line = nullptr;
-        if (line_reader_view(reader, kView, line) < kView) return;
-        if (next.count != table.count) make_next_line(next, table.count);
-        // The start is 27 to 30 characters: two overlapping comparisons of 16.
-        static_assert(sizeof next.text >= 32);
-        if (std::memcmp(line, next.text, 16) != 0 ||
-            std::memcmp(line + next.length - 16, next.text + next.length - 16, 16) != 0) {
-            return;
-        }
-        Measurement record;
-        const char* p = scan_short_decimal(line + next.length, record.stage);
-        if (p == nullptr || std::memcmp(p, kPsd, sizeof kPsd - 1) != 0) return;
-        p = scan_short_int(p + sizeof kPsd - 1, record.psd);
-        if (p == nullptr) return;
-        std::size_t end = 0;
-        if (std::memcmp(p, "'/>\r\n", 5) == 0) {
-            end = 5;
-        } else if (std::memcmp(p, "'/>\n", 4) == 0) {
-            end = 4;
-        } else {
-            return;
-        }
-        table.records[static_cast<std::size_t>(table.count++)] = record;
-        advance_next_line(next);
-        line_reader_skip(reader, static_cast<std::size_t>(p + end - line));
-    }
-}
-
 }  // namespace
 
 int load_measurement_file(const char* name) {
@@ -225,26 +147,23 @@ int load_measurement_file(const char* name) {
         read_long_attribute(line, kSerialNumberName, g_settings.serial_number) != 0;
 
     g_measurements.count = 0;
-    std::size_t length = 0;
-    NextLine next;
     for (;;) {
-        take_written_lines(reader, next);
-        const char* body = line_reader_take(reader, line, length);
-        if (body == nullptr) break;
+        const std::size_t length = line_reader_next(reader, line);
+        if (length == 0) break;
         // The end tag ends the data even when a measurement shares its line;
         // in the written form no '<' but the first comes before the end of
-        // the psd value.
+        // the psd value. Bytes after a NUL are not seen.
         bool end_tag = false;
         bool measurement = false;
         Values values;
-        const char* rest = read_written_form(body, body + length + 1, values);
-        const char* from = rest != nullptr ? rest : body;
+        const char* rest = read_written_form(line, line + length + 1, values);
+        const char* from = rest != nullptr ? rest : line;
         find_tags(from, from + std::strlen(from), end_tag, measurement);
         if (end_tag) break;
         if (rest != nullptr) {
-            take_measurement(body, &values);
+            take_measurement(line, &values);
         } else if (measurement) {
-            take_measurement(body, nullptr);
+            take_measurement(line, nullptr);
         }
     }
     line_reader_close(reader);

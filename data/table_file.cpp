@@ -296,11 +296,8 @@ void take_line(LineNo line_no, Text line, TableState& state, ImportTable& table)
 // Reads the next piece of at most 249 characters; its length counts a NUL
 // byte inside it, which the returned text would hide.
 bool next_piece(LineReader& reader, char (&line)[kLineSize], std::size_t& length) {
-    std::memset(line, 1, sizeof line);
-    if (!line_reader_next(reader, line)) return false;
-    length = kLineSize - 1;
-    while (line[length] != '\0') --length;  // the reader's terminating NUL is the last
-    return true;
+    length = line_reader_next(reader, line);
+    return length != 0;
 }
 
 bool cut(const char (&line)[kLineSize], std::size_t length) {

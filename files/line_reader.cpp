@@ -32,10 +32,7 @@ void fill(LineReader& reader, std::size_t want) {
 
 }  // namespace
 
-namespace {
-
-// line_reader_next's work; returns the length, 0 when nothing is left.
-std::size_t copy_line(LineReader& reader, char (&line)[kLineSize]) {
+std::size_t line_reader_next(LineReader& reader, char (&line)[kLineSize]) {
     if (reader.file == kNoFile) return 0;
     constexpr std::size_t kMax = kLineSize - 1;
     std::size_t n = 0;
@@ -79,51 +76,6 @@ std::size_t copy_line(LineReader& reader, char (&line)[kLineSize]) {
     }
     if (n > 0) line[n] = '\0';
     return n;
-}
-
-}  // namespace
-
-bool line_reader_next(LineReader& reader, char (&line)[kLineSize]) {
-    return copy_line(reader, line) != 0;
-}
-
-const char* line_reader_take(LineReader& reader, char (&line)[kLineSize], std::size_t& length) {
-    if (reader.file == kNoFile) return nullptr;
-    if (reader.end - reader.pos < 2) fill(reader, 2);
-    const std::size_t avail = reader.end - reader.pos;
-    if (avail >= 2) {
-        // The first step of copy_line: a line feed within 250 bytes after a CR
-        // ends a line that copy_line would copy whole; its CR LF becomes the
-        // LF and the NUL in place. Consumed bytes are never read again.
-        char* const p = reader.buffer.data() + reader.pos;
-        const std::size_t window = avail < kLineSize ? avail : kLineSize;
-        const void* lf = std::memchr(p, '\n', window);
-        if (lf != nullptr) {
-            const std::size_t k = static_cast<std::size_t>(static_cast<const char*>(lf) - p);
-            if (k > 0 && p[k - 1] == '\r') {
-                p[k - 1] = '\n';
-                p[k] = '\0';
-                reader.pos += k + 1;
-                length = k;
-                return p;
-            }
-        }
-    }
-    length = copy_line(reader, line);
-    return length != 0 ? line : nullptr;
-}
-
-std::size_t line_reader_view(LineReader& reader, std::size_t want, const char*& data) {
-    if (reader.file == kNoFile) return 0;
-    if (reader.end - reader.pos < want) {
-        fill(reader, want < reader.buffer.size() ? want : reader.buffer.size());
-    }
-    data = reader.buffer.data() + reader.pos;
-    return reader.end - reader.pos;
-}
-
-void line_reader_skip(LineReader& reader, std::size_t count) {
-    reader.pos += count;
 }
 
 LineReader::~LineReader() {

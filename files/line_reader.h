@@ -36,22 +36,10 @@ struct LineReader {
 bool line_reader_open(LineReader& reader, const char* path);
 /// Reads the next line into `line`: the characters up to and including the
 /// next line feed, but never more than 249, NUL-terminated. A CR right before
-/// a LF is dropped. Returns false, leaving `line` alone, when nothing is left
-/// (a read error counts as the end of the file).
-bool line_reader_next(LineReader& reader, char (&line)[kLineSize]);
-/// The next line as line_reader_next reads it, with its length up to its
-/// final NUL (a line may hold NULs before it), or nullptr when nothing is
-/// left. A line that ends in CR LF is left in the reader's buffer, where it
-/// is given, changed in place; it stays valid until the next read. Any other
-/// line is copied into `line`.
-const char* line_reader_take(LineReader& reader, char (&line)[kLineSize], std::size_t& length);
-/// The bytes not read yet, at least `want` of them (up to the buffer's size)
-/// unless the file ends first; returns their number and points `data` at
-/// them. A caller that recognises whole lines there may take them with
-/// line_reader_skip; the view stays valid until the next read.
-std::size_t line_reader_view(LineReader& reader, std::size_t want, const char*& data);
-/// Takes `count` bytes of the last view as read.
-void line_reader_skip(LineReader& reader, std::size_t count);
+/// a LF is dropped. Returns the line's length (it may hold NUL bytes), or 0,
+/// leaving `line` alone, when nothing is left (a read error counts as the
+/// end of the file).
+std::size_t line_reader_next(LineReader& reader, char (&line)[kLineSize]);
 void line_reader_close(LineReader& reader);
 
 }  // namespace vextal

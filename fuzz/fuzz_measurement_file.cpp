@@ -1,8 +1,8 @@
 // The measurement file reader on a whole file, and on the same file with every
 // line in the measurement job's own form turned into one that only the general
 // attribute search reads (a second blank after "<measurement"): lines in the
-// written form are taken straight from the read buffer, and that way must
-// store exactly what the general one stores, and end the same way.
+// written form are read at their fixed places, and that way must store
+// exactly what the general one stores, and end the same way.
 #include <unistd.h>
 
 #include <cstddef>

@@ -168,53 +168,6 @@ std::size_t fixed_from_integer(bool negative, uint64_t digits, int exp10, int de
     return n;
 }
 
-// The fixed-point text straight from the binary value, for a value
-// m * 2^-shift (0 < shift < 64) whose m * 10^decimals fits in 64 bits: X, the
-// value times 10^decimals, is then that product's integer part and fraction
-// exactly. The rule cuts the 17-digit rounding of the value, not the value;
-// that rounding moves X by at most half a unit of its 17th significant digit,
-// less than X / 2^53, and the cut (half away from zero) can only come out
-// differently when X lies that close to a halfway point k + 1/2. Outside that
-// band the cut of X is the rule's result; inside it, false: the digits must
-// decide. Most values are far from the band, and this needs no division by a
-// variable power of ten and no 17-digit integer.
-bool fixed_from_binary(double magnitude, bool negative, int decimals, char* out, std::size_t& len) {
-    uint64_t bits = 0;
-    std::memcpy(&bits, &magnitude, sizeof bits);
-    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-    const int shift = 1075 - biased;  // magnitude = m * 2^-shift
-    if (biased == 0 || shift <= 0 || shift >= 64) return false;
-    const uint64_t m = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
-    const U128 p = multiply(m, kPowersOfTen[static_cast<std::size_t>(decimals)]);
-    if (p.hi != 0) return false;
-    const uint64_t fraction = p.lo & ((uint64_t{1} << shift) - 1);
-    const uint64_t half = uint64_t{1} << (shift - 1);
-    const uint64_t distance = fraction > half ? fraction - half : half - fraction;
-    if (distance <= (p.lo >> 53) + 1) return false;
-    const uint64_t kept = (p.lo >> shift) + (fraction > half ? 1 : 0);
-
-    // The digits of `kept`, with zeros in front up to the one before the
-    // point; copied in pieces of fixed size (`out` has the room), which the
-    // compiler does with a few moves, and cut to length by `len`.
-    char buffer[48] = {};
-    char* const end = buffer + 24;  // 20 digits at most, or 18 with zeros
-    char* text = kept <= UINT32_MAX ? digits_before(end, static_cast<uint32_t>(kept))
-                                    : digits_before(end, kept);
-    const char* const point = end - decimals;
-    while (text >= point) *--text = '0';
-    std::size_t n = 0;
-    if (negative) out[n++] = '-';
-    std::memcpy(out + n, text, 24);
-    n += static_cast<std::size_t>(point - text);
-    if (decimals > 0) {
-        out[n++] = '.';
-        std::memcpy(out + n, point, 17);
-        n += static_cast<std::size_t>(decimals);
-    }
-    len = n;
-    return true;
-}
-
 }  // namespace
 
 int significant_digits(double magnitude, char (&digits)[kSignificant]) {
@@ -234,8 +187,6 @@ std::size_t format_fixed(double value, int decimals, char* out) {
     if (std::isinf(value)) return copy_text(value < 0 ? "-inf" : "inf", out);
 
     double magnitude = std::fabs(value);
-    std::size_t length = 0;
-    if (fixed_from_binary(magnitude, std::signbit(value), decimals, out, length)) return length;
     uint64_t integer = 0;
     int exp10 = 0;
     if (magnitude != 0.0 && significant_integer(magnitude, integer, exp10) &&

@@ -29,7 +29,10 @@ constexpr std::size_t kMaxSignificant = kMaxExactDigits - 1;
 // written exponent and the decimal point's shift can never overflow.
 constexpr long long kExponentClamp = 100000;
 
-using numscan_detail::kExactPowersOfTen;
+// The powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // Digits with at most one decimal point and no exponent, at most 15 digits:
 // the integer of all the digits is exact in a double, and one division by an
@@ -59,14 +62,6 @@ const char* short_decimal(const char* p, double& value) {
 }  // namespace
 
 int32_t text_to_int(const char* text) {
-    // The usual attribute value, up to nine digits right at the start, cannot
-    // leave the 32-bit range.
-    if (is_digit(*text)) {
-        uint32_t value = 0;  // may wrap on a long text, which is then read below
-        const char* p = text;
-        for (; is_digit(*p); ++p) value = value * 10 + static_cast<unsigned>(*p - '0');
-        if (p - text <= 9) return static_cast<int32_t>(value);
-    }
     const char* p = skip_space(text);
     bool negative = false;
     if (*p == '+' || *p == '-') {
@@ -114,9 +109,6 @@ double text_to_double(const char* text) {
         negative = (*p == '-');
         ++p;
     }
-    double short_value = 0.0;
-    if (short_decimal(p, short_value) != nullptr) return negative ? -short_value : short_value;
-
     // The mantissa is rewritten as significant digits d1 d2 ... dn with the
     // decimal point after the last of them, so its value is 0.d1...dn times
     // 10^(point) where point counts the digits before the decimal point.

@@ -288,44 +288,6 @@ TEST(ScanPlain, TakesOnlyTheShortFormsAndAgreesWithTheFullReaders) {
     }
 }
 
-TEST(ScanPlain, EightAtATimeAgreesWithTheByteReaders) {
-    // Texts of digits, points, signs, exponent letters and bytes next to the
-    // digits' codes (with and without the top bit): where the word-wise reader
-    // takes a text it agrees with the byte reader bit for bit, and it declines
-    // only numbers with a run of eight or more digits.
-    const char alphabet[] = "0123456789012345678901234567890123456789..--eEdD'/:\xb0\xb9\xba\xff";
-    std::mt19937 random(11);
-    for (int i = 0; i < 200000; ++i) {
-        std::array<char, 25> text{};  // the last stays NUL for the byte readers
-        for (std::size_t k = 0; k + 1 < text.size(); ++k) {
-            text[k] = alphabet[random() % (sizeof alphabet - 1)];
-        }
-        const std::string shown(text.data());
-        const char* digits = text[0] == '-' ? text.data() + 1 : text.data();
-        const std::size_t whole = std::strspn(digits, "0123456789");
-        const std::size_t fraction =
-            digits[whole] == '.' ? std::strspn(digits + whole + 1, "0123456789") : 0;
-
-        int32_t plain_int = -1;
-        int32_t short_int = -1;
-        const char* plain_end = scan_plain_int(text.data(), plain_int);
-        const char* short_end = scan_short_int(text.data(), short_int);
-        if (short_end != nullptr || (plain_end != nullptr && whole < 8)) {
-            ASSERT_EQ(short_end, plain_end) << shown;
-            ASSERT_EQ(short_int, plain_int) << shown;
-        }
-        double plain_value = -1.0;
-        double short_value = -1.0;
-        plain_end = scan_plain_decimal(text.data(), plain_value);
-        short_end = scan_short_decimal(text.data(), short_value);
-        if (short_end != nullptr || (plain_end != nullptr && whole < 8 && fraction < 8)) {
-            ASSERT_EQ(short_end, plain_end) << shown;
-            ASSERT_EQ(std::bit_cast<uint64_t>(short_value), std::bit_cast<uint64_t>(plain_value))
-                << shown;
-        }
-    }
-}
-
 TEST(TextToDouble, KeepsTheSignOfZero) {
     EXPECT_TRUE(std::signbit(text_to_double("-0")));
     EXPECT_TRUE(std::signbit(text_to_double("-0.000")));
