@@ -107,7 +107,7 @@ void BM_FormatFixedPerValue(benchmark::State& state) {
 }
 BENCHMARK(BM_FormatFixedPerValue);
 
-void BM_WriteCalibrationLargest(benchmark::State& state) {
+void BM_WriteCalOutputsLargest(benchmark::State& state) {
     fill_largest_table();
     std::snprintf(g_settings.call_params.data(), g_settings.call_params.size(), "%s",
                   "cal largest -n 1000 ");
@@ -119,7 +119,7 @@ void BM_WriteCalibrationLargest(benchmark::State& state) {
     fs::remove(prefix + ".cal");
     fs::remove(prefix + ".c");
 }
-BENCHMARK(BM_WriteCalibrationLargest);
+BENCHMARK(BM_WriteCalOutputsLargest);
 
 }  // namespace
 
