@@ -41,12 +41,19 @@ constexpr char kUsage[] =
 // Longest part of an unrecognised option shown in its message.
 constexpr std::size_t kShownOptionLength = 50;
 
+// The commands an option belongs to, one bit each.
+constexpr unsigned bit(Command c) {
+    return 1u << c;
+}
+// The options of the first design, which every one of its commands accepts.
+constexpr unsigned kClassic = bit(kMeasure) | bit(kLoad) | bit(kCal) | bit(kInteractive);
+
 struct Option {
     const char* word;
     bool takes_argument;
     void (*apply)(const char* argument);
-    const char* missing;      // message when the argument is missing
-    bool for_import = false;  // one of the few options that `import` accepts
+    const char* missing;  // message when the argument is missing
+    unsigned commands = kClassic;
 };
 
 constexpr Option kOptions[] = {
@@ -55,14 +62,19 @@ constexpr Option kOptions[] = {
          g_settings.max_range = std::fabs(text_to_double(a));
          g_settings.max_range_given = 1;
      },
-     "-z erfordert Angabe des H\xF6henmessbereichs.", true},
-    {"-n", true, [](const char* a) { g_settings.steps = text_to_int(a); }, "-n erfordert Anzahl."},
+     "-z erfordert Angabe des H\xF6henmessbereichs.", kClassic | bit(kImport)},
+    {"-n", true,
+     [](const char* a) {
+         g_settings.steps = text_to_int(a);
+         g_settings.steps_given = 1;
+     },
+     "-n erfordert Anzahl.", kClassic | bit(kCheck)},
     {"-m", true,
      [](const char* a) {
          g_settings.average = text_to_int(a);
          g_settings.average_given = 1;
      },
-     "-m erfordert Anzahl.", true},
+     "-m erfordert Anzahl.", kClassic | bit(kImport)},
     {"-p", true, [](const char* a) { g_settings.centre_position = text_to_double(a); },
      "-p erfordert Angabe der Mittenposition."},
     {"-model", true, [](const char* a) { g_settings.model = text_to_double(a); },
@@ -76,11 +88,19 @@ constexpr Option kOptions[] = {
          g_settings.output_prefix = a;
          g_settings.prefix_given = 1;
      },
-     "-f erfordert einen Dateinamen.", true},
+     "-f erfordert einen Dateinamen.", kClassic | bit(kImport) | bit(kCheck)},
     {"-psdplot", false, [](const char*) { g_settings.psd_plot = 1; }, nullptr},
     {"-hc", false, [](const char*) { g_settings.home_on_init = 0; }, nullptr},
     {"-psd0", false, [](const char*) { g_settings.psd0 = 1; }, nullptr},
-    {"-svg", false, [](const char*) { g_settings.svg = 1; }, nullptr},
+    {"-svg", false, [](const char*) { g_settings.svg = 1; }, nullptr, kClassic | bit(kCheck)},
+    {"-t", true, [](const char* a) { g_settings.table_file = a; },
+     "-t requires the name of a table file (without \".c\")", bit(kCheck)},
+    {"-tol", true,
+     [](const char* a) {
+         g_settings.tolerance = text_to_double(a);
+         g_settings.tolerance_given = 1;
+     },
+     "-tol requires the largest error allowed", bit(kCheck)},
 };
 
 // The picture flag is left out of the joined command line, so that the .c
@@ -114,7 +134,16 @@ void validate() {
                        kExitError);
         }
     }
-    if (s.command == kMeasure || s.command == kCal) {
+    if (s.command == kCheck) {
+        if (s.table_file != nullptr && s.steps_given) {
+            error_exit("-n cannot be given with -t: the table file's entries are checked",
+                       kExitError);
+        }
+        if (s.tolerance_given && !(s.tolerance >= 0.0)) {
+            error_exit("-tol requires a tolerance of 0 or more", kExitError);
+        }
+    }
+    if (s.command == kMeasure || s.command == kCal || (s.command == kCheck && !s.table_file)) {
         if (s.steps < kMinSteps || s.steps > kMaxSteps) {
             error_exit("Anzahl Schritte ausserhalb des zul\xE4ssigen Bereichs (3 - 1000)\n",
                        kExitError);
@@ -164,9 +193,13 @@ void parse_command_line(int argc, const char* const* argv) {
         s.command = load ? kLoad : kCal;
         s.input_file = argv[2];
         index = 2;
-    } else if (std::strcmp(word, "import") == 0) {
-        if (argc <= 2) error_exit("'import' requires a file name", 2);
-        s.command = kImport;
+    } else if (std::strcmp(word, "import") == 0 || std::strcmp(word, "check") == 0) {
+        const bool import = word[0] == 'i';
+        if (argc <= 2) {
+            error_exit(import ? "'import' requires a file name" : "'check' requires a file name",
+                       kExitError);
+        }
+        s.command = import ? kImport : kCheck;
         s.input_file = argv[2];
         index = 3;  // the input name is taken as it stands, even one that starts with '-'
     } else if (std::strcmp(word, "interactive") == 0) {
@@ -182,9 +215,11 @@ void parse_command_line(int argc, const char* const* argv) {
     while (index < argc) {
         const char* w = argv[index];
         const Option* option = find_option(w);
-        // `import` knows only -f, -z and -m; any other option word is unknown
-        // to it, flags such as -psdplot too.
-        if (option != nullptr && s.command == kImport && !option->for_import) unknown_option(w);
+        // `import` and `check` know only their own few options; any other
+        // option word is unknown to them, flags such as -psdplot too.
+        if (option != nullptr && (option->commands & bit(static_cast<Command>(s.command))) == 0) {
+            unknown_option(w);
+        }
         if (option == nullptr) {
             if (w[0] == '-') unknown_option(w);
             ++index;  // a free word is passed over

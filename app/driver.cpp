@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/check_command.h"
 #include "app/command_line.h"
 #include "app/help.h"
 #include "app/outputs.h"
@@ -53,6 +54,7 @@ int run_program(int argc, const char* const* argv) {
     parse_command_line(argc, argv);
     const Settings& s = g_settings;
     if (s.command == kImport) return run_import(s);
+    if (s.command == kCheck) return run_check();
 
     int result = 0;
     if (s.command == kMeasure) {

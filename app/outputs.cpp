@@ -19,8 +19,30 @@ namespace {
 constexpr const char* kTooFewMeasurements = "File does not contain enough measurements!\n";
 constexpr const char* kPictureFailed = "SVG file could not be written.\n";
 
-// The calibration the picture draws; static for its two tables.
+// The calibration and the check of its table that the picture draws; static
+// for their tables.
 Calibration calibration;
+FirmwareTable firmware;
+CheckResult stretch_check;
+Warnings warnings;
+
+// The check of cal's own table at the records of its stretch, and the
+// warnings of the table and the run, for the picture.
+void self_check(const Calibration* cal, PictureContent& c) {
+    warnings = Warnings{};
+    if (cal != nullptr && cal->points > 0) {
+        firmware_table(*cal, firmware);
+        CheckRequest request;
+        request.table = &firmware;
+        request.first = cal->first;
+        request.last = cal->last;
+        check_table(request, stretch_check);
+        table_warnings(*cal, firmware, warnings);
+        c.check = &stretch_check;
+    }
+    if (c.stretch_known) run_warnings(c.stretch_first, c.stretch_last, warnings);
+    c.warnings = &warnings;
+}
 
 // What the picture of this run shows: the curve, and for cal the table of
 // `cal` (null when none was computed; `note` then says why). measure names
@@ -30,7 +52,7 @@ PictureContent picture_content(const Calibration* cal, const char* note) {
     const MeasurementTable& t = g_measurements;
     const bool measure = s.command == kMeasure;
     PictureContent c;
-    c.calibration = s.command == kCal;
+    c.kind = s.command == kCal ? PictureKind::kCalibration : PictureKind::kCurve;
     c.name = measure ? s.output_prefix : s.input_file;
     c.comment = s.comment;
     c.serial_number = {t.has_serial_number, s.serial_number};
@@ -48,6 +70,7 @@ PictureContent picture_content(const Calibration* cal, const char* note) {
     }
     c.table = cal;
     c.note = note;
+    if (s.command == kCal) self_check(cal, c);
     return c;
 }
 
@@ -102,6 +125,35 @@ void write_outputs() {
     } else {
         write_curve_outputs();
     }
+}
+
+void write_check_outputs(const CheckRequest& request, const CheckResult& result,
+                         const Warnings& check_warnings) {
+    static OutFile csv;  // static for its write buffer
+    const Settings& s = g_settings;
+    if (s.output_prefix == nullptr) return;
+    std::array<char, kMaxPath> name;
+    make_file_name(name, s.output_prefix, ".csv");
+    char message[kMaxPath + 64];
+    std::snprintf(message, sizeof message, "The check's file cannot be opened: %s", name.data());
+    if (!out_open(csv, name.data())) error_exit(message, kExitError);
+    write_check_csv(csv, result);
+    std::snprintf(message, sizeof message, "The check's file could not be written: %s",
+                  name.data());
+    if (!out_close(csv)) error_exit(message, kExitError);
+    if (s.svg) {
+        PictureContent c;
+        c.kind = PictureKind::kCheck;
+        c.name = s.input_file;
+        c.measurements = &g_measurements;
+        c.steps = s.steps;
+        c.check = &result;
+        c.request = &request;
+        c.table_file = s.table_file;
+        c.warnings = &check_warnings;
+        if (!prepare_picture(s.output_prefix, c)) error_exit(kPictureFailed, kExitError);
+    }
+    commit_outputs(message);
 }
 
 void write_import_output(const char* path, const ImportTable& table) {

@@ -1,6 +1,7 @@
 // The output files of one run and the order in which they are put in place.
 #pragma once
 
+#include "calib/check.h"
 #include "data/table_file.h"
 
 namespace vextal {
@@ -10,6 +11,11 @@ namespace vextal {
 /// picture. Every output is complete before the first one replaces its
 /// target; ends the program on failure.
 void write_outputs();
+
+/// Writes the files of `check` with -f: "<prefix>.csv" and, with -svg,
+/// "<prefix>.svg"; nothing without -f. Ends the program on failure.
+void write_check_outputs(const CheckRequest& request, const CheckResult& result,
+                         const Warnings& warnings);
 
 /// Writes the measurement file `path` of `import` from `table`, with the
 /// header values of -z and -m where they were given; ends the program on

@@ -65,5 +65,27 @@ const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& 
 
 /// The message of a calibration whose files cannot be written or put in place.
 extern const char* const kCalibrationWriteFailed;
+/// The message of a monotone range of fewer than two records.
+extern const char* const kRangeTooSmall;
+
+/// The entry the firmware reads as "out of range": the closing y in tenths.
+constexpr int32_t kOutOfRangeEntry = 999;
+/// Most entries of a firmware table read from a file: readings up to 8191.
+constexpr int32_t kMaxTableEntries = 4096;
+
+/// A table as the firmware holds it: the requantized positions in tenths of
+/// the stage unit, truncated toward zero, indexed by half the reading.
+struct FirmwareTable {
+    int32_t count = 0;
+    std::array<int32_t, kMaxTableEntries> entries{};
+};
+
+/// The entries of the ".c" file of `cal`.
+void firmware_table(const Calibration& cal, FirmwareTable& table);
+
+/// Reads `path` as the firmware compiles it: the integers in braces after the
+/// comment line, comments and white space anywhere between them. A file that
+/// is not such a list ends the run with exit code 2 and a message naming it.
+void read_firmware_table(const char* path, FirmwareTable& table);
 
 }  // namespace vextal

@@ -1,6 +1,7 @@
 #include <array>
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -10,6 +11,7 @@
 #include "common/settings.h"
 #include "data/measurement.h"
 #include "files/file_name.h"
+#include "files/line_reader.h"
 #include "files/output_file.h"
 #include "text/convert.h"
 #include "text/format.h"
@@ -69,7 +71,10 @@ int32_t build_original_table(int32_t first, int32_t last, PointTable& table) {
     }
     table[m] = {table[m - 1].x + kStepAfterRange, kClosingY};
     ++m;
-    table[m++] = {kClosingX, kClosingY};
+    // The table ends at 255, or one step further where the stretch reaches
+    // beyond it (readings of 510 and more), so that its x stay ordered.
+    const float after = table[m - 1].x;
+    table[m++] = {after > kClosingX ? after + kStepAfterRange : kClosingX, kClosingY};
     return static_cast<int32_t>(m);
 }
 
@@ -99,7 +104,10 @@ void write_call_params(const char* text) {
     out_bytes(c_file, line.data(), n);
 }
 
-constexpr const char* kRangeTooSmall = "Monotone PSD range is too small!\n";
+// Tenths, truncated toward zero: 10.7 (10.6999998 as a float) gives 106.
+int32_t firmware_entry(const CalPoint& point) {
+    return truncate_to_int(static_cast<double>(point.y) * kCScale);
+}
 
 void write_c_file(const PointTable& requantized, int32_t steps) {
     out_text(c_file, "// CallParams: ");
@@ -107,9 +115,7 @@ void write_c_file(const PointTable& requantized, int32_t steps) {
     out_text(c_file, " \n{");
     char text[kIntTextMax + 2];
     for (int32_t i = 0; i < steps; ++i) {
-        // Tenths, truncated toward zero: 10.7 (10.6999998 as a float) gives 106.
-        double tenths = static_cast<double>(requantized[static_cast<std::size_t>(i)].y) * kCScale;
-        int32_t value = truncate_to_int(tenths);
+        const int32_t value = firmware_entry(requantized[static_cast<std::size_t>(i)]);
         if (i == steps - 1) {
             out_bytes(c_file, text, format_int(value, 0, text));
             break;
@@ -126,6 +132,15 @@ void write_c_file(const PointTable& requantized, int32_t steps) {
 }  // namespace
 
 const char* const kCalibrationWriteFailed = "Ausgabedateien konnten nicht geschrieben werden.\n";
+const char* const kRangeTooSmall = "Monotone PSD range is too small!\n";
+
+void firmware_table(const Calibration& cal, FirmwareTable& table) {
+    table.count = cal.steps < kMaxTableEntries ? cal.steps : kMaxTableEntries;
+    for (int32_t i = 0; i < table.count; ++i) {
+        table.entries[static_cast<std::size_t>(i)] =
+            firmware_entry(cal.requantized[static_cast<std::size_t>(i)]);
+    }
+}
 
 bool compute_calibration(int32_t steps, Calibration& cal) {
     // The command line keeps steps within 3 to 1000; the bounds only protect
@@ -170,6 +185,164 @@ const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& 
     bool c_ok = out_close(c_file);
     if (!cal_ok || !c_ok) fail(kCalibrationWriteFailed);
     return nullptr;
+}
+
+// ---- reading a firmware table ----
+
+namespace {
+
+// Reads a firmware table character by character, as a C compiler would see
+// the list: comments and white space between the parts, each integer with
+// an optional sign.
+class TableParser {
+  public:
+    TableParser(const char* path, FirmwareTable& table) : path_(path), table_(table) {}
+
+    void take(char c) {
+        if (c == '\n') ++line_;
+        if (in_comment(c)) return;
+        if (number_ > 0 && !is_digit(c)) end_number();
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') return;
+        switch (state_) {
+            case kBeforeList:
+                if (c != '{') fail("expected the '{' that opens the table");
+                state_ = kBeforeEntry;
+                break;
+            case kBeforeEntry:
+            case kAfterComma:
+                if (c == '}' && state_ == kAfterComma) {
+                    state_ = kAfterList;
+                } else if (c == '}' && table_.count == 0) {
+                    fail("the table holds no entries");
+                } else {
+                    start_number(c);
+                }
+                break;
+            case kInNumber:
+                if (!is_digit(c)) fail("expected a digit");
+                add_digit(c);
+                break;
+            case kAfterEntry:
+                if (c == ',') {
+                    state_ = kAfterComma;
+                } else if (c == '}') {
+                    state_ = kAfterList;
+                } else {
+                    fail("expected ',' or '}' after an entry");
+                }
+                break;
+            case kAfterList:
+                if (c != ';' || semicolon_) fail("text after the table's closing '}'");
+                semicolon_ = true;
+                break;
+        }
+    }
+
+    void finish() {
+        if (number_ > 0) end_number();
+        if (state_ == kInNumber) fail("expected a digit");
+        if (comment_ == kBlock || comment_ == kBlockStar) fail("a comment that is not closed");
+        if (state_ == kBeforeList) fail("no table: expected a list of integers in braces");
+        if (state_ != kAfterList) fail("the table is not closed by '}'");
+    }
+
+  private:
+    enum State { kBeforeList, kBeforeEntry, kInNumber, kAfterEntry, kAfterComma, kAfterList };
+    enum Comment { kNone, kSlash, kLine, kBlock, kBlockStar };
+
+    static bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+    // Follows // and /* */ comments; true while `c` belongs to one.
+    bool in_comment(char c) {
+        switch (comment_) {
+            case kLine:
+                if (c == '\n') comment_ = kNone;
+                return true;
+            case kBlock:
+                if (c == '*') comment_ = kBlockStar;
+                return true;
+            case kBlockStar:
+                comment_ = c == '/' ? kNone : (c == '*' ? kBlockStar : kBlock);
+                return true;
+            case kSlash:
+                if (c == '/' || c == '*') {
+                    comment_ = c == '/' ? kLine : kBlock;
+                    return true;
+                }
+                fail("a '/' that starts no comment");
+            case kNone:
+                if (c != '/') return false;
+                if (number_ > 0) end_number();
+                comment_ = kSlash;
+                return true;
+        }
+        return false;
+    }
+
+    void start_number(char c) {
+        if (table_.count >= kMaxTableEntries) fail("more than 4096 entries");
+        negative_ = c == '-';
+        value_ = 0;
+        number_ = 0;
+        if (c == '-' || c == '+') {
+            state_ = kInNumber;
+            return;
+        }
+        if (!is_digit(c)) fail("expected an integer");
+        add_digit(c);
+    }
+
+    void add_digit(char c) {
+        // One digit more than INT32_MAX has: a longer number is out of range
+        // whatever it holds.
+        if (number_ < 11) value_ = value_ * 10 + (c - '0');
+        ++number_;
+        state_ = kInNumber;
+    }
+
+    void end_number() {
+        const int64_t value = negative_ ? -value_ : value_;
+        if (number_ > 10 || value < INT32_MIN || value > INT32_MAX) {
+            fail("an entry beyond the 32-bit integers");
+        }
+        table_.entries[static_cast<std::size_t>(table_.count++)] = static_cast<int32_t>(value);
+        number_ = 0;
+        state_ = kAfterEntry;
+    }
+
+    [[noreturn]] void fail(const char* what) const {
+        char message[kMaxPath + 120];
+        std::snprintf(message, sizeof message, "%s, line %lu: %s", path_, line_, what);
+        error_exit(message, kExitError);
+    }
+
+    const char* path_;
+    FirmwareTable& table_;
+    State state_ = kBeforeList;
+    Comment comment_ = kNone;
+    unsigned long line_ = 1;
+    bool negative_ = false;
+    bool semicolon_ = false;
+    int number_ = 0;  // digits of the number being read
+    int64_t value_ = 0;
+};
+
+}  // namespace
+
+void read_firmware_table(const char* path, FirmwareTable& table) {
+    LineReader reader;
+    if (!line_reader_open(reader, path)) {
+        char message[kMaxPath + 64];
+        std::snprintf(message, sizeof message, "The table file cannot be opened: %s", path);
+        error_exit(message, kExitError);
+    }
+    table.count = 0;
+    TableParser parser(path, table);
+    char line[kLineSize];
+    for (std::size_t n; (n = line_reader_next(reader, line)) != 0;) {
+        for (std::size_t i = 0; i < n; ++i) parser.take(line[i]);
+    }
+    parser.finish();
 }
 
 }  // namespace vextal

@@ -8,7 +8,14 @@
 
 namespace vextal {
 
-enum Command : int32_t { kMeasure = 0, kLoad = 1, kCal = 2, kInteractive = 3, kImport = 4 };
+enum Command : int32_t {
+    kMeasure = 0,
+    kLoad = 1,
+    kCal = 2,
+    kInteractive = 3,
+    kImport = 4,
+    kCheck = 5
+};
 
 /// Room of the joined command line, terminating NUL included.
 constexpr std::size_t kCallParamsSize = 252;
@@ -23,6 +30,7 @@ struct Settings {
     int32_t command = kMeasure;
     double max_range = 0.0;
     int32_t steps = 128;
+    uint8_t steps_given = 0;  ///< -n was on the command line
     int32_t average = 10;
     uint8_t max_range_given = 0;  ///< -z was on the command line
     uint8_t average_given = 0;    ///< -m was on the command line
@@ -38,6 +46,9 @@ struct Settings {
     const char* input_file = nullptr;
     const char* comment = nullptr;
     int32_t serial_number = 0;
+    const char* table_file = nullptr;  ///< check -t: the table's name without ".c"
+    double tolerance = 0.0;            ///< check -tol: the largest error allowed
+    uint8_t tolerance_given = 0;
     std::array<char, kCallParamsSize> call_params{};
 };
 

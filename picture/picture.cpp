@@ -5,6 +5,7 @@
 
 #include "files/file_name.h"
 #include "files/output_file.h"
+#include "picture/error_panel.h"
 #include "picture/style.h"
 #include "picture/svg_writer.h"
 
@@ -73,7 +74,7 @@ void stretch_line(const Drawing& d, bool used) {
     const PictureContent& c = d.c;
     Svg& svg = d.svg;
     title_line_open(svg, kStretchY, Face::kPlain, kInk);
-    if (c.calibration) {
+    if (c.kind == PictureKind::kCalibration) {
         svg_put_int(svg, c.steps);
         svg_put(svg, " steps; ");
     }
@@ -98,12 +99,68 @@ void stretch_line(const Drawing& d, bool used) {
     svg_text_close(svg);
 }
 
+// Visits the lines of a warning wrapped at blanks: a pointer into the text
+// and a length, and whether it is the warning's first line.
+template <typename Visit>
+void each_wrapped_line(const char* text, Visit visit) {
+    bool first = true;
+    while (*text != '\0') {
+        std::size_t n = std::strlen(text);
+        if (n > kWrapAt) {
+            n = kWrapAt;
+            while (n > 0 && text[n] != ' ') --n;
+            if (n == 0) n = kWrapAt;
+        }
+        visit(text, n, first);
+        text += n;
+        while (*text == ' ') ++text;
+        first = false;
+    }
+}
+
+int32_t warning_line_count(const Warnings* warnings) {
+    int32_t lines = 0;
+    if (warnings == nullptr) return 0;
+    for (int32_t i = 0; i < warnings->count; ++i) {
+        each_wrapped_line(warnings->text[static_cast<std::size_t>(i)].data(),
+                          [&](const char*, std::size_t, bool) { ++lines; });
+    }
+    return lines;
+}
+
+// The warnings from `y` on; returns the y after the last line.
+double warning_lines(Svg& svg, const Warnings* warnings, double y) {
+    if (warnings == nullptr) return y;
+    for (int32_t i = 0; i < warnings->count; ++i) {
+        each_wrapped_line(warnings->text[static_cast<std::size_t>(i)].data(),
+                          [&](const char* text, std::size_t n, bool first) {
+                              title_line_open(svg, y, Face::kPlain, kClosing);
+                              svg_put(svg, first ? "Warning: " : "    ");
+                              svg_put_escaped(svg, text, n);
+                              svg_text_close(svg);
+                              y += kWarningLineStep;
+                          });
+    }
+    return y;
+}
+
+// How far the title's lines below the stretch move the panels down: the
+// note and the comment fit above the curve's heading, warnings take room.
+double title_shift(const PictureContent& c) {
+    const double y = kNoteY + (c.note != nullptr ? kTitleLineStep : 0) +
+                     (c.comment != nullptr ? kTitleLineStep : 0) +
+                     kWarningLineStep * warning_line_count(c.warnings);
+    const double room = kNoteY + 2 * kTitleLineStep;
+    return y > room ? y - room : 0.0;
+}
+
+// The title of a curve or a calibration.
 void title(const Drawing& d) {
     const PictureContent& c = d.c;
     Svg& svg = d.svg;
     svg_text_open(svg, kTitleLeft, kTitleY, kTitleSize, Face::kBold, "start", kInk);
     svg_put_escaped(svg, c.name != nullptr ? c.name : "", kShownName);
-    svg_put(svg, c.calibration ? " - calibration" : " - measured curve");
+    svg_put(svg, c.kind == PictureKind::kCalibration ? " - calibration" : " - measured curve");
     svg_text_close(svg);
     header_values(d);
     stretch_line(d, has_table(c.table));
@@ -120,7 +177,9 @@ void title(const Drawing& d) {
         svg_put(svg, "Comment: ");
         svg_put_escaped(svg, c.comment, kShownComment);
         svg_text_close(svg);
+        y += kTitleLineStep;
     }
+    warning_lines(svg, c.warnings, y);
 }
 
 // ---- the measured curve ----
@@ -345,6 +404,53 @@ void calibration_panels(Svg& svg, const Calibration* cal, const char* note) {
     empty_plot(svg, Frame{kPlotLeft, kResolutionTop, kPlotRight, kResolutionBottom}, why);
 }
 
+// The heading of a check's error panel: below the summary, the result and
+// the warnings.
+double check_heading(const PictureContent& c) {
+    const int32_t lines =
+        kSummaryLines + (c.request->tolerance_given ? 1 : 0) + warning_line_count(c.warnings);
+    return kCheckSummaryY + kWarningLineStep * (lines - 1) + kCheckHeadingGap;
+}
+
+int32_t check_height(const PictureContent& c) {
+    return static_cast<int32_t>(check_heading(c) + kErrorBottomOffset + kBelowErrorPanel);
+}
+
+// The picture of a check: its summary in the title, then the errors.
+void check_picture(Svg& svg, const PictureContent& c) {
+    svg_text_open(svg, kTitleLeft, kTitleY, kTitleSize, Face::kBold, "start", kInk);
+    svg_put_escaped(svg, c.name != nullptr ? c.name : "", kShownName);
+    svg_put(svg, " - check");
+    svg_text_close(svg);
+    title_line_open(svg, kHeaderY, Face::kPlain, kInk);
+    if (c.table_file != nullptr) {
+        svg_put(svg, "against the table ");
+        svg_put_escaped(svg, c.table_file, kShownName);
+        svg_put(svg, ".c");
+    } else {
+        svg_put(svg, "against the table that cal writes with -n ");
+        svg_put_int(svg, c.steps);
+    }
+    svg_text_close(svg);
+    double y = kCheckSummaryY;
+    char line[kSummarySize];
+    for (int i = 0; i <= kSummaryLines; ++i) {
+        if (i < kSummaryLines) {
+            check_summary_line(*c.check, i, line);
+        } else if (c.request->tolerance_given) {
+            check_result_line(*c.request, *c.check, line);
+        } else {
+            break;
+        }
+        title_line_open(svg, y, Face::kPlain, kInk);
+        svg_put_escaped(svg, line, kSummarySize);
+        svg_text_close(svg);
+        y += kWarningLineStep;
+    }
+    warning_lines(svg, c.warnings, y);
+    error_panel(svg, check_heading(c), c);
+}
+
 }  // namespace
 
 bool prepare_picture(const char* prefix, const PictureContent& content) {
@@ -354,11 +460,26 @@ bool prepare_picture(const char* prefix, const PictureContent& content) {
     if (!out_open(file, name.data())) return false;
 
     Svg svg(file);
-    const Drawing drawing{svg, content};
-    svg_begin(svg, kWidth, content.calibration ? kCalHeight : kCurveOnlyHeight);
-    title(drawing);
-    curve_panel(drawing);
-    if (content.calibration) calibration_panels(svg, content.table, content.note);
+    if (content.kind == PictureKind::kCheck) {
+        svg_begin(svg, kWidth, check_height(content));
+        check_picture(svg, content);
+    } else {
+        const Drawing drawing{svg, content};
+        const bool cal = content.kind == PictureKind::kCalibration;
+        const int32_t height = cal ? kCalHeight : kCurveOnlyHeight;
+        const double shift = title_shift(content);
+        svg_begin(svg, kWidth, height + static_cast<int32_t>(shift));
+        title(drawing);
+        svg_shift_open(svg, shift);
+        curve_panel(drawing);
+        if (cal) {
+            calibration_panels(svg, content.table, content.note);
+            if (has_table(content.table) && content.check != nullptr) {
+                error_panel(svg, kErrorHeadingY, content);
+            }
+        }
+        svg_shift_close(svg, shift);
+    }
     svg_end(svg);
     if (!out_close(file)) {
         out_discard(file);

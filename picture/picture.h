@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "calib/calibration.h"
+#include "calib/check.h"
 #include "data/measurement.h"
 
 namespace vextal {
@@ -16,10 +17,13 @@ struct Shown {
     T value{};
 };
 
+/// The kinds of picture: the measured curve (load, measure), the curve with
+/// the table's panels (cal), or the errors of a check.
+enum class PictureKind { kCurve, kCalibration, kCheck };
+
 /// What a picture shows; the driver fills it in.
 struct PictureContent {
-    /// The table panels below the curve (cal); otherwise the curve only.
-    bool calibration = false;
+    PictureKind kind = PictureKind::kCurve;
     /// The name in the title; may be null.
     const char* name = nullptr;
     /// A comment shown below the title, or null.
@@ -38,6 +42,14 @@ struct PictureContent {
     /// `note` then says why.
     const Calibration* table = nullptr;
     const char* note = nullptr;
+    /// The errors of the firmware's answers (cal: at the stretch's records;
+    /// check: the check), or null; with the check's tolerance.
+    const CheckResult* check = nullptr;
+    const CheckRequest* request = nullptr;
+    /// The name of the table file a check was made against, or null.
+    const char* table_file = nullptr;
+    /// Shown under the title; may be null.
+    const Warnings* warnings = nullptr;
 };
 
 /// Writes "<prefix>.svg" of `content`, complete and closed but not yet in

@@ -1,6 +1,7 @@
 // The picture's layout and colours, named once for the writer and the panels.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vextal::style {
@@ -22,7 +23,7 @@ constexpr const char* kPaper = "#FFFFFF";
 // The canvas and the plots' left and right edges.
 constexpr int32_t kWidth = 1000;
 constexpr int32_t kCurveOnlyHeight = 680;
-constexpr int32_t kCalHeight = 1440;
+constexpr int32_t kCalHeight = 1786;
 constexpr double kPlotLeft = 110.0;
 constexpr double kPlotRight = 960.0;
 // Title lines start left of the plots.
@@ -66,5 +67,20 @@ constexpr double kResolutionHeadingY = 1150;
 constexpr double kResolutionLegendY = 1176;
 constexpr double kResolutionTop = 1192;
 constexpr double kResolutionBottom = 1360;
+
+// The error panel, from its heading: cal's fourth panel and check's only one.
+constexpr double kErrorHeadingY = 1456;  // in cal's picture
+constexpr double kErrorLegendOffset = 26;
+constexpr double kErrorTopOffset = 42;
+constexpr double kErrorBottomOffset = 250;
+constexpr double kBelowErrorPanel = 80;
+// The check's summary and its panel's heading.
+constexpr double kCheckSummaryY = 102;
+constexpr double kCheckHeadingGap = 68;  // from the last title line to the heading
+
+// Lines added to the title (warnings) move everything below by this much
+// each, and long lines are wrapped at about this many characters.
+constexpr double kWarningLineStep = 22;
+constexpr std::size_t kWrapAt = 112;
 
 }  // namespace vextal::style

@@ -194,6 +194,17 @@ void svg_end(Svg& svg) {
     svg_put(svg, "</svg>\n");
 }
 
+void svg_shift_open(Svg& svg, double dy) {
+    if (dy == 0.0) return;
+    svg_put(svg, "<g transform=\"translate(0 ");
+    put_coord(svg, dy);
+    svg_put(svg, ")\">\n");
+}
+
+void svg_shift_close(Svg& svg, double dy) {
+    if (dy != 0.0) svg_put(svg, "</g>\n");
+}
+
 void svg_put(Svg& svg, const char* text) {
     out_text(*svg.out, text);
 }

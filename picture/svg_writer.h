@@ -76,6 +76,11 @@ struct Svg {
 void svg_begin(Svg& svg, int32_t width, int32_t height);
 void svg_end(Svg& svg);
 
+/// Moves what follows down by `dy` until svg_shift_close, where `dy` is not
+/// zero.
+void svg_shift_open(Svg& svg, double dy);
+void svg_shift_close(Svg& svg, double dy);
+
 /// Writes text that needs no escaping (the program's own words).
 void svg_put(Svg& svg, const char* text);
 void svg_put_int(Svg& svg, int32_t value);

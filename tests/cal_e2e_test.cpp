@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -190,6 +191,37 @@ struct Failure {
 // A failed run ends with exit code 2 and its message after both progress
 // lines, and leaves the folder as it was: no new output, earlier outputs
 // untouched, no temporary file.
+// A stretch that reaches readings of 510 and more: the table's last point
+// lies one step beyond the stretch, so that entries up to the stretch's end
+// hold its positions and only those past it 99.90.
+TEST(Cal, StretchesBeyondReading509KeepTheirPositions) {
+    const struct {
+        int reading;  // of the stretch's last record, at stage 15
+        int steps;
+    } cases[] = {{600, 400}, {1023, 512}, {1999, 1000}};
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("r.msm", msm({{"50.0", 100}, {"15.0", c.reading}, {"10.0", c.reading - 100}}));
+        ASSERT_EQ(box.run({"cal", "r", "-n", std::to_string(c.steps)}).exit_code, 0);
+        const std::string cal = box.files()["r.cal"];
+        const std::string table = cal.substr(cal.find("# Requantized Table:\r\n") + 22);
+        std::istringstream lines(table);
+        const int end = c.reading / 2;
+        int j = 0;
+        for (std::string line; std::getline(lines, line); ++j) {
+            const double y = std::stod(line.substr(line.find('\t') + 1));
+            if (j <= 50) {
+                EXPECT_EQ(y, 50.0) << c.reading << " at " << j;
+            } else if (j < end) {
+                EXPECT_TRUE(y > 15.0 && y < 50.0) << c.reading << " at " << j;
+            } else {
+                EXPECT_EQ(y, j == end ? 15.0 : 99.9) << c.reading << " at " << j;
+            }
+        }
+        EXPECT_EQ(j, c.steps);
+    }
+}
+
 TEST(Cal, FailuresLeaveEarlierOutputsUntouched) {
     const Records falling = {{"30", 30}, {"20", 20}, {"10", 10}};
     const std::map<std::string, std::string> earlier = {{"demo.cal", "earlier cal\r\n"},

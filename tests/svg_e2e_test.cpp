@@ -191,8 +191,8 @@ TEST(Picture, ARendererDrawsIt) {
     box.write("sensor_10_80.msm", kExample);
     ASSERT_EQ(box.run({"cal", "sensor_10_80", "-svg"}).exit_code, 0);
     box.write("blank.svg",
-              "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1000\" height=\"1440\">"
-              "<rect width=\"1000\" height=\"1440\" fill=\"#FFFFFF\"/></svg>\n");
+              "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1000\" height=\"1786\">"
+              "<rect width=\"1000\" height=\"1786\" fill=\"#FFFFFF\"/></svg>\n");
     const Program renderer{{rsvg.string()}, "\n"};
     for (const char* name : {"sensor_10_80", "blank"}) {
         RunResult r =
@@ -210,7 +210,7 @@ TEST(Picture, ARendererDrawsIt) {
     };
     EXPECT_EQ(png.substr(1, 3), "PNG");
     EXPECT_EQ(be32(16), 1000u);
-    EXPECT_EQ(be32(20), 1440u);
+    EXPECT_EQ(be32(20), 1786u);
     // A blank page compresses to almost nothing; curves, text and markers do not.
     EXPECT_GT(png.size(), 10 * blank.size());
 }

@@ -1,0 +1,74 @@
+#include "app/check_command.h"
+
+#include "app/outputs.h"
+#include "calib/calibration.h"
+#include "calib/check.h"
+#include "common/error_exit.h"
+#include "common/limits.h"
+#include "common/settings.h"
+#include "data/measurement.h"
+#include "data/measurement_file.h"
+#include "files/file_name.h"
+
+namespace vextal {
+namespace {
+
+constexpr const char* kTooFewMeasurements = "File does not contain enough measurements!\n";
+
+// What the check compares, kept off the stack.
+struct CheckData {
+    Calibration cal;
+    FirmwareTable table;
+    CheckResult result;
+    Warnings warnings;
+};
+CheckData data;
+
+// The run's own warnings, then the calibration's message: a check of a run
+// that cal cannot calibrate ends as cal does.
+[[noreturn]] void fail_as_cal(const char* message, int32_t first, int32_t last) {
+    run_warnings(first, last, data.warnings);
+    print_warnings(data.warnings);
+    error_exit(message, kExitError);
+}
+
+}  // namespace
+
+int run_check() {
+    const Settings& s = g_settings;
+    load_measurement_file(s.input_file);
+    CheckRequest request;
+    request.table = &data.table;
+    request.tolerance_given = s.tolerance_given != 0;
+    request.tolerance = s.tolerance;
+    data.warnings = Warnings{};
+    if (s.table_file != nullptr) {
+        std::array<char, kMaxPath> path;
+        make_file_name(path, s.table_file, ".c");
+        read_firmware_table(path.data(), data.table);
+        request.by_range = true;
+        int32_t first = 0;
+        int32_t last = -1;
+        if (g_measurements.count > 0) find_monotone_range(first, last);
+        run_warnings(first, last, data.warnings);
+    } else {
+        int32_t first = 0;
+        int32_t last = -1;
+        if (g_measurements.count > 0) find_monotone_range(first, last);
+        if (g_measurements.count < kMinCalRecords) fail_as_cal(kTooFewMeasurements, first, last);
+        if (!compute_calibration(s.steps, data.cal)) {
+            fail_as_cal(kRangeTooSmall, data.cal.first, data.cal.last);
+        }
+        firmware_table(data.cal, data.table);
+        table_warnings(data.cal, data.table, data.warnings);
+        run_warnings(data.cal.first, data.cal.last, data.warnings);
+        request.first = data.cal.first;
+        request.last = data.cal.last;
+    }
+    check_table(request, data.result);
+    print_check_report(request, data.result, data.warnings);
+    write_check_outputs(request, data.result, data.warnings);
+    return check_failed(request, data.result) ? 1 : 0;
+}
+
+}  // namespace vextal

@@ -1,0 +1,95 @@
+// The check of a firmware table against a run: the firmware's answer at each
+// record, the errors and their summary, and the warnings where a table or a
+// run is unfit.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "calib/calibration.h"
+#include "files/output_file.h"
+
+namespace vextal {
+
+/// How a record of the run came out.
+enum class CheckStatus : uint8_t {
+    kOk,        ///< answered within the tolerance (or no tolerance given)
+    kOver,      ///< answered, with an error beyond the tolerance
+    kNoAnswer,  ///< checked, but its reading has no answer in the table
+    kOutside,   ///< outside the table's range: not judged
+};
+
+/// The firmware's answer for a reading: entry reading / 2 (truncated toward
+/// zero) in stage units, where that entry exists and is not 999.
+bool firmware_answer(const FirmwareTable& table, int32_t reading, double& answer);
+
+/// Which records are checked and against what.
+struct CheckRequest {
+    const FirmwareTable* table = nullptr;
+    /// True: the records whose stage lies between the table's smallest and
+    /// largest answer; false: the records of the stretch first .. last.
+    bool by_range = false;
+    int32_t first = 0;
+    int32_t last = -1;
+    bool tolerance_given = false;
+    double tolerance = 0.0;
+};
+
+/// The outcome of a check of g_measurements.
+struct CheckResult {
+    std::array<CheckStatus, kMaxMeasurements> status{};
+    std::array<double, kMaxMeasurements> answer{};  ///< where answered
+    int32_t count = 0;                              ///< records of the run
+    int32_t checked = 0;
+    int32_t outside = 0;
+    int32_t no_answer = 0;
+    int32_t over = 0;
+    int32_t answered = 0;
+    int32_t max_record = -1;  ///< the record of the largest error; -1 without an answer
+    double max_error = 0.0;   ///< with its sign
+    double mean_error = 0.0;
+    double rms_error = 0.0;
+};
+
+void check_table(const CheckRequest& request, CheckResult& result);
+/// The error of an answered record: answer - stage.
+double check_error(const CheckResult& result, int32_t record);
+/// True when a tolerance was given and the check does not meet it.
+bool check_failed(const CheckRequest& request, const CheckResult& result);
+
+/// The warnings of a table and of its run, each one line of English text.
+constexpr std::size_t kWarningSize = 400;
+constexpr int32_t kMaxWarnings = 5;
+struct Warnings {
+    int32_t count = 0;
+    std::array<std::array<char, kWarningSize>, kMaxWarnings> text{};
+};
+
+/// The warnings of a calibration's table: the stretch beyond the table, entries
+/// that do not fit an int16_t, entries of 999 that are measured distances.
+void table_warnings(const Calibration& cal, const FirmwareTable& table, Warnings& warnings);
+/// The warnings of the run with the monotone stretch first .. last: a stretch
+/// cut short by a noisy reading, a run from near to far.
+void run_warnings(int32_t first, int32_t last, Warnings& warnings);
+
+/// Writes each warning to standard output as a line "warning: ...".
+void print_warnings(const Warnings& warnings);
+/// Writes the summary, the warnings and (with a tolerance) the result to
+/// standard output.
+void print_check_report(const CheckRequest& request, const CheckResult& result,
+                        const Warnings& warnings);
+/// One line of the summary into `out` (the label, then the figures), NUL-
+/// terminated; `line` 0 to kSummaryLines - 1. For the picture's title.
+constexpr int kSummaryLines = 5;
+constexpr std::size_t kSummarySize = 200;
+void check_summary_line(const CheckResult& result, int line, char (&out)[kSummarySize]);
+/// The result line: "result: pass", or "result: FAIL: " and the reason.
+void check_result_line(const CheckRequest& request, const CheckResult& result,
+                       char (&out)[kSummarySize]);
+
+/// Writes the check of every record as CSV: a header line, then no, stage,
+/// psd, index, answer, error and status of each record in file order.
+void write_check_csv(OutFile& out, const CheckResult& result);
+
+}  // namespace vextal
