@@ -10,7 +10,7 @@ bin=$here/../build/fuzz/bin
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(attribute measurement_file command_line calibration usi2 import)
+[ ${#targets[@]} -gt 0 ] || targets=(attribute measurement_file command_line calibration usi2 import firmware_table)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -106,6 +106,27 @@ TEST(Check, SummaryToleranceAndExitCode) {
     EXPECT_EQ(box.files().size(), 7u);
 }
 
+// 1000 records at readings 2, 4, ... 2000 and stages 999 down to 0: entry i
+// of -n 1000 holds the stage of reading 2i exactly, and the last reading
+// halves to 1000, one past the table.
+TEST(Check, ARunOf1000Records) {
+    Records run;
+    for (int i = 1; i <= 1000; ++i) run.push_back({std::to_string(1000 - i), 2 * i});
+    Sandbox box;
+    box.write("run.msm", msm(run));
+    const RunResult r = box.run({"check", "run", "-n", "1000"});
+    EXPECT_EQ(r.out,
+              "points: 1000 checked, 0 outside the table's range\n"
+              "no answer: 1\n"
+              "max error: 0.00 at stage 999.00 (reading 2)\n"
+              "mean error: 0.00\n"
+              "rms error: 0.00\n"
+              "warning: the stretch reaches reading 2000 (half-reading 1000), beyond the "
+              "table's 1000 entries: readings from 2000 up are not in the table; the largest "
+              "table, -n 1000, covers readings up to 1999 only\n");
+    EXPECT_EQ(r.exit_code, 0);
+}
+
 // Splits CSV lines into fields (the check writes no quotes).
 std::vector<std::vector<std::string>> csv_rows(const std::string& text) {
     std::vector<std::vector<std::string>> rows;

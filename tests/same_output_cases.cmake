@@ -39,3 +39,10 @@ same_output_case(cal_range_too_small_picture INPUTS tests/data/falling.msm
 same_output_case(import_table INPUTS tests/data/readings.csv
                  ARGS import readings.csv -z 1e-20 -m 7)
 same_output_case(import_refused INPUTS tests/data/demo.msm ARGS import demo.msm -f table)
+# check: the example against its own table with a tolerance it misses, the
+# summary's CSV and picture; the worked example against a table edited by
+# hand.
+same_output_case(check_example INPUTS examples/sensor_10_80.msm
+                 ARGS check sensor_10_80 -tol 3 -f report -svg)
+same_output_case(check_edited_table INPUTS tests/data/demo.msm tests/data/edited.c
+                 ARGS check demo -t edited -f report)
