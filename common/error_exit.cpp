@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/console.h"
+#include "common/process.h"
 
 namespace vextal {
 
@@ -18,6 +19,11 @@ volatile sig_atomic_t exit_cleanup_count = 0;
 }  // namespace
 
 void add_exit_cleanup(ExitCleanup cleanup) {
+    static bool catching = false;
+    if (!catching) {
+        catching = true;
+        catch_ending_signals();
+    }
     for (sig_atomic_t i = 0; i < exit_cleanup_count; ++i) {
         if (exit_cleanups[i] == cleanup) return;
     }

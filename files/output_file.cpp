@@ -151,6 +151,9 @@ bool out_commit_all() {
         out_discard_all();
         return false;
     }
+    // Every output is in place: from here they stay, whatever happens while
+    // their staging files and earlier bytes go.
+    sys_output_keep_all();
     for (OutFile* out : pending) {
         if (out != nullptr) finish(*out);
     }

@@ -14,6 +14,9 @@ constexpr int kStageAttempts = 100;
 
 OutputSlot slots[kMaxOutputs];
 unsigned serial = 0;
+// The outputs put so far are final (sys_output_keep_all); one flag for all
+// of them, so that a signal never finds some kept and others not.
+volatile OutputFlag keep_all = 0;
 
 OutputSlot* slot_output(int slot) {
     if (slot < 0 || slot >= kMaxOutputs || slots[slot].state == OutputSlot::kFree) return nullptr;
@@ -74,6 +77,7 @@ bool sys_output_put(int slot) {
     OutputSlot* p = slot_output(slot);
     if (p == nullptr || p->state != OutputSlot::kStaged) return false;
     OutputSlot& o = *p;
+    keep_all = 0;
     bool ok = sys_target_keep(slot, o);
     o.state = OutputSlot::kPutting;
     if (ok) ok = sys_target_place(slot, o);
@@ -93,6 +97,10 @@ void sys_output_undo(int slot) {
     o->state = OutputSlot::kStaged;
 }
 
+void sys_output_keep_all() {
+    keep_all = 1;
+}
+
 void sys_output_release(int slot) {
     OutputSlot* o = slot_output(slot);
     if (o == nullptr) return;
@@ -105,7 +113,8 @@ void sys_output_abandon_all() {
     for (int slot = 0; slot < kMaxOutputs; ++slot) {
         OutputSlot& o = slots[slot];
         if (o.state == OutputSlot::kFree) continue;
-        if (o.state == OutputSlot::kPutting || o.state == OutputSlot::kPut) {
+        const bool kept = keep_all != 0 && o.state == OutputSlot::kPut;
+        if (!kept && (o.state == OutputSlot::kPutting || o.state == OutputSlot::kPut)) {
             sys_target_restore(slot, o, true);
         }
         remove_files(slot, o);

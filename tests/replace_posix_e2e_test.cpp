@@ -3,9 +3,11 @@
 // pipes are written in place, long names work, and the outputs of one run are
 // put in place together or not at all, even when a rename fails or a signal
 // ends the run.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -283,24 +285,66 @@ TEST(OutputReplace, FailingStepsLeaveEveryOutputAsItWas) {
     }
 }
 
-// The table is a named pipe that nobody reads: the run waits on it with the
-// .c file already in place when the signal comes.
-TEST(OutputReplace, EndingSignalWhileAnOutputWaits) {
+// A signal while the outputs of a complete commit are released one by one
+// (each release removes a backup): the run ends by the signal with every
+// output new and nothing left behind.
+TEST(OutputReplace, SignalWhileAGroupIsReleased) {
+    const Program strace{{"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null"}, "\n"};
+    if (access(strace.command[0].c_str(), X_OK) != 0) GTEST_SKIP() << "strace is not installed";
     const std::string vextal = (program_folder() / "vextal").string();
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    for (int when : {1, 2}) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        box.write("out.cal", kOldCal);
+        box.write("out.c", kOldC);
+        Program p = strace;
+        p.command.insert(p.command.end(),
+                         {"-e", "trace=unlinkat", "-e",
+                          "inject=unlinkat:signal=SIGINT:when=" + std::to_string(when), vextal});
+        const RunResult r = box.run(p, cal_args("out"), {"ASAN_OPTIONS=detect_leaks=0"});
+        if (!r.crashed && r.exit_code != 0) GTEST_SKIP() << "strace cannot trace here";
+        EXPECT_TRUE(r.crashed) << when;
+        EXPECT_EQ(box.files(),
+                  (Files{{"d.msm", kInput}, {"out.cal", kCal}, {"out.c", c_file("out")}}))
+            << when;
+    }
+}
+
+// Starts vextal with `args` in `dir`, its standard output on `out` (or
+// /dev/null) and its standard error into the file err.txt there.
+pid_t start(const fs::path& dir, const Args& args, int out = -1) {
+    const std::string vextal = (program_folder() / "vextal").string();
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(out >= 0 ? out : null, STDOUT_FILENO);
+        const int err = open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(err, STDERR_FILENO);
+        const rlimit no_core{0, 0};  // the signals that dump core must not leave one
+        setrlimit(RLIMIT_CORE, &no_core);
+        std::vector<char*> argv{const_cast<char*>(vextal.c_str())};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(vextal.c_str(), argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// The table is a named pipe that nobody reads: the run waits on it with the
+// .c file already in place when the signal comes. Every signal whose default
+// action ends the process gives the .c file its earlier bytes back.
+TEST(OutputReplace, EndingSignalWhileAnOutputWaits) {
+    std::vector<int> signals = {SIGTERM, SIGINT,  SIGHUP,    SIGQUIT, SIGALRM, SIGUSR1,
+                                SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF, SIGPWR,  SIGABRT};
+    signals.push_back(SIGRTMIN + 1);
+    for (int sig : signals) {
         Sandbox box;
         box.write("d.msm", kInput);
         box.write("out.c", kOldC);
         ASSERT_EQ(mkfifo((box.path() / "out.cal").c_str(), 0644), 0);
-        pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(box.path().c_str()) != 0) _exit(127);
-            freopen("/dev/null", "w", stdout);
-            const Args args = cal_args("out");
-            execl(vextal.c_str(), vextal.c_str(), args[0].c_str(), args[1].c_str(), args[2].c_str(),
-                  args[3].c_str(), args[4].c_str(), args[5].c_str(), nullptr);
-            _exit(127);
-        }
+        const pid_t pid = start(box.path(), cal_args("out"));
         // The backup of the .c file exists while the run waits for a reader.
         for (int i = 0; i < 1000 && leftovers(box.path()).size() < 2; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -309,10 +353,64 @@ TEST(OutputReplace, EndingSignalWhileAnOutputWaits) {
         int status = 0;
         waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << strsignal(sig);
-        const std::string c = read_file(box.path() / "out.c");
-        EXPECT_TRUE(c == kOldC || c == c_file("out")) << strsignal(sig) << ": " << c;
+        EXPECT_EQ(read_file(box.path() / "out.c"), kOldC) << strsignal(sig);
         EXPECT_EQ(leftovers(box.path()), std::vector<std::string>{}) << strsignal(sig);
         EXPECT_TRUE(fs::is_fifo(box.path() / "out.cal"));
+    }
+}
+
+// A named pipe as the table whose reader leaves after a few bytes: a write
+// error like any other, with the .c file's earlier bytes back.
+TEST(OutputReplace, PipeWhoseReaderLeaves) {
+    Sandbox box;
+    box.write("d.msm", kInput);
+    box.write("out.c", kOldC);
+    const fs::path fifo = box.path() / "out.cal";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    // A table of 1000 lines, more than the pipe holds once it is made small.
+    const pid_t pid = start(box.path(), {"cal", "d", "-f", "out", "-n", "1000"});
+    const int reader = open(fifo.c_str(), O_RDONLY);
+    fcntl(reader, F_SETPIPE_SZ, 4096);
+    char some[4];
+    ASSERT_EQ(read(reader, some, sizeof some), 4);
+    close(reader);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+    EXPECT_EQ(read_file(box.path() / "err.txt").substr(0, kCannotWrite.size()), kCannotWrite);
+    EXPECT_EQ(read_file(box.path() / "out.c"), kOldC);
+    EXPECT_EQ(leftovers(box.path()), std::vector<std::string>{});
+}
+
+// Standard output a pipe whose reader has gone: the progress lines are lost,
+// the run goes on, and an error still reaches standard error.
+TEST(OutputReplace, StandardOutputWithoutAReader) {
+    const struct {
+        Args args;
+        int exit_code;
+        std::string err;
+    } cases[] = {
+        {cal_args("out"), 0, ""},
+        {{"cal", "missing", "-f", "x"},
+         2,
+         "Error: Eingabedatei konnte nicht geoeffnet werden.\n\n"},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        close(ends[0]);
+        const pid_t pid = start(box.path(), c.args, ends[1]);
+        close(ends[1]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_code) << c.args[1];
+        const std::string err = read_file(box.path() / "err.txt");
+        EXPECT_EQ(err.substr(0, c.err.size()), c.err) << c.args[1];
+        if (c.exit_code == 0) {
+            EXPECT_EQ(read_file(box.path() / "out.cal"), kCal);
+        }
     }
 }
 
