@@ -7,6 +7,7 @@
 #include "common/settings.h"
 #include "data/attribute.h"
 #include "data/measurement.h"
+#include "files/file_failure.h"
 #include "files/file_name.h"
 #include "files/line_reader.h"
 #include "files/output_file.h"
@@ -130,7 +131,7 @@ int load_measurement_file(const char* name) {
         sys_name_text(path.data(), shown.data(), shown.size());
         console_puts(stdout, shown.data());
         console_puts(stdout, "\n");
-        error_exit("Eingabedatei konnte nicht geoeffnet werden.\n", kExitError);
+        file_error_exit("Eingabedatei konnte nicht geoeffnet werden.\n");
     }
 
     // Line 1 is read in the same 249-character pieces as every other line:

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/error_exit.h"
+#include "files/file_failure.h"
 #include "files/file_name.h"
 #include "files/line_reader.h"
 #include "text/numscan.h"
@@ -71,7 +72,7 @@ LineText line_text(LineNo line_no) {
 [[noreturn]] void fail_name(const char* what, const char* name) {
     char message[kMaxPath + 64];
     std::snprintf(message, sizeof message, "%s%s", what, name);
-    error_exit(message, kExitError);
+    file_error_exit(message);
 }
 
 const char* separator_name(Separator sep) {

@@ -2,13 +2,22 @@
 
 #include <cstring>
 
+#include "files/file_failure.h"
+#include "files/output_slots.h"
+
 namespace vextal {
 
 bool line_reader_open(LineReader& reader, const char* path) {
-    reader.file = sys_open_read(path);
+    FileIdentity identity;
+    reader.file = sys_open_read(path, identity);
     reader.pos = reader.end = 0;
     reader.at_end = false;
-    return reader.file != kNoFile;
+    if (reader.file == kNoFile) {
+        note_file_failure(path);
+        return false;
+    }
+    sys_output_guard_input(identity);
+    return true;
 }
 
 namespace {

@@ -34,6 +34,11 @@ struct OutputSlot {
 
 enum class StageOutcome { kCreated, kNameTaken, kFailed };
 
+/// True when `target` is a file the run reads (sys_output_guard_input): such
+/// a target may not be written, and sys_target_open keeps kIsInput as why.
+bool sys_output_is_input(const FileIdentity& target);
+inline constexpr char kIsInput[] = "the same file as an input of the run";
+
 /// Takes `target` for the slot: finds the file it names and decides how the
 /// content will be put in place. False when it may not be written. What it
 /// holds is given back by sys_target_close, whether it succeeded or not.

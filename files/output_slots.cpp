@@ -18,6 +18,9 @@ unsigned serial = 0;
 // of them, so that a signal never finds some kept and others not.
 volatile OutputFlag keep_all = 0;
 
+FileIdentity inputs[kMaxGuardedInputs];
+int input_count = 0;
+
 OutputSlot* slot_output(int slot) {
     if (slot < 0 || slot >= kMaxOutputs || slots[slot].state == OutputSlot::kFree) return nullptr;
     return &slots[slot];
@@ -49,6 +52,18 @@ void remove_files(int slot, OutputSlot& o) {
 }
 
 }  // namespace
+
+void sys_output_guard_input(const FileIdentity& input) {
+    if (sys_output_is_input(input) || input_count == kMaxGuardedInputs) return;
+    inputs[input_count++] = input;
+}
+
+bool sys_output_is_input(const FileIdentity& target) {
+    for (int i = 0; i < input_count; ++i) {
+        if (inputs[i] == target) return true;
+    }
+    return false;
+}
 
 int sys_output_open(const char* target, SysFile& staging) {
     staging = kNoFile;

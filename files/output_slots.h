@@ -13,6 +13,13 @@ namespace vextal {
 
 /// Outputs that may be pending at the same time.
 constexpr int kMaxOutputs = 8;
+/// Inputs of one run that its outputs may not replace.
+constexpr int kMaxGuardedInputs = 8;
+
+/// Marks a file the run reads: an output that leads to it, by its name, a
+/// symbolic link or another hard link, cannot be opened. Further inputs
+/// beyond kMaxGuardedInputs are not marked.
+void sys_output_guard_input(const FileIdentity& input);
 
 /// Starts an output for `target`: follows symbolic links to the file they
 /// finally name, decides how the content will be put in place (replaced by a

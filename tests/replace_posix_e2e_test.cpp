@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -93,7 +94,7 @@ TEST(OutputReplace, NamesThatAreNotPlainFiles) {
              fs::create_symlink("/dev/full", d / "out.cal");
              std::ofstream(d / "out.c") << kOldC;
          },
-         kCannotWrite,
+         kCannotWrite + "out.cal: No space left on device\n",
          [](const fs::path& d) {
              EXPECT_EQ(fs::read_symlink(d / "out.cal"), "/dev/full");
              EXPECT_EQ(read_file(d / "out.c"), kOldC);
@@ -168,9 +169,9 @@ TEST(OutputReplace, FolderThatOnlyItsFilesMayBeWritten) {
         bool c_exists;
         std::string err;
     };
-    for (const Case& c :
-         {Case{"both files exist: written in place", true, ""},
-          Case{"the .c file is missing and cannot be created", false, kCannotOpen}}) {
+    for (const Case& c : {Case{"both files exist: written in place", true, ""},
+                          Case{"the .c file is missing and cannot be created", false,
+                               kCannotOpen + "ro/out.c: Permission denied\n"}}) {
         Sandbox box;
         box.write("d.msm", kInput);
         box.write("ro/out.cal", kOldCal);
@@ -242,10 +243,11 @@ TEST(OutputReplace, FailingStepsLeaveEveryOutputAsItWas) {
         std::vector<std::string> injections;
         bool earlier;  // earlier .cal and .c files exist
         bool succeeds;
-        bool hard_link = false;  // the .cal file has a second name, other.cal
+        bool hard_link = false;        // the .cal file has a second name, other.cal
+        std::string failed = "out.c";  // the output whose step failed
     };
     const std::vector<Case> cases = {
-        {"the first rename fails", {rename_fails(1)}, true, false},
+        {"the first rename fails", {rename_fails(1)}, true, false, false, "out.cal"},
         {"the second rename fails: the .cal file goes back", {rename_fails(2)}, true, false},
         {"no hard links: the earlier files are moved aside", {no_links}, true, true},
         {"no hard links, moving the .c file aside fails", {no_links, rename_fails(3)}, true, false},
@@ -271,7 +273,8 @@ TEST(OutputReplace, FailingStepsLeaveEveryOutputAsItWas) {
         // The sanitizer builds' leak check cannot work under a tracer.
         RunResult r = box.run(p, cal_args("out"), {"ASAN_OPTIONS=detect_leaks=0"});
         EXPECT_EQ(r.exit_code, c.succeeds ? 0 : 2) << c.what;
-        EXPECT_EQ(r.err, c.succeeds ? "" : kCannotWrite) << c.what;
+        EXPECT_EQ(r.err, c.succeeds ? "" : kCannotWrite + c.failed + ": Input/output error\n")
+            << c.what;
         std::map<std::string, std::string> expected{{"d.msm", kInput}};
         if (c.succeeds) {
             expected["out.cal"] = kCal;
@@ -367,12 +370,17 @@ TEST(OutputReplace, PipeWhoseReaderLeaves) {
     box.write("out.c", kOldC);
     const fs::path fifo = box.path() / "out.cal";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
-    // A table of 1000 lines, more than the pipe holds once it is made small.
+    // The pipe is made to hold one page, less than the table of 1000 lines:
+    // the run waits in its write until the reader leaves.
+    const int reader = open(fifo.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fcntl(reader, F_SETPIPE_SZ, 4096), 0);
     const pid_t pid = start(box.path(), {"cal", "d", "-f", "out", "-n", "1000"});
-    const int reader = open(fifo.c_str(), O_RDONLY);
-    fcntl(reader, F_SETPIPE_SZ, 4096);
-    char some[4];
-    ASSERT_EQ(read(reader, some, sizeof some), 4);
+    int held = 0;
+    for (int i = 0; i < 1000 && held < 4096; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ioctl(reader, FIONREAD, &held);
+    }
+    EXPECT_EQ(held, 4096);
     close(reader);
     int status = 0;
     waitpid(pid, &status, 0);
