@@ -197,6 +197,13 @@ TEST(Faults, InputsThatCannotBeRead) {
               "Error: Eingabedatei konnte nicht geoeffnet werden.\n\nfolder.msm: Is a directory\n");
 
     if (!running_on_linux()) return;
+    // A device would be read for ever: it is refused, not opened.
+    fs::create_symlink("/dev/zero", box.path() / "zero.msm");
+    r = box.run({"load", "zero"});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.err,
+              "Error: Eingabedatei konnte nicht geoeffnet werden.\n\nzero.msm: a device, not "
+              "a file\n");
     // A file that opens but fails on reading: a failing read counts as the
     // end of the file, so the file has no first line.
     fs::create_symlink("/proc/self/mem", box.path() / "mem.msm");

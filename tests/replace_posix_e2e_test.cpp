@@ -99,6 +99,22 @@ TEST(OutputReplace, NamesThatAreNotPlainFiles) {
              EXPECT_EQ(fs::read_symlink(d / "out.cal"), "/dev/full");
              EXPECT_EQ(read_file(d / "out.c"), kOldC);
          }},
+        // The input reached through an output's name: refused before
+        // anything is written, by a symbolic link as by a second hard link.
+        {"the .cal name is a symbolic link to the input",
+         [](const fs::path& d) { fs::create_symlink("d.msm", d / "out.cal"); },
+         kCannotOpen + "out.cal: the same file as an input of the run\n",
+         [](const fs::path& d) {
+             EXPECT_EQ(read_file(d / "d.msm"), kInput);
+             EXPECT_FALSE(fs::exists(d / "out.c"));
+         }},
+        {"the .c name is a hard link of the input",
+         [](const fs::path& d) { fs::create_hard_link(d / "d.msm", d / "out.c"); },
+         kCannotOpen + "out.c: the same file as an input of the run\n",
+         [](const fs::path& d) {
+             EXPECT_EQ(read_file(d / "out.c"), kInput);
+             EXPECT_FALSE(fs::exists(d / "out.cal"));
+         }},
         {"a table with a second hard link: both names hold the new table",
          [](const fs::path& d) {
              std::ofstream(d / "out.cal") << kOldCal;

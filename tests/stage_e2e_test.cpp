@@ -163,7 +163,11 @@ TEST(Measure, PortThatCannotBeOpenedEndsBeforeTheStage) {
     RunResult r = rig.run({"measure", "-sp", rig.unopenable_port()}, kUsi2);
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "Error: Serial Port could not be opened!\n");
+    // The report, then the port and the system's reason on one line.
+    const std::string report =
+        std::string("Error: Serial Port could not be opened!\n") + rig.unopenable_port() + ": ";
+    EXPECT_EQ(r.err.substr(0, report.size()), report);
+    EXPECT_EQ(r.err.find('\n', report.size()), r.err.size() - 1);
     EXPECT_FALSE(rig.loaded());
 }
 
