@@ -1,7 +1,9 @@
 // The output slots' file system work on POSIX: links followed, targets
 // inspected, staged, put in place by a rename or written over, and undone.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -290,6 +292,38 @@ void sys_target_restore(int slot, OutputSlot& o, bool in_handler) {
     }
     t.created = 0;
     t.written = 0;
+}
+
+bool sys_folder_identity(int slot, FileIdentity& folder) {
+    const Target& t = targets[slot];
+    struct stat st {};
+    if (t.folder < 0 || ::fstat(t.folder, &st) != 0) return false;
+    folder = identity_of(st);
+    return true;
+}
+
+bool sys_folder_lock_open(int slot, const FileIdentity&, SysFile& handle) {
+    // A handle of the folder itself (not a path handle), which flock takes.
+    const int fd = ::openat(targets[slot].folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    handle = fd;
+    return true;
+}
+
+bool sys_folder_try_lock(SysFile handle) {
+    return ::flock(static_cast<int>(handle), LOCK_EX | LOCK_NB) == 0;
+}
+
+// Closing the handle gives the lock up; so does the end of the process,
+// however it ends.
+void sys_folder_unlock(SysFile handle, bool) {
+    ::close(static_cast<int>(handle));
+}
+
+void sys_pause_ms(unsigned ms) {
+    timespec left{static_cast<time_t>(ms / 1000u), static_cast<long>(ms % 1000u) * 1000000L};
+    while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
 }
 
 void sys_target_close(int slot) {

@@ -2,6 +2,7 @@
 // platform; the file system work is in files/output_platform.h.
 #include "files/output_slots.h"
 
+#include "common/console.h"
 #include "files/output_platform.h"
 
 namespace vextal {
@@ -20,6 +21,23 @@ volatile OutputFlag keep_all = 0;
 
 FileIdentity inputs[kMaxGuardedInputs];
 int input_count = 0;
+
+// Two runs that write into one folder at once take turns: each holds the
+// folder's lock from its first output there until the last is released, so
+// that outputs of the same names are never a mix of both. A run that finds
+// the lock taken waits, saying so after a second, and gives up after 30.
+constexpr unsigned kLockPollMs = 10;
+constexpr unsigned kLockNoticeMs = 1000;
+constexpr unsigned kLockGiveUpMs = 30000;
+
+struct FolderLock {
+    FileIdentity folder;
+    SysFile handle = kNoFile;
+    int users = 0;  // outputs of this process in the folder
+};
+FolderLock folder_locks[kMaxOutputs];
+int slot_lock[kMaxOutputs] = {-1, -1, -1, -1, -1, -1, -1, -1};
+static_assert(kMaxOutputs == 8);
 
 OutputSlot* slot_output(int slot) {
     if (slot < 0 || slot >= kMaxOutputs || slots[slot].state == OutputSlot::kFree) return nullptr;
@@ -51,6 +69,60 @@ void remove_files(int slot, OutputSlot& o) {
     o.backup = OutputSlot::kAbsent;
 }
 
+// Takes the lock of the slot's folder, or shares the one this process holds
+// there. `waited` tells whether another run held it first. False when it
+// could not be had in time.
+bool lock_folder(int slot, bool& waited) {
+    waited = false;
+    FileIdentity folder;
+    if (!sys_folder_identity(slot, folder)) return true;
+    int free = -1;
+    for (int i = 0; i < kMaxOutputs; ++i) {
+        FolderLock& l = folder_locks[i];
+        if (l.users > 0 && l.folder == folder) {
+            ++l.users;
+            slot_lock[slot] = i;
+            return true;
+        }
+        if (l.users == 0 && free < 0) free = i;
+    }
+    SysFile handle = kNoFile;
+    if (!sys_folder_lock_open(slot, folder, handle)) return true;
+    for (unsigned ms = 0; !sys_folder_try_lock(handle); ms += kLockPollMs) {
+        waited = true;
+        if (ms == kLockNoticeMs) {
+            console_puts(stderr, "Another run is writing into the same folder; waiting for it.\n");
+        }
+        if (ms >= kLockGiveUpMs) {
+            sys_folder_unlock(handle, false);
+            sys_keep_failure("another run kept writing into the same folder");
+            return false;
+        }
+        sys_pause_ms(kLockPollMs);
+    }
+    folder_locks[free] = {folder, handle, 1};
+    slot_lock[slot] = free;
+    return true;
+}
+
+void unlock_folder(int slot) {
+    const int i = slot_lock[slot];
+    slot_lock[slot] = -1;
+    if (i < 0 || --folder_locks[i].users > 0) return;
+    sys_folder_unlock(folder_locks[i].handle, true);
+    folder_locks[i].handle = kNoFile;
+}
+
+// Finds the target and takes its folder's lock; where another run held the
+// lock, the target is looked at again, as that run may have changed it.
+bool open_target(int slot, const char* target) {
+    bool waited = false;
+    if (!sys_target_open(slot, target) || !lock_folder(slot, waited)) return false;
+    if (!waited) return true;
+    sys_target_close(slot);
+    return sys_target_open(slot, target);
+}
+
 }  // namespace
 
 void sys_output_guard_input(const FileIdentity& input) {
@@ -75,7 +147,7 @@ int sys_output_open(const char* target, SysFile& staging) {
     o.backup = OutputSlot::kAbsent;
     o.state = OutputSlot::kStaged;
     SysFile fd = kNoFile;
-    if (sys_target_open(slot, target)) fd = create_stage(slot, o);
+    if (open_target(slot, target)) fd = create_stage(slot, o);
     if (fd == kNoFile) {
         sys_output_release(slot);
         return -1;
@@ -121,6 +193,7 @@ void sys_output_release(int slot) {
     if (o == nullptr) return;
     remove_files(slot, *o);
     sys_target_close(slot);
+    unlock_folder(slot);
     o->state = OutputSlot::kFree;
 }
 

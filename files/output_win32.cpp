@@ -207,6 +207,54 @@ void sys_target_restore(int slot, OutputSlot& o, bool in_handler) {
     t.written = 0;
 }
 
+bool sys_folder_identity(int slot, FileIdentity& folder) {
+    const Target& t = targets[slot];
+    wchar_t path[kWideSize];
+    const std::size_t keep = name_start(t.target);
+    std::wmemcpy(path, t.target, keep);
+    path[keep] = L'\0';
+    if (keep == 0) std::wcscpy(path, L".");
+    HANDLE h = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    if (known) folder = identity_of(info);
+    return known;
+}
+
+// The folder's lock is a mutex named by the folder's identity, which every
+// process on the machine finds; the system gives it up when its holder ends,
+// however it ends.
+bool sys_folder_lock_open(int, const FileIdentity& folder, SysFile& handle) {
+    wchar_t name[80];
+    for (const wchar_t* space : {L"Global", L"Local"}) {
+        std::swprintf(name, 80, L"%ls\\vextal-folder-%llx-%llx", space,
+                      static_cast<unsigned long long>(folder.volume),
+                      static_cast<unsigned long long>(folder.index));
+        HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+        if (mutex != nullptr) {
+            handle = reinterpret_cast<SysFile>(mutex);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool sys_folder_try_lock(SysFile handle) {
+    const DWORD result = WaitForSingleObject(reinterpret_cast<HANDLE>(handle), 0);
+    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
+void sys_folder_unlock(SysFile handle, bool held) {
+    if (held) ReleaseMutex(reinterpret_cast<HANDLE>(handle));
+    CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
+void sys_pause_ms(unsigned ms) {
+    Sleep(ms);
+}
+
 void sys_target_close(int) {}
 
 bool sys_stage_name(int slot, unsigned serial) {

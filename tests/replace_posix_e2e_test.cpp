@@ -330,8 +330,9 @@ TEST(OutputReplace, SignalWhileAGroupIsReleased) {
 }
 
 // Starts vextal with `args` in `dir`, its standard output on `out` (or
-// /dev/null) and its standard error into the file err.txt there.
-pid_t start(const fs::path& dir, const Args& args, int out = -1) {
+// /dev/null) and its standard error into the file err.txt there; with a
+// `go` pipe, only once it can read a byte from it.
+pid_t start(const fs::path& dir, const Args& args, int out = -1, int go = -1) {
     const std::string vextal = (program_folder() / "vextal").string();
     pid_t pid = fork();
     if (pid == 0) {
@@ -342,6 +343,8 @@ pid_t start(const fs::path& dir, const Args& args, int out = -1) {
         dup2(err, STDERR_FILENO);
         const rlimit no_core{0, 0};  // the signals that dump core must not leave one
         setrlimit(RLIMIT_CORE, &no_core);
+        char ready = 0;
+        if (go >= 0 && read(go, &ready, 1) < 0) _exit(127);
         std::vector<char*> argv{const_cast<char*>(vextal.c_str())};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -375,6 +378,40 @@ TEST(OutputReplace, EndingSignalWhileAnOutputWaits) {
         EXPECT_EQ(read_file(box.path() / "out.c"), kOldC) << strsignal(sig);
         EXPECT_EQ(leftovers(box.path()), std::vector<std::string>{}) << strsignal(sig);
         EXPECT_TRUE(fs::is_fifo(box.path() / "out.cal"));
+    }
+}
+
+// Two runs on the same outputs at once take turns: the .cal and the .c file
+// always come from the same run, and nothing is left behind.
+TEST(OutputReplace, ConcurrentRunsNeverMixTheirOutputs) {
+    const Args three = {"cal", "d", "-f", "out", "-n", "3"};
+    const Args four = {"cal", "d", "-f", "out", "-n", "4"};
+    // With four steps the table has one more entry before the stretch.
+    const std::string cal_four = kCal + "3\t25.00\r\n";
+    const std::string c_four =
+        "// CallParams: cal d -f out -n 4  \r\n{250, 250, 250, 250};\r\n\r\n";
+    for (int pair = 0; pair < 200; ++pair) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        // Both start at the same moment, when a byte for each arrives.
+        int go[2];
+        ASSERT_EQ(pipe(go), 0);
+        const pid_t a = start(box.path(), three, -1, go[0]);
+        const pid_t b = start(box.path(), four, -1, go[0]);
+        ASSERT_EQ(write(go[1], "ab", 2), 2);
+        close(go[0]);
+        close(go[1]);
+        for (pid_t pid : {a, b}) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << pair;
+        }
+        const std::string cal = read_file(box.path() / "out.cal");
+        const std::string c = read_file(box.path() / "out.c");
+        const bool from_three = cal == kCal && c == c_file("out");
+        const bool from_four = cal == cal_four && c == c_four;
+        ASSERT_TRUE(from_three || from_four) << pair << "\n" << cal << c;
+        ASSERT_EQ(leftovers(box.path()), std::vector<std::string>{}) << pair;
     }
 }
 
