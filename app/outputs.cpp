@@ -134,12 +134,14 @@ void write_check_outputs(const CheckRequest& request, const CheckResult& result,
     if (s.output_prefix == nullptr) return;
     std::array<char, kMaxPath> name;
     make_file_name(name, s.output_prefix, ".csv");
+    const ShownName shown = shown_name(name.data());
     char message[kMaxPath + 64];
-    std::snprintf(message, sizeof message, "The check's file cannot be opened: %s", name.data());
+    std::snprintf(message, sizeof message, "The check's file cannot be opened: %s",
+                  shown.text.data());
     if (!out_open(csv, name.data())) error_exit(message, kExitError);
     write_check_csv(csv, result);
     std::snprintf(message, sizeof message, "The check's file could not be written: %s",
-                  name.data());
+                  shown.text.data());
     if (!out_close(csv)) error_exit(message, kExitError);
     if (s.svg) {
         PictureContent c;
@@ -159,9 +161,11 @@ void write_check_outputs(const CheckRequest& request, const CheckResult& result,
 void write_import_output(const char* path, const ImportTable& table) {
     static OutFile file;  // static for its write buffer
     const Settings& s = g_settings;
+    const ShownName shown = shown_name(path);
     char message[kMaxPath + 64];
     if (!out_open(file, path)) {
-        std::snprintf(message, sizeof message, "Output file cannot be opened: %s", path);
+        std::snprintf(message, sizeof message, "Output file cannot be opened: %s",
+                      shown.text.data());
         error_exit(message, kExitError);
     }
     MeasurementHeader header;
@@ -170,7 +174,8 @@ void write_import_output(const char* path, const ImportTable& table) {
     header.has_average = s.average_given != 0;
     header.average = s.average;
     write_measurement_file(file, header, table.points.data(), table.count);
-    std::snprintf(message, sizeof message, "Output file could not be written: %s", path);
+    std::snprintf(message, sizeof message, "Output file could not be written: %s",
+                  shown.text.data());
     if (!out_close(file)) error_exit(message, kExitError);
     commit_outputs(message);
 }

@@ -126,9 +126,7 @@ int load_measurement_file(const char* name) {
 
     LineReader reader;
     if (!line_reader_open(reader, path.data())) {
-        std::array<char, kMaxPath> shown;
-        sys_name_text(path.data(), shown.data(), shown.size());
-        console_puts(stdout, shown.data());
+        console_puts(stdout, shown_name(path.data()).text.data());
         console_puts(stdout, "\n");
         error_exit("Eingabedatei konnte nicht geoeffnet werden.\n", kExitError);
     }
