@@ -26,6 +26,12 @@ bool sys_same_file(const char* a, const char* b);
 /// A number that tells this process apart from others running now.
 unsigned sys_process_id();
 
+/// Whether `name` holds the ASCII text `part` anywhere, as the platform's
+/// file names compare: exactly on POSIX, ignoring the case of letters on
+/// Windows (where "D.MSM" and the short name "SENSOR~1.MSM" name a
+/// measurement file too).
+bool sys_name_holds(const char* name, const char* part);
+
 /// The bytes that stand for `name` (UTF-8 on Windows) in text the program
 /// writes, NUL-terminated in `out` and cut to fit; returns their count.
 std::size_t sys_name_text(const char* name, char* out, std::size_t size);
