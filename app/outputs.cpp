@@ -55,6 +55,7 @@ PictureContent picture_content(const Calibration* cal, const char* note) {
     c.kind = s.command == kCal ? PictureKind::kCalibration : PictureKind::kCurve;
     c.name = measure ? s.output_prefix : s.input_file;
     c.comment = s.comment;
+    c.unit = s.unit;
     c.serial_number = {t.has_serial_number, s.serial_number};
     c.average = {t.has_average || measure, s.average};
     c.max_range = {t.has_max_range || measure, s.max_range};
@@ -147,6 +148,7 @@ void write_check_outputs(const CheckRequest& request, const CheckResult& result,
         PictureContent c;
         c.kind = PictureKind::kCheck;
         c.name = s.input_file;
+        c.unit = s.unit;
         c.measurements = &g_measurements;
         c.steps = s.steps;
         c.check = &result;
