@@ -17,18 +17,6 @@ constexpr std::size_t kMaxUnitShown = 24;
 
 enum Shape { kNone = 0, kPolyline, kDots, kSquares, kCrosses };
 
-void put_coord(Svg& svg, double v) {
-    svg_put_coord(svg, v);
-}
-
-void attr(Svg& svg, const char* name, double v) {
-    svg_attr(svg, name, v);
-}
-
-void attr(Svg& svg, const char* name, const char* v) {
-    svg_attr(svg, name, v);
-}
-
 void element_open(Svg& svg, Shape shape, const char* colour, double width) {
     svg.shape = shape;
     svg.colour = colour;
@@ -42,11 +30,11 @@ void element_point(Svg& svg) {
     if (svg.points == 0) {
         const bool line = svg.shape == kPolyline;
         svg_put(svg, line ? "<polyline" : "<path");
-        attr(svg, "fill", svg.shape == kSquares ? style::kPaper : "none");
-        attr(svg, "stroke", svg.colour != nullptr ? svg.colour : "");
-        attr(svg, "stroke-width", svg.width);
-        attr(svg, "stroke-linecap", "round");
-        attr(svg, "stroke-linejoin", "round");
+        svg_attr(svg, "fill", svg.shape == kSquares ? style::kPaper : "none");
+        svg_attr(svg, "stroke", svg.colour != nullptr ? svg.colour : "");
+        svg_attr(svg, "stroke-width", svg.width);
+        svg_attr(svg, "stroke-linecap", "round");
+        svg_attr(svg, "stroke-linejoin", "round");
         svg_put(svg, line ? " points=\"" : " d=\"");
     } else if (svg.points % kPointsPerLine == 0) {
         svg_put(svg, "\n");
@@ -69,9 +57,9 @@ void element_close(Svg& svg, bool again) {
 
 void line_point(Svg& svg, double x, double y) {
     element_point(svg);
-    put_coord(svg, x);
+    svg_put_coord(svg, x);
     svg_put(svg, ",");
-    put_coord(svg, y);
+    svg_put_coord(svg, y);
 }
 
 bool inside(const Frame& f, double x, double y) {
@@ -248,9 +236,9 @@ bool marker_at(Svg& svg, double x, double y, double cx, double cy) {
     if (svg.clip != nullptr && !inside(*svg.clip, cx, cy)) return false;
     element_point(svg);
     svg_put(svg, "M");
-    put_coord(svg, x);
+    svg_put_coord(svg, x);
     svg_put(svg, " ");
-    put_coord(svg, y);
+    svg_put_coord(svg, y);
     return true;
 }
 

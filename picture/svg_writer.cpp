@@ -14,18 +14,6 @@ void put_bytes(Svg& svg, const char* data, std::size_t size) {
     out_bytes(*svg.out, data, size);
 }
 
-void put_coord(Svg& svg, double v) {
-    svg_put_coord(svg, v);
-}
-
-void attr(Svg& svg, const char* name, double v) {
-    svg_attr(svg, name, v);
-}
-
-void attr(Svg& svg, const char* name, const char* v) {
-    svg_attr(svg, name, v);
-}
-
 }  // namespace
 
 namespace {
@@ -166,7 +154,7 @@ void svg_end(Svg& svg) {
 void svg_shift_open(Svg& svg, double dy) {
     if (dy == 0.0) return;
     svg_put(svg, "<g transform=\"translate(0 ");
-    put_coord(svg, dy);
+    svg_put_coord(svg, dy);
     svg_put(svg, ")\">\n");
 }
 
@@ -301,15 +289,15 @@ void svg_put_name(Svg& svg, const char* name, std::size_t limit) {
 void svg_text_open(Svg& svg, double x, double y, int size, Face face, const char* anchor,
                    const char* fill) {
     svg_put(svg, "<text");
-    attr(svg, "x", x);
-    attr(svg, "y", y);
+    svg_attr(svg, "x", x);
+    svg_attr(svg, "y", y);
     svg_put(svg, " font-size=\"");
     svg_put_int(svg, size);
     svg_put(svg, "\"");
-    if (face == Face::kBold) attr(svg, "font-weight", "bold");
-    if (face == Face::kItalic) attr(svg, "font-style", "italic");
-    attr(svg, "text-anchor", anchor);
-    attr(svg, "fill", fill);
+    if (face == Face::kBold) svg_attr(svg, "font-weight", "bold");
+    if (face == Face::kItalic) svg_attr(svg, "font-style", "italic");
+    svg_attr(svg, "text-anchor", anchor);
+    svg_attr(svg, "fill", fill);
     svg_put(svg, ">");
 }
 
@@ -326,12 +314,12 @@ void svg_heading(Svg& svg, double y, const char* text) {
 void svg_rect(Svg& svg, double x, double y, double w, double h, const char* fill,
               const char* stroke) {
     svg_put(svg, "<rect");
-    attr(svg, "x", x);
-    attr(svg, "y", y);
-    attr(svg, "width", w < 0 ? 0 : w);
-    attr(svg, "height", h < 0 ? 0 : h);
-    attr(svg, "fill", fill);
-    attr(svg, "stroke", stroke);
+    svg_attr(svg, "x", x);
+    svg_attr(svg, "y", y);
+    svg_attr(svg, "width", w < 0 ? 0 : w);
+    svg_attr(svg, "height", h < 0 ? 0 : h);
+    svg_attr(svg, "fill", fill);
+    svg_attr(svg, "stroke", stroke);
     svg_put(svg, "/>\n");
 }
 

@@ -186,20 +186,16 @@ void curve_title(Svg& svg, const PictureContent& c) {
     stretch_text(c, stretch);
     double y =
         wrapped_lines(svg, stretch, "", kInk, kStretchY) - kStretchY + kNoteY - kWarningLineStep;
-    if (c.note != nullptr) {
-        title_line_open(svg, y, Face::kBold, kClosing);
-        svg_put(svg, "No calibration written: ");
-        svg_put_escaped(svg, c.note, kShownComment);
+    auto labelled = [&](const char* text, Face face, const char* fill, const char* label) {
+        if (text == nullptr) return;
+        title_line_open(svg, y, face, fill);
+        svg_put(svg, label);
+        svg_put_escaped(svg, text, kShownComment);
         svg_text_close(svg);
         y += kTitleLineStep;
-    }
-    if (c.comment != nullptr) {
-        title_line_open(svg, y, Face::kItalic, kInk);
-        svg_put(svg, "Comment: ");
-        svg_put_escaped(svg, c.comment, kShownComment);
-        svg_text_close(svg);
-        y += kTitleLineStep;
-    }
+    };
+    labelled(c.note, Face::kBold, kClosing, "No calibration written: ");
+    labelled(c.comment, Face::kItalic, kInk, "Comment: ");
     warning_lines(svg, c.warnings, y);
 }
 

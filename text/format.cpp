@@ -253,6 +253,18 @@ std::size_t format_int(int32_t value, int width, char* out) {
 
 namespace {
 
+// Writes the significant digits d1 ... dn as d1.d2...dn e power.
+std::size_t write_exponent(const char* digits, int count, int power, char* out) {
+    std::size_t n = 0;
+    out[n++] = digits[0];
+    if (count > 1) out[n++] = '.';
+    for (int i = 1; i < count; ++i) out[n++] = digits[i];
+    out[n++] = 'e';
+    n += format_int(power, 0, out + n);
+    out[n] = '\0';
+    return n;
+}
+
 // Writes the significant digits d1 ... dn (no trailing zero) of a number whose
 // first digit stands for 10^power: plain for ordinary magnitudes, with an
 // exponent otherwise.
@@ -268,11 +280,7 @@ std::size_t write_digits(const char* digits, int count, int power, char* out) {
         for (int i = 0; i < -power - 1; ++i) out[n++] = '0';
         for (int i = 0; i < count; ++i) out[n++] = digits[i];
     } else {
-        out[n++] = digits[0];
-        if (count > 1) out[n++] = '.';
-        for (int i = 1; i < count; ++i) out[n++] = digits[i];
-        out[n++] = 'e';
-        n += format_int(power, 0, out + n);
+        return write_exponent(digits, count, power, out);
     }
     out[n] = '\0';
     return n;
@@ -345,15 +353,8 @@ std::size_t format_significant(double value, int count, bool plain, char* out) {
     char digits[kSignificantDigits];
     const int p = round_digits(all, significant_digits(value, all), count, digits);
     const int used = used_digits(digits, count);
-    if (plain) return n + write_digits(digits, used, p, out + n);
-    // The exponent form whatever the magnitude.
-    out[n++] = digits[0];
-    if (used > 1) out[n++] = '.';
-    for (int i = 1; i < used; ++i) out[n++] = digits[i];
-    out[n++] = 'e';
-    n += format_int(p, 0, out + n);
-    out[n] = '\0';
-    return n;
+    return n + (plain ? write_digits(digits, used, p, out + n)
+                      : write_exponent(digits, used, p, out + n));
 }
 
 }  // namespace vextal
