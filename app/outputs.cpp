@@ -56,6 +56,7 @@ PictureContent picture_content(const Calibration* cal, const char* note) {
     c.kind = s.command == kCal ? PictureKind::kCalibration : PictureKind::kCurve;
     c.name = measure ? s.output_prefix : s.input_file;
     c.comment = s.comment;
+    c.unit = s.unit;
     c.serial_number = {t.has_serial_number, s.serial_number};
     c.average = {t.has_average || measure, s.average};
     c.max_range = {t.has_max_range || measure, s.max_range};
@@ -135,17 +136,20 @@ void write_check_outputs(const CheckRequest& request, const CheckResult& result,
     if (s.output_prefix == nullptr) return;
     std::array<char, kMaxPath> name;
     make_file_name(name, s.output_prefix, ".csv");
+    const ShownName shown = shown_name(name.data());
     char message[kMaxPath + 64];
-    std::snprintf(message, sizeof message, "The check's file cannot be opened: %s", name.data());
+    std::snprintf(message, sizeof message, "The check's file cannot be opened: %s",
+                  shown.text.data());
     if (!out_open(csv, name.data())) file_error_exit(message);
     write_check_csv(csv, result);
     std::snprintf(message, sizeof message, "The check's file could not be written: %s",
-                  name.data());
+                  shown.text.data());
     if (!out_close(csv)) file_error_exit(message);
     if (s.svg) {
         PictureContent c;
         c.kind = PictureKind::kCheck;
         c.name = s.input_file;
+        c.unit = s.unit;
         c.measurements = &g_measurements;
         c.steps = s.steps;
         c.check = &result;
@@ -160,9 +164,11 @@ void write_check_outputs(const CheckRequest& request, const CheckResult& result,
 void write_import_output(const char* path, const ImportTable& table) {
     static OutFile file;  // static for its write buffer
     const Settings& s = g_settings;
+    const ShownName shown = shown_name(path);
     char message[kMaxPath + 64];
     if (!out_open(file, path)) {
-        std::snprintf(message, sizeof message, "Output file cannot be opened: %s", path);
+        std::snprintf(message, sizeof message, "Output file cannot be opened: %s",
+                      shown.text.data());
         file_error_exit(message);
     }
     MeasurementHeader header;
@@ -171,7 +177,8 @@ void write_import_output(const char* path, const ImportTable& table) {
     header.has_average = s.average_given != 0;
     header.average = s.average;
     write_measurement_file(file, header, table.points.data(), table.count);
-    std::snprintf(message, sizeof message, "Output file could not be written: %s", path);
+    std::snprintf(message, sizeof message, "Output file could not be written: %s",
+                  shown.text.data());
     if (!out_close(file)) file_error_exit(message);
     commit_outputs(message);
 }

@@ -307,7 +307,8 @@ class TableParser {
 
     [[noreturn]] void fail(const char* what) const {
         char message[kMaxPath + 120];
-        std::snprintf(message, sizeof message, "%s, line %lu: %s", path_, line_, what);
+        std::snprintf(message, sizeof message, "%s, line %lu: %s", shown_name(path_).text.data(),
+                      line_, what);
         error_exit(message, kExitError);
     }
 
@@ -328,7 +329,8 @@ void read_firmware_table(const char* path, FirmwareTable& table) {
     LineReader reader;
     if (!line_reader_open(reader, path)) {
         char message[kMaxPath + 64];
-        std::snprintf(message, sizeof message, "The table file cannot be opened: %s", path);
+        std::snprintf(message, sizeof message, "The table file cannot be opened: %s",
+                      shown_name(path).text.data());
         file_error_exit(message);
     }
     table.count = 0;

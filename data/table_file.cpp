@@ -69,9 +69,10 @@ LineText line_text(LineNo line_no) {
     error_exit(message, kExitError);
 }
 
+// The name as every command's messages write it.
 [[noreturn]] void fail_name(const char* what, const char* name) {
     char message[kMaxPath + 64];
-    std::snprintf(message, sizeof message, "%s%s", what, name);
+    std::snprintf(message, sizeof message, "%s%s", what, shown_name(name).text.data());
     file_error_exit(message);
 }
 

@@ -42,6 +42,12 @@ void sys_keep_failure(const char* reason = nullptr);
 /// The reason kept last; empty when none was.
 const char* sys_failure_reason();
 
+/// Whether `name` holds the ASCII text `part` anywhere, as the platform's
+/// file names compare: exactly on POSIX, ignoring the case of letters on
+/// Windows (where "D.MSM" and the short name "SENSOR~1.MSM" name a
+/// measurement file too).
+bool sys_name_holds(const char* name, const char* part);
+
 /// The bytes that stand for `name` (UTF-8 on Windows) in text the program
 /// writes, NUL-terminated in `out` and cut to fit; returns their count.
 std::size_t sys_name_text(const char* name, char* out, std::size_t size);

@@ -115,6 +115,10 @@ unsigned sys_process_id() {
     return static_cast<unsigned>(::getpid());
 }
 
+bool sys_name_holds(const char* name, const char* part) {
+    return std::strstr(name, part) != nullptr;
+}
+
 std::size_t sys_name_text(const char* name, char* out, std::size_t size) {
     std::size_t n = 0;
     while (name[n] != '\0' && n + 1 < size) {

@@ -225,6 +225,19 @@ unsigned sys_process_id() {
     return static_cast<unsigned>(GetCurrentProcessId());
 }
 
+bool sys_name_holds(const char* name, const char* part) {
+    auto folded = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    const std::size_t n = std::strlen(part);
+    for (; *name != '\0'; ++name) {
+        std::size_t i = 0;
+        while (i < n && name[i] != '\0' && folded(name[i]) == folded(part[i])) ++i;
+        if (i == n) return true;
+    }
+    return n == 0;
+}
+
 // A name is written as Latin-1 when every character of it is within Latin-1,
 // so that the bytes stay those of earlier builds for such names; any other
 // name is written as its UTF-8 bytes (and so are bytes that are not UTF-8).

@@ -64,6 +64,7 @@ TEST(Help, FirstWordAsksForTheCurrentHelpText) {
                               "-model <value>",
                               "-sp <port>",
                               "-c <text>",
+                              "-unit <unit>",
                               "-f <OutFile>",
                               "-psdplot",
                               "-hc",
