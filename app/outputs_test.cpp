@@ -132,10 +132,10 @@ TEST_F(CalibrationFile, FailuresLeaveEarlierFilesUntouched) {
     } const cases[] = {
         {"range of one record", falling, prefix(), false, "Monotone PSD range is too small!", ""},
         {"output is a folder", good, prefix(), true,
-         "Ausgabedateien konnten nicht geoeffnet werden.", ".*/demo\\.c: Is a directory\n"},
+         "Ausgabedateien konnten nicht geoeffnet werden.", ".*demo\\.c: Is a directory\n"},
         // Opening comes before the range test.
         {"folder and short range", falling, prefix(), true,
-         "Ausgabedateien konnten nicht geoeffnet werden.", ".*/demo\\.c: Is a directory\n"},
+         "Ausgabedateien konnten nicht geoeffnet werden.", ".*demo\\.c: Is a directory\n"},
         {"name too long", good, long_prefix, false, "Dateiname zu lang.", ""},
     };
     for (const auto& c : cases) {

@@ -141,6 +141,14 @@ SysFile sys_open_read(const char* path, FileIdentity& identity) {
         sys_keep_failure();
         return kNoFile;
     }
+    // A name part longer than the file systems take, as POSIX reports it.
+    const wchar_t* part = wide + std::wcslen(wide);
+    while (part > wide && part[-1] != L'\\' && part[-1] != L'/') --part;
+    if (std::wcslen(part) > kMaxNamePart) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        sys_keep_failure();
+        return kNoFile;
+    }
     // A console or a serial port would be read for ever.
     if (names_a_device(wide)) {
         sys_keep_failure(kIsDevice);
