@@ -18,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -412,6 +413,31 @@ TEST(OutputReplace, ConcurrentRunsNeverMixTheirOutputs) {
         const bool from_four = cal == cal_four && c == c_four;
         ASSERT_TRUE(from_three || from_four) << pair << "\n" << cal << c;
         ASSERT_EQ(leftovers(box.path()), std::vector<std::string>{}) << pair;
+    }
+}
+
+// Ending signals at random moments of whole runs: whenever one lands, the
+// outputs are all old or all new, and nothing is left behind.
+TEST(OutputReplace, EndingSignalsAtRandomMoments) {
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM};
+    std::mt19937 random(42);
+    for (int round = 0; round < 150; ++round) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        box.write("out.cal", kOldCal);
+        box.write("out.c", kOldC);
+        const int sig = signals[random() % std::size(signals)];
+        const pid_t pid = start(box.path(), cal_args("out"));
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 4000));
+        kill(pid, sig);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        const std::string cal = read_file(box.path() / "out.cal");
+        const std::string c = read_file(box.path() / "out.c");
+        const bool old_pair = cal == kOldCal && c == kOldC;
+        const bool new_pair = cal == kCal && c == c_file("out");
+        ASSERT_TRUE(old_pair || new_pair) << round << " " << strsignal(sig);
+        ASSERT_EQ(leftovers(box.path()), std::vector<std::string>{}) << round;
     }
 }
 
