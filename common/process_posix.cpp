@@ -3,7 +3,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <initializer_list>
 
 #include "common/error_exit.h"
 #include "common/process.h"
@@ -76,18 +79,60 @@ void prepare_signals() {
     ignore(SIGPIPE);
 }
 
+namespace {
+
+// The signals whose disposition is no longer the default, as the kernel lists
+// them (the "SigIgn" and "SigCgt" masks of /proc/self/status, bit n - 1 for
+// signal n): one read instead of a question per signal. False when the list
+// cannot be read.
+bool taken_signals(uint64_t& taken) {
+    const int fd = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char text[4096];
+    ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0) return false;
+    text[n] = '\0';
+    taken = 0;
+    int found = 0;
+    for (const char* field : {"\nSigIgn:", "\nSigCgt:"}) {
+        const char* p = std::strstr(text, field);
+        if (p == nullptr) return false;
+        p += std::strlen(field);
+        while (*p == '\t' || *p == ' ') ++p;
+        uint64_t mask = 0;
+        for (int digits = 0; digits < 16; ++digits, ++p) {
+            const char c = *p;
+            const int v = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+            if (v < 0) return false;
+            mask = mask << 4 | static_cast<uint64_t>(v);
+        }
+        taken |= mask;
+        ++found;
+    }
+    return found == 2;
+}
+
+}  // namespace
+
 void catch_ending_signals() {
     struct sigaction action {};
     action.sa_handler = on_ending_signal;
     sigemptyset(&action.sa_mask);
     // One cleanup at a time: the others wait while it runs.
     each_ending_signal([&](int s) { sigaddset(&action.sa_mask, s); });
+    // A signal ignored at start (nohup, a background job) stays ignored, and
+    // a handler someone else set (a sanitizer's) stays in place.
+    uint64_t taken = 0;
+    const bool known = taken_signals(taken);
     each_ending_signal([&](int s) {
-        // A signal ignored at start (nohup, a background job) stays ignored,
-        // and a handler someone else set (a sanitizer's) stays in place.
-        struct sigaction current {};
-        if (sigaction(s, nullptr, &current) != 0) return;
-        if ((current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler != SIG_DFL) return;
+        if (known) {
+            if (s <= 64 && (taken >> (s - 1) & 1) != 0) return;
+        } else {
+            struct sigaction current {};
+            if (sigaction(s, nullptr, &current) != 0) return;
+            if ((current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler != SIG_DFL) return;
+        }
         sigaction(s, &action, nullptr);
     });
 }
