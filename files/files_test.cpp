@@ -150,6 +150,12 @@ TEST_F(TextFileTest, RandomTextsAreCutAsTheRuleSays) {
             std::size_t len = random() % 3 == 0 ? 240 + random() % 20 : random() % 8;
             for (std::size_t i = 0; i < len; ++i) bytes += "ab\rc"[random() % 4];
             bytes += (random() % 2) ? "\r\n" : "\n";
+            // Now and then a run of one kind of line end, of any length.
+            if (random() % 16 == 0) {
+                const char* const ends[] = {"\n", "\r\n", "\r"};
+                const char* end = ends[random() % 3];
+                for (std::size_t i = random() % 40; i > 0; --i) bytes += end;
+            }
         }
         if (round % 2) bytes += '\r';  // a CR as the very last byte
         ASSERT_EQ(lines(bytes), reference_lines(bytes)) << "round " << round;
