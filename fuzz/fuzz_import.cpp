@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(f);
 
     try {
-        read_table_file(table_path.c_str(), table);
+        read_table_file(table_path.c_str(), ImportOptions{}, table);
     } catch (const fuzz::RunEnded& e) {
         if (e.exit_code != 2) __builtin_trap();
         return 0;
