@@ -102,18 +102,19 @@ void take_reading(LineNo line_no, Text field, DecimalMark mark, RecordText& poin
     if (point.psd != value) ++state.table->rounded;
 }
 
-// The waiting lines, read now that the mark is known, in their order.
-void release_waiting() {
-    for (int32_t i = 0; i < state.waiting; ++i) {
-        Waiting& w = waiting[static_cast<std::size_t>(i)];
-        if (w.position_n > 0) {
-            take_position(w.line, {w.position.data(), w.position_n}, state.mark, w.point);
-        }
-        if (w.reading_n > 0) {
-            take_reading(w.line, {w.reading.data(), w.reading_n}, state.mark, w.point);
-        }
-        records_add(w.line, w.point, *state.table);
+// A waiting line, read now that the mark is known.
+void release(Waiting& w) {
+    if (w.position_n > 0) {
+        take_position(w.line, {w.position.data(), w.position_n}, state.mark, w.point);
     }
+    if (w.reading_n > 0) {
+        take_reading(w.line, {w.reading.data(), w.reading_n}, state.mark, w.point);
+    }
+    records_add(w.line, w.point, *state.table);
+}
+
+void release_waiting() {
+    for (int32_t i = 0; i < state.waiting; ++i) release(waiting[static_cast<std::size_t>(i)]);
     state.waiting = 0;
 }
 
@@ -165,7 +166,7 @@ void settle_by_custom() {
     const NumberKind settled = point ? NumberKind::kEitherPoint : NumberKind::kEitherComma;
     state.mark = point ? DecimalMark::kPoint : DecimalMark::kComma;
     for (int32_t i = 0; i < state.waiting; ++i) {
-        const Waiting& w = waiting[static_cast<std::size_t>(i)];
+        Waiting& w = waiting[static_cast<std::size_t>(i)];
         const Text position{w.position.data(), w.position_n};
         const Text reading{w.reading.data(), w.reading_n};
         if (w.position_n > 0 && number_kind(position, state.sep) != settled) {
@@ -174,8 +175,9 @@ void settle_by_custom() {
         if (w.reading_n > 0 && number_kind(reading, state.sep) != settled) {
             fail_either_way(w.line, "the reading ", reading);
         }
+        release(w);
     }
-    release_waiting();
+    state.waiting = 0;
 }
 
 // One field of a data line: taken now where it reads one way or the mark is
