@@ -29,6 +29,7 @@ struct Records {
     std::array<int64_t, kMaxMeasurements> readings{};
     std::array<int16_t, kSlots> slot{};  // a record's index plus 1; 0 where free
     std::array<int16_t, kMaxMeasurements> order{};
+    std::array<int16_t, kMaxMeasurements> scratch{};
 };
 
 Records records;
@@ -69,21 +70,34 @@ int32_t rounded_mean(int64_t sum, int64_t count) {
 }
 
 // Orders the records from the largest position to the smallest; records of
-// equal position keep their order. Most files are ordered so already, or
-// the other way round, and hold at most 1000 records: a sort by insertion
-// of their numbers takes no time worth a better one.
+// equal position keep their order. A merge of ever longer runs of their
+// numbers, so that a run recorded from near to far, the other way round,
+// costs no more than any other.
 void order_far_to_near(ImportTable& table) {
-    auto& order = records.order;
     const auto n = static_cast<std::size_t>(table.count);
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto next = static_cast<int16_t>(i);
-        const double key = records.position[i];
-        std::size_t j = i;
-        for (; j > 0 && records.position[static_cast<std::size_t>(order[j - 1])] < key; --j) {
-            order[j] = order[j - 1];
+    int16_t* from = records.order.data();
+    int16_t* to = records.scratch.data();
+    for (std::size_t i = 0; i < n; ++i) from[i] = static_cast<int16_t>(i);
+    const auto position = [](int16_t i) { return records.position[static_cast<std::size_t>(i)]; };
+    for (std::size_t width = 1; width < n; width *= 2) {
+        for (std::size_t low = 0; low < n; low += 2 * width) {
+            const std::size_t middle = low + width < n ? low + width : n;
+            const std::size_t high = low + 2 * width < n ? low + 2 * width : n;
+            std::size_t left = low;
+            std::size_t right = middle;
+            for (std::size_t k = low; k < high; ++k) {
+                // The later record goes first only where its position is larger.
+                const bool take_right =
+                    left == middle ||
+                    (right < high && position(from[right]) > position(from[left]));
+                to[k] = take_right ? from[right++] : from[left++];
+            }
         }
-        order[j] = next;
+        int16_t* const merged = to;
+        to = from;
+        from = merged;
     }
+    int16_t* const order = from;
     // Each place takes the record that order names for it, one cycle at a time.
     for (std::size_t i = 0; i < n; ++i) {
         if (static_cast<std::size_t>(order[i]) == i) continue;

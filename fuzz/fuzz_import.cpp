@@ -5,11 +5,13 @@
 // up to the first line feed after it; the table follows.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/settings.h"
 #include "data/measurement.h"
@@ -82,6 +84,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (options.mean &&
         (table.fewest_per_point < 1 || table.most_per_point < table.fewest_per_point))
         __builtin_trap();
+
+    // The order is the file's order sorted stably from the largest position.
+    if (!options.keep_order) {
+        static ImportTable kept;
+        ImportOptions keep = options;
+        keep.keep_order = true;
+        try {
+            read_table_file(table_path.c_str(), keep, kept);
+        } catch (const fuzz::RunEnded&) {
+            __builtin_trap();  // the order does not decide whether a table is taken
+        }
+        std::vector<RecordText> sorted(kept.points.begin(), kept.points.begin() + kept.count);
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [](const RecordText& a, const RecordText& b) {
+                             return text_to_double(a.stage.data()) > text_to_double(b.stage.data());
+                         });
+        if (kept.count != table.count) __builtin_trap();
+        for (int32_t i = 0; i < table.count; ++i) {
+            const RecordText& a = sorted[static_cast<std::size_t>(i)];
+            const RecordText& b = table.points[static_cast<std::size_t>(i)];
+            if (a.stage != b.stage || a.psd != b.psd) __builtin_trap();
+        }
+    }
 
     // The header values come from the first point, so that they are fuzzed too.
     MeasurementHeader header;

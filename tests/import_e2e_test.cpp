@@ -53,7 +53,8 @@ struct RoundTrip {
 };
 
 // The example's plot file, imported as a table of each kind, loads into the
-// same plot file and calibrates into the same table as the example itself.
+// same plot file and calibrates into the same table as the example itself;
+// so do its lines from near to far, put from far to near.
 TEST(Import, RoundTripsThroughLoadAndCal) {
     const RoundTrip cases[] = {
         {"the plot file itself", [](const std::string& plot) { return plot; }},
@@ -69,6 +70,17 @@ TEST(Import, RoundTripsThroughLoadAndCal) {
              return rewrite_plot(
                  plot, "\xEF\xBB\xBF# exported\r\n\r\nstage\tpsd\tnote\r\n", "\r\n",
                  [](const std::string& x, const std::string& y) { return x + "\t" + y + "\tok"; });
+         }},
+        {"the plot file's lines from near to far",
+         [](const std::string& plot) {
+             std::vector<std::string> lines;
+             for (std::size_t start = 0, end; (end = plot.find('\n', start)) != std::string::npos;
+                  start = end + 1) {
+                 lines.push_back(plot.substr(start, end + 1 - start));
+             }
+             std::string reversed;
+             for (auto line = lines.rbegin(); line != lines.rend(); ++line) reversed += *line;
+             return reversed;
          }},
         {"blank-separated columns with padding",
          [](const std::string& plot) {
