@@ -110,14 +110,24 @@ void take_data_line(LineNo line_no, Text line) {
     take_values(line_no, state.sep, position.view(), reading.view());
 }
 
+// A line before the data that held a number in a chosen column is a data
+// line at fault: it is taken as the first data line, separated by the first
+// separator it holds, as such a line always was, and is refused there.
+void take_odd_line(const Before& b) {
+    const Text line{b.odd.data(), b.odd_n};
+    const Separator sep = state.sep;
+    state.sep = separator_of(line);
+    take_data_line(b.odd_line, line);
+    state.sep = sep;
+}
+
 // The data begin, separated by state.sep. A line before them that held a
-// number in a chosen column under this separator was a data line at fault
-// and is taken as one; the most fields of a line before them are the
-// header's.
+// number in a chosen column under this separator is taken as a data line
+// at fault; the most fields of a line before them are the header's.
 void start_data() {
     state.data = true;
     const Before& b = state.before[static_cast<std::size_t>(separator_index(state.sep))];
-    if (b.odd_line != 0) take_data_line(b.odd_line, {b.odd.data(), b.odd_n});
+    if (b.odd_line != 0) take_odd_line(b);
     if (b.fields >= 2) {
         state.most_fields = b.fields;
         state.most_fields_line = b.fields_line;
@@ -286,11 +296,7 @@ void finish() {
         for (const Before& b : state.before) {
             if (b.odd_line != 0 && (first == nullptr || b.odd_line < first->odd_line)) first = &b;
         }
-        if (first != nullptr) {
-            const Text line{first->odd.data(), first->odd_n};
-            state.sep = separator_of(line);
-            take_data_line(first->odd_line, line);
-        }
+        if (first != nullptr) take_odd_line(*first);
     }
     values_finish(state.sep);
     records_finish(*state.table);

@@ -388,6 +388,8 @@ TEST(Import, RefusedTablesNameTheirLine) {
         // line at fault.
         {"a data line at fault before the data", "x;y\n1;abc\n2;20\n",
          "Line 2: the reading 'abc' is not a number"},
+        {"a data line at fault, split as it is split itself", "pos  psd\n284,455  -40\n1786  357\n",
+         "Line 2: the reading '455  -40' is not a number"},
         {"a column missing", "a;b;c\n1;2\n", "Line 2: the reading is missing", {"-cols", "1,3"}},
         {"no header names the column",
          "a;b\n1;2\n",
