@@ -41,6 +41,7 @@ int run_check() {
     request.table = &data.table;
     request.tolerance_given = s.tolerance_given != 0;
     request.tolerance = s.tolerance;
+    request.unit = s.unit;
     data.warnings = Warnings{};
     if (s.table_file != nullptr) {
         std::array<char, kMaxPath> path;

@@ -101,6 +101,8 @@ constexpr Option kOptions[] = {
     {"-svg", false, [](const char*) { g_settings.svg = 1; }, nullptr, kClassic | bit(kCheck)},
     {"-t", true, [](const char* a) { g_settings.table_file = a; },
      "-t requires the name of a table file (without \".c\")", bit(kCheck)},
+    {"-unit", true, [](const char* a) { g_settings.unit = a; },
+     "-unit requires the name of the stage unit (for example mm)", kClassic | bit(kCheck)},
     {"-tol", true,
      [](const char* a) {
          g_settings.tolerance = text_to_double(a);

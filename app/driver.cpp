@@ -66,7 +66,9 @@ int run_program(int argc, const char* const* argv) {
     int result = 0;
     if (s.command == kMeasure) {
         int slot = port_open_default(s.serial_port, kBaud115200);
-        if (slot < 0) error_exit("Serial Port could not be opened!", kExitError);
+        if (slot < 0) {
+            error_exit("Serial Port could not be opened!", kExitError, port_open_failure());
+        }
         stage_init();
         result = run_measurement();
         port_close(slot);

@@ -4,7 +4,7 @@
 int main(int argc, char** argv) {
     vextal::guard_standard_streams();
     vextal::buffer_standard_output();
-    vextal::install_signal_handlers();
+    vextal::prepare_signals();
     vextal::take_arguments(argc, argv);
     return vextal::run_program(argc, argv);
 }

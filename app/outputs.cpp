@@ -9,6 +9,7 @@
 #include "data/measurement.h"
 #include "data/measurement_file.h"
 #include "data/plot_file.h"
+#include "files/file_failure.h"
 #include "files/file_name.h"
 #include "files/output_file.h"
 #include "picture/picture.h"
@@ -55,6 +56,7 @@ PictureContent picture_content(const Calibration* cal, const char* note) {
     c.kind = s.command == kCal ? PictureKind::kCalibration : PictureKind::kCurve;
     c.name = measure ? s.output_prefix : s.input_file;
     c.comment = s.comment;
+    c.unit = s.unit;
     c.serial_number = {t.has_serial_number, s.serial_number};
     c.average = {t.has_average || measure, s.average};
     c.max_range = {t.has_max_range || measure, s.max_range};
@@ -80,14 +82,14 @@ void prepare_picture_if_asked(const Calibration* cal, const char* note) {
     const Settings& s = g_settings;
     if (!s.svg || s.output_prefix == nullptr) return;
     if (!prepare_picture(s.output_prefix, picture_content(cal, note))) {
-        error_exit(kPictureFailed, kExitError);
+        file_error_exit(kPictureFailed);
     }
 }
 
 // Every output of the run is complete: they replace the earlier files all
 // together, or none does and the run ends with `message`.
 void commit_outputs(const char* message) {
-    if (!out_commit_all()) error_exit(message, kExitError);
+    if (!out_commit_all()) file_error_exit(message);
 }
 
 void write_curve_outputs() {
@@ -134,24 +136,27 @@ void write_check_outputs(const CheckRequest& request, const CheckResult& result,
     if (s.output_prefix == nullptr) return;
     std::array<char, kMaxPath> name;
     make_file_name(name, s.output_prefix, ".csv");
+    const ShownName shown = shown_name(name.data());
     char message[kMaxPath + 64];
-    std::snprintf(message, sizeof message, "The check's file cannot be opened: %s", name.data());
-    if (!out_open(csv, name.data())) error_exit(message, kExitError);
+    std::snprintf(message, sizeof message, "The check's file cannot be opened: %s",
+                  shown.text.data());
+    if (!out_open(csv, name.data())) file_error_exit(message);
     write_check_csv(csv, result);
     std::snprintf(message, sizeof message, "The check's file could not be written: %s",
-                  name.data());
-    if (!out_close(csv)) error_exit(message, kExitError);
+                  shown.text.data());
+    if (!out_close(csv)) file_error_exit(message);
     if (s.svg) {
         PictureContent c;
         c.kind = PictureKind::kCheck;
         c.name = s.input_file;
+        c.unit = s.unit;
         c.measurements = &g_measurements;
         c.steps = s.steps;
         c.check = &result;
         c.request = &request;
         c.table_file = s.table_file;
         c.warnings = &check_warnings;
-        if (!prepare_picture(s.output_prefix, c)) error_exit(kPictureFailed, kExitError);
+        if (!prepare_picture(s.output_prefix, c)) file_error_exit(kPictureFailed);
     }
     commit_outputs(message);
 }
@@ -159,10 +164,12 @@ void write_check_outputs(const CheckRequest& request, const CheckResult& result,
 void write_import_output(const char* path, const ImportTable& table) {
     static OutFile file;  // static for its write buffer
     const Settings& s = g_settings;
+    const ShownName shown = shown_name(path);
     char message[kMaxPath + 64];
     if (!out_open(file, path)) {
-        std::snprintf(message, sizeof message, "Output file cannot be opened: %s", path);
-        error_exit(message, kExitError);
+        std::snprintf(message, sizeof message, "Output file cannot be opened: %s",
+                      shown.text.data());
+        file_error_exit(message);
     }
     MeasurementHeader header;
     header.has_max_range = s.max_range_given != 0;
@@ -177,8 +184,9 @@ void write_import_output(const char* path, const ImportTable& table) {
         header.average = static_cast<int32_t>(table.most_per_point);
     }
     write_measurement_file(file, header, table.points.data(), table.count);
-    std::snprintf(message, sizeof message, "Output file could not be written: %s", path);
-    if (!out_close(file)) error_exit(message, kExitError);
+    std::snprintf(message, sizeof message, "Output file could not be written: %s",
+                  shown.text.data());
+    if (!out_close(file)) file_error_exit(message);
     commit_outputs(message);
 }
 

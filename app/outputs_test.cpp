@@ -128,14 +128,15 @@ TEST_F(CalibrationFile, FailuresLeaveEarlierFilesUntouched) {
         std::string prefix;
         bool c_is_folder;
         const char* message;
+        const char* detail;  // a pattern of the line naming the file, or ""
     } const cases[] = {
-        {"range of one record", falling, prefix(), false, "Monotone PSD range is too small!"},
+        {"range of one record", falling, prefix(), false, "Monotone PSD range is too small!", ""},
         {"output is a folder", good, prefix(), true,
-         "Ausgabedateien konnten nicht geoeffnet werden."},
+         "Ausgabedateien konnten nicht geoeffnet werden.", ".*demo\\.c: Is a directory\n"},
         // Opening comes before the range test.
         {"folder and short range", falling, prefix(), true,
-         "Ausgabedateien konnten nicht geoeffnet werden."},
-        {"name too long", good, long_prefix, false, "Dateiname zu lang."},
+         "Ausgabedateien konnten nicht geoeffnet werden.", ".*demo\\.c: Is a directory\n"},
+        {"name too long", good, long_prefix, false, "Dateiname zu lang.", ""},
     };
     for (const auto& c : cases) {
         fs::remove_all(dir_);
@@ -149,7 +150,7 @@ TEST_F(CalibrationFile, FailuresLeaveEarlierFilesUntouched) {
         const auto before = files();
         set_records(c.records);
         EXPECT_EXIT(write_calibration(c.prefix, 20), ::testing::ExitedWithCode(2),
-                    std::string("^Error: ") + c.message + "\n\n$")
+                    std::string("^Error: ") + c.message + "\n\n" + c.detail + "$")
             << c.what;
         EXPECT_EQ(files(), before) << c.what;
     }

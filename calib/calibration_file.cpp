@@ -10,6 +10,7 @@
 #include "common/limits.h"
 #include "common/settings.h"
 #include "data/measurement.h"
+#include "files/file_failure.h"
 #include "files/file_name.h"
 #include "files/line_reader.h"
 #include "files/output_file.h"
@@ -34,19 +35,13 @@ OutFile c_file;
 
 using PointTable = std::array<CalPoint, kMaxCalPoints>;
 
-// Ends the run; the error exit removes both temporary files, so the targets
-// stay as they were.
-[[noreturn]] void fail(const char* message) {
-    error_exit(message, kExitError);
-}
-
 void open_outputs(const char* prefix) {
     std::array<char, kMaxPath> name;
     make_file_name(name, prefix, ".cal");
     bool cal_ok = out_open(cal_file, name.data());
     make_file_name(name, prefix, ".c");
     bool c_ok = out_open(c_file, name.data());
-    if (!cal_ok || !c_ok) fail("Ausgabedateien konnten nicht geoeffnet werden.\n");
+    if (!cal_ok || !c_ok) file_error_exit("Ausgabedateien konnten nicht geoeffnet werden.\n");
 }
 
 // One table line: "%d\t%.2f\n".
@@ -183,7 +178,7 @@ const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& 
 
     bool cal_ok = out_close(cal_file);
     bool c_ok = out_close(c_file);
-    if (!cal_ok || !c_ok) fail(kCalibrationWriteFailed);
+    if (!cal_ok || !c_ok) file_error_exit(kCalibrationWriteFailed);
     return nullptr;
 }
 
@@ -312,7 +307,8 @@ class TableParser {
 
     [[noreturn]] void fail(const char* what) const {
         char message[kMaxPath + 120];
-        std::snprintf(message, sizeof message, "%s, line %lu: %s", path_, line_, what);
+        std::snprintf(message, sizeof message, "%s, line %lu: %s", shown_name(path_).text.data(),
+                      line_, what);
         error_exit(message, kExitError);
     }
 
@@ -333,8 +329,9 @@ void read_firmware_table(const char* path, FirmwareTable& table) {
     LineReader reader;
     if (!line_reader_open(reader, path)) {
         char message[kMaxPath + 64];
-        std::snprintf(message, sizeof message, "The table file cannot be opened: %s", path);
-        error_exit(message, kExitError);
+        std::snprintf(message, sizeof message, "The table file cannot be opened: %s",
+                      shown_name(path).text.data());
+        file_error_exit(message);
     }
     table.count = 0;
     TableParser parser(path, table);

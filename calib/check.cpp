@@ -6,6 +6,7 @@
 
 #include "common/console.h"
 #include "data/measurement.h"
+#include "files/sys_file.h"
 #include "text/format.h"
 
 namespace vextal {
@@ -259,7 +260,20 @@ void run_warnings(int32_t first, int32_t last, Warnings& warnings) {
 
 // ---- the report ----
 
-void check_summary_line(const CheckResult& result, int line, char (&out)[kSummarySize]) {
+namespace {
+
+// " <unit>" after a figure in stage units, as every message writes a word
+// of the command line; nothing without a unit.
+Text& put_unit(Text& text, const CheckRequest& request) {
+    if (request.unit == nullptr) return text;
+    char shown[kSummarySize];
+    return text.put(" ").put(shown, sys_name_text(request.unit, shown, sizeof shown));
+}
+
+}  // namespace
+
+void check_summary_line(const CheckRequest& request, const CheckResult& result, int line,
+                        char (&out)[kSummarySize]) {
     Text text(out);
     const bool any = result.max_record >= 0;
     switch (line) {
@@ -276,17 +290,17 @@ void check_summary_line(const CheckResult& result, int line, char (&out)[kSummar
                 text.put("none");
                 break;
             }
-            text.fixed(result.max_error, 2).put(" at stage ");
-            text.fixed(record(result.max_record).stage, 2).put(" (reading ");
+            put_unit(text.fixed(result.max_error, 2), request).put(" at stage ");
+            put_unit(text.fixed(record(result.max_record).stage, 2), request).put(" (reading ");
             text.put(record(result.max_record).psd).put(")");
             break;
         case 3:
             text.put("mean error: ");
-            any ? text.fixed(result.mean_error, 2) : text.put("none");
+            any ? put_unit(text.fixed(result.mean_error, 2), request) : text.put("none");
             break;
         default:
             text.put("rms error: ");
-            any ? text.fixed(result.rms_error, 2) : text.put("none");
+            any ? put_unit(text.fixed(result.rms_error, 2), request) : text.put("none");
             break;
     }
 }
@@ -301,7 +315,7 @@ void check_result_line(const CheckRequest& request, const CheckResult& result,
     text.put("result: FAIL: ");
     if (result.over > 0) {
         text.put(result.over).put(result.over == 1 ? " point" : " points");
-        text.put(" off by more than ").fixed(request.tolerance, 2);
+        put_unit(text.put(" off by more than ").fixed(request.tolerance, 2), request);
         if (result.no_answer > 0) text.put(", ");
     }
     if (result.no_answer > 0) {
@@ -322,7 +336,7 @@ void print_check_report(const CheckRequest& request, const CheckResult& result,
                         const Warnings& warnings) {
     char line[kSummarySize];
     for (int i = 0; i < kSummaryLines; ++i) {
-        check_summary_line(result, i, line);
+        check_summary_line(request, result, i, line);
         console_puts(stdout, line);
         console_puts(stdout, "\n");
     }

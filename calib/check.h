@@ -34,6 +34,8 @@ struct CheckRequest {
     int32_t last = -1;
     bool tolerance_given = false;
     double tolerance = 0.0;
+    /// The stage unit named after each figure of the summary (-unit), or null.
+    const char* unit = nullptr;
 };
 
 /// The outcome of a check of g_measurements.
@@ -83,7 +85,8 @@ void print_check_report(const CheckRequest& request, const CheckResult& result,
 /// terminated; `line` 0 to kSummaryLines - 1. For the picture's title.
 constexpr int kSummaryLines = 5;
 constexpr std::size_t kSummarySize = 200;
-void check_summary_line(const CheckResult& result, int line, char (&out)[kSummarySize]);
+void check_summary_line(const CheckRequest& request, const CheckResult& result, int line,
+                        char (&out)[kSummarySize]);
 /// The result line: "result: pass", or "result: FAIL: " and the reason.
 void check_result_line(const CheckRequest& request, const CheckResult& result,
                        char (&out)[kSummarySize]);

@@ -1,5 +1,6 @@
 # GoogleTest for the test programs, as the targets GTest::gtest and
-# GTest::gtest_main.
+# GTest::gtest_main. Where the tests are optional (a plain configure) and
+# GoogleTest is missing, VEXTAL_TESTS is set OFF with one message instead.
 #
 # A native build uses the installed library. A cross build compiles it from
 # its sources with the cross compiler (Debian package googletest, which
@@ -13,7 +14,13 @@ else()
 endif()
 
 if(NOT VEXTAL_GTEST_SOURCE_DIR)
-    find_package(GTest)
+    find_package(GTest QUIET)
+    if(NOT GTest_FOUND AND vextal_tests_optional)
+        message(STATUS "GoogleTest not found: the tests are left out "
+                       "(Debian: apt-get install libgtest-dev to build them)")
+        set(VEXTAL_TESTS OFF)
+        return()
+    endif()
     if(NOT GTest_FOUND)
         message(FATAL_ERROR "The tests need GoogleTest (Debian: apt-get install libgtest-dev). "
                             "The program and the demo do without: configure with "
@@ -22,6 +29,12 @@ if(NOT VEXTAL_GTEST_SOURCE_DIR)
     return()
 endif()
 
+if(NOT EXISTS ${VEXTAL_GTEST_SOURCE_DIR}/CMakeLists.txt AND vextal_tests_optional)
+    message(STATUS "No GoogleTest sources in ${VEXTAL_GTEST_SOURCE_DIR}: the tests are left out "
+                   "(Debian: apt-get install googletest to build them)")
+    set(VEXTAL_TESTS OFF)
+    return()
+endif()
 if(NOT EXISTS ${VEXTAL_GTEST_SOURCE_DIR}/CMakeLists.txt)
     message(FATAL_ERROR "No GoogleTest sources in ${VEXTAL_GTEST_SOURCE_DIR} "
                         "(Debian: apt-get install googletest)")

@@ -1,5 +1,5 @@
-# What `cmake --install` puts in place: the program, its manual page, the
-# README, the licence and the example measurement file.
+# What `cmake --install` puts in place: the program, its manual page, its
+# bash completion, the README, the licence and the example measurement file.
 include(GNUInstallDirs)
 
 # The manual page names the version of the project() call.
@@ -15,6 +15,9 @@ endif()
 
 install(TARGETS vextal RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Where bash-completion looks for a command's completion when it is first
+# used.
+install(FILES completion/vextal DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES examples/sensor_10_80.msm DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 # A Debian system looks for the licence in doc/<package>/copyright, in the

@@ -3,11 +3,12 @@
 #include <cctype>
 #include <cstring>
 
+#include "text/utf8.h"
+
 namespace vextal {
 
 namespace {
 
-// What each standard stream is connected to, found out on its first use.
 // What each standard stream is, found out on its first use. Starting as
 // "unknown" (not zero), these lie among the program's initialised data,
 // which is written at every start anyway, rather than on a page of their own.
@@ -31,35 +32,6 @@ ConsoleKind kind_of(std::FILE* stream) {
 // Latin-1 bytes converted per piece; a UTF-8 character takes at most two.
 constexpr std::size_t kPiece = 256;
 
-// The length of the well-formed multi-byte UTF-8 character at `p` (2 to 4),
-// or 0. No message of the program's own is one: its Latin-1 letters stand
-// between ASCII letters.
-std::size_t utf8_length(const char* p, std::size_t available) {
-    const auto lead = static_cast<unsigned char>(p[0]);
-    std::size_t length = 0;
-    unsigned char low = 0x80;  // bounds of the second byte
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;   // no overlong form
-        if (lead == 0xED) high = 0x9F;  // no surrogate
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
-    } else {
-        return 0;
-    }
-    if (available < length) return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto c = static_cast<unsigned char>(p[k]);
-        if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) return 0;
-    }
-    return length;
-}
-
 }  // namespace
 
 bool locale_is_utf8(const char* value) {
@@ -79,18 +51,33 @@ bool locale_is_utf8(const char* value) {
 
 std::size_t latin1_to_utf8(const char* text, std::size_t length, char* out) {
     std::size_t n = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const std::size_t kept = utf8_length(text + i, length - i);
-        if (kept > 0) {
-            std::memcpy(out + n, text + i, kept);
-            n += kept;
-            i += kept - 1;
-        } else if (c < 0x80) {
-            out[n++] = static_cast<char>(c);
+    for (std::size_t i = 0; i < length;) {
+        const TextChar c = decode_text_char(text + i, length - i);
+        if (c.length > 1) {
+            std::memcpy(out + n, text + i, c.length);
+            n += c.length;
         } else {
-            out[n++] = static_cast<char>(0xC0 | (c >> 6));
-            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
+            n += encode_utf8(c.code, out + n);
+        }
+        i += c.length;
+    }
+    return n;
+}
+
+std::size_t console_units(const char* text, std::size_t length, std::size_t& done, char16_t* out,
+                          std::size_t room) {
+    std::size_t n = 0;
+    while (done < length && n + 2 <= room) {
+        const TextChar c = decode_text_char(text + done, length - done);
+        done += c.length;
+        if (c.code == '\n') {
+            out[n++] = u'\r';
+            out[n++] = u'\n';
+        } else if (c.code >= 0x10000) {
+            out[n++] = static_cast<char16_t>(0xD800 + ((c.code - 0x10000) >> 10));
+            out[n++] = static_cast<char16_t>(0xDC00 + ((c.code - 0x10000) & 0x3FF));
+        } else {
+            out[n++] = static_cast<char16_t>(c.code);
         }
     }
     return n;

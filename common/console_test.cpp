@@ -34,5 +34,46 @@ TEST(Console, Latin1ToUtf8KeepsOnlyWellFormedCharacters) {
     }
 }
 
+// What a Windows console is given: the messages' own Latin-1 letters and
+// names in either form show as the characters they stand for, whatever the
+// console's code page.
+TEST(Console, WideConsoleUnitsShowNamesAndMessagesRight) {
+    const struct {
+        const char* what;
+        std::string text;
+        std::u16string units;
+    } cases[] = {
+        {"own message", "Anzahl Schritte ausserhalb des zul\xE4ssigen Bereichs\n",
+         u"Anzahl Schritte ausserhalb des zul\u00E4ssigen Bereichs\r\n"},
+        {"name beyond Latin-1", "Unbekannte Option: -x\xE2\x82\xAC\n",
+         u"Unbekannte Option: -x\u20AC\r\n"},
+        {"Polish name",
+         "\xC5\x81\xC3\xB3"
+         "d\xC5\xBA.msm",
+         u"\u0141\u00F3d\u017A.msm"},
+        {"Latin-1 name", "M\xFCller.csv", u"M\u00FCller.csv"},
+        {"surrogate pair", "\xF0\x9F\x98\x80", u"\U0001F600"},
+        {"not UTF-8", "\xE2\x82 \xC3", u"\u00E2\u0082 \u00C3"},
+    };
+    for (const auto& c : cases) {
+        char16_t out[64];
+        std::size_t done = 0;
+        const std::size_t n = console_units(c.text.data(), c.text.size(), done, out, 64);
+        EXPECT_EQ(std::u16string(out, n), c.units) << c.what;
+        EXPECT_EQ(done, c.text.size()) << c.what;
+    }
+}
+
+// A piece that is full ends before a character that does not fit whole.
+TEST(Console, WideConsolePiecesEndBetweenCharacters) {
+    const std::string text = "a\n\xF0\x9F\x98\x80";
+    char16_t out[3];
+    std::size_t done = 0;
+    EXPECT_EQ(console_units(text.data(), text.size(), done, out, 3), 3u);  // a, CR LF
+    EXPECT_EQ(done, 2u);
+    EXPECT_EQ(console_units(text.data(), text.size(), done, out, 3), 2u);  // the pair
+    EXPECT_EQ(done, text.size());
+}
+
 }  // namespace
 }  // namespace vextal

@@ -27,19 +27,15 @@ void console_write_wide(std::FILE* stream, const char* text, std::size_t length)
     // What the stream holds still goes first, so the order of lines stays.
     std::fflush(stream);
     const HANDLE handle = handle_of(stream);
-    wchar_t wide[2 * kPiece];
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        // Latin-1 is the first 256 code points; a line end is CR LF on the
-        // console as in the text-mode stream.
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '\n') wide[n++] = L'\r';
-        wide[n++] = static_cast<wchar_t>(c);
-        if (n >= 2 * kPiece - 1 || i + 1 == length) {
-            DWORD written = 0;
-            WriteConsoleW(handle, wide, static_cast<DWORD>(n), &written, nullptr);
-            n = 0;
-        }
+    // A console's wide characters are UTF-16 units; a line end is CR LF on
+    // the console as in the text-mode stream.
+    static_assert(sizeof(wchar_t) == sizeof(char16_t));
+    char16_t units[2 * kPiece];
+    for (std::size_t done = 0; done < length;) {
+        const std::size_t n = console_units(text, length, done, units, 2 * kPiece);
+        DWORD written = 0;
+        WriteConsoleW(handle, reinterpret_cast<const wchar_t*>(units), static_cast<DWORD>(n),
+                      &written, nullptr);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/console.h"
+#include "common/process.h"
 
 namespace vextal {
 
@@ -18,6 +19,11 @@ volatile sig_atomic_t exit_cleanup_count = 0;
 }  // namespace
 
 void add_exit_cleanup(ExitCleanup cleanup) {
+    static bool catching = false;
+    if (!catching) {
+        catching = true;
+        catch_ending_signals();
+    }
     for (sig_atomic_t i = 0; i < exit_cleanup_count; ++i) {
         if (exit_cleanups[i] == cleanup) return;
     }
@@ -51,6 +57,10 @@ void end_process(int exit_code) {
 }
 
 void error_exit(const char* message, int exit_code) {
+    error_exit(message, exit_code, nullptr);
+}
+
+void error_exit(const char* message, int exit_code, const char* detail) {
     // Earlier outputs stay untouched, as the staging files of a run that fails
     // are removed, and a port held exclusively is given back before the
     // report, so that whoever reads it can use the port at once.
@@ -60,6 +70,10 @@ void error_exit(const char* message, int exit_code) {
     console_puts(stderr, "Error: ");
     console_write(stderr, message, std::strlen(message));
     console_puts(stderr, "\n");
+    if (detail != nullptr) {
+        console_write(stderr, detail, std::strlen(detail));
+        console_puts(stderr, "\n");
+    }
     end_process(exit_code);
 }
 

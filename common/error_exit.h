@@ -14,6 +14,9 @@ constexpr int kExitNoResponse = 102;
 /// Runs the exit clean-ups, writes "Error: ", the message and a line end to
 /// standard error and ends the process with `exit_code`.
 [[noreturn]] void error_exit(const char* message, int exit_code);
+/// As error_exit, and after the report one more line on standard error: the
+/// detail (the file and the reason of a failure), where it is not null.
+[[noreturn]] void error_exit(const char* message, int exit_code, const char* detail);
 
 /// How a run ends early: through the error exit, or on an ending signal, where
 /// a clean-up must stay async-signal-safe and may leave its records as they

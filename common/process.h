@@ -13,13 +13,19 @@ void guard_standard_streams();
 /// message does not set up the heap for one. Call before any output.
 void buffer_standard_output();
 
-/// Makes the process end cleanly on an interrupt or a termination (Ctrl-C, a
-/// closed terminal, kill; on Windows Ctrl-C, Ctrl-Break and a closed console
-/// window): pending staging files are removed and an interrupted commit is
-/// undone, the exit cleanups run, and the process then ends as the signal
-/// would have ended it. On POSIX a write beyond the file size limit then
-/// fails like a write to a full disk instead of ending the process.
-void install_signal_handlers();
+/// Sets up at start what signals do before anything is pending: a write to a
+/// pipe whose reader has gone, or beyond the file size limit, fails like a
+/// write to a full disk instead of ending the process (POSIX; nothing to do
+/// on Windows).
+void prepare_signals();
+
+/// Makes the process end cleanly on every signal whose default action ends
+/// it (on Windows Ctrl-C, Ctrl-Break and a closed console window): the exit
+/// clean-ups run, which undo an unfinished commit and release the port, and
+/// the process then ends as the signal would have ended it. A signal that
+/// was ignored at start stays ignored. The first registered exit clean-up
+/// calls this, so that a run with nothing to undo pays nothing for it.
+void catch_ending_signals();
 
 /// The arguments as the program reads them. On Windows they are taken from
 /// the wide-character command line and given as UTF-8, so that every name

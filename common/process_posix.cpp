@@ -27,7 +27,18 @@ void buffer_standard_output() {
 
 namespace {
 
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// The signals whose default action ends the process, SIGPIPE and SIGXFSZ
+// aside (they are ignored) and SIGKILL and SIGSTOP aside (they cannot be
+// caught); the real-time signals from SIGRTMIN to SIGRTMAX as well.
+constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,    SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
+                                  SIGFPE,  SIGUSR1,   SIGSEGV, SIGUSR2, SIGALRM, SIGTERM, SIGSTKFLT,
+                                  SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS};
+
+template <typename Visit>
+void each_ending_signal(Visit visit) {
+    for (int s : kEndingSignals) visit(s);
+    for (int s = SIGRTMIN; s <= SIGRTMAX; ++s) visit(s);
+}
 
 // Async-signal-safe throughout: the file layer and the exit cleanups use
 // system calls on fixed storage only.
@@ -47,27 +58,38 @@ void on_ending_signal(int signal_number) {
     _exit(128 + signal_number);
 }
 
+void ignore(int signal_number) {
+    struct sigaction action {};
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal_number, &action, nullptr);
+}
+
 }  // namespace
 
-void install_signal_handlers() {
-    // Past the file size limit a write then fails with EFBIG and the run ends
-    // with the write error like on a full disk.
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    sigaction(SIGXFSZ, &ignore, nullptr);
+void prepare_signals() {
+    // Past the file size limit a write then fails with EFBIG, and to a pipe
+    // without a reader with EPIPE: the run ends with the write error, its
+    // earlier outputs back, and the error report still reaches standard
+    // error when standard output is such a pipe.
+    ignore(SIGXFSZ);
+    ignore(SIGPIPE);
+}
 
+void catch_ending_signals() {
     struct sigaction action {};
     action.sa_handler = on_ending_signal;
     sigemptyset(&action.sa_mask);
     // One cleanup at a time: the others wait while it runs.
-    for (int s : kEndingSignals) sigaddset(&action.sa_mask, s);
-    for (int s : kEndingSignals) {
-        // A signal ignored at start (nohup, a background job) stays ignored.
+    each_ending_signal([&](int s) { sigaddset(&action.sa_mask, s); });
+    each_ending_signal([&](int s) {
+        // A signal ignored at start (nohup, a background job) stays ignored,
+        // and a handler someone else set (a sanitizer's) stays in place.
         struct sigaction current {};
-        if (sigaction(s, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+        if (sigaction(s, nullptr, &current) != 0) return;
+        if ((current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler != SIG_DFL) return;
         sigaction(s, &action, nullptr);
-    }
+    });
 }
 
 void take_arguments(int&, char**&) {}

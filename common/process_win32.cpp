@@ -38,7 +38,10 @@ void guard_standard_streams() {}
 // The C runtime's own choice stands: start-up cost is not measured there.
 void buffer_standard_output() {}
 
-void install_signal_handlers() {
+// Writes to a closed pipe fail without a signal on Windows.
+void prepare_signals() {}
+
+void catch_ending_signals() {
     SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 

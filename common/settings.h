@@ -45,6 +45,7 @@ struct Settings {
     const char* output_prefix = nullptr;
     const char* input_file = nullptr;
     const char* comment = nullptr;
+    const char* unit = nullptr;  ///< -unit: the stage unit named in pictures and summaries
     int32_t serial_number = 0;
     const char* table_file = nullptr;  ///< check -t: the table's name without ".c"
     double tolerance = 0.0;            ///< check -tol: the largest error allowed

@@ -7,6 +7,7 @@
 #include "common/settings.h"
 #include "data/attribute.h"
 #include "data/measurement.h"
+#include "files/file_failure.h"
 #include "files/file_name.h"
 #include "files/line_reader.h"
 #include "files/output_file.h"
@@ -37,9 +38,10 @@ constexpr char kPsd[] = "' psd='";
 constexpr char kLineEnd[] = "'/>";
 
 // The input name as it is opened: ".msm" is appended unless the name holds
-// that text anywhere (so "x.msm.old" stays as it is, "data.MSM" does not).
+// that text anywhere (so "x.msm.old" stays as it is); "data.MSM" holds it
+// only where file names ignore case.
 void build_input_name(const char* name, std::array<char, kMaxPath>& path) {
-    const bool has_extension = std::strstr(name, kMeasurementExtension) != nullptr;
+    const bool has_extension = sys_name_holds(name, kMeasurementExtension);
     make_file_name(path, name, has_extension ? "" : kMeasurementExtension);
 }
 
@@ -126,11 +128,9 @@ int load_measurement_file(const char* name) {
 
     LineReader reader;
     if (!line_reader_open(reader, path.data())) {
-        std::array<char, kMaxPath> shown;
-        sys_name_text(path.data(), shown.data(), shown.size());
-        console_puts(stdout, shown.data());
+        console_puts(stdout, shown_name(path.data()).text.data());
         console_puts(stdout, "\n");
-        error_exit("Eingabedatei konnte nicht geoeffnet werden.\n", kExitError);
+        file_error_exit("Eingabedatei konnte nicht geoeffnet werden.\n");
     }
 
     // Line 1 is read in the same 249-character pieces as every other line:

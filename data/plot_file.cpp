@@ -4,6 +4,7 @@
 
 #include "common/error_exit.h"
 #include "data/measurement.h"
+#include "files/file_failure.h"
 #include "files/file_name.h"
 #include "files/output_file.h"
 #include "text/format.h"
@@ -29,7 +30,7 @@ void write_plot_line(OutFile& out, const Measurement& record) {
 OutFile plot_out;
 
 [[noreturn]] void fail_writing() {
-    error_exit(kPlotWriteFailed, kExitError);
+    file_error_exit(kPlotWriteFailed);
 }
 
 }  // namespace
@@ -45,7 +46,7 @@ bool prepare_plot_file(const char* prefix) {
     // Written to a temporary file that replaces the target only when complete:
     // a failed write leaves an earlier plot file as it was.
     if (!out_open(plot_out, name.data())) {
-        error_exit("PlotFile kann nicht geoeffnet werden.\n", kExitError);
+        file_error_exit("PlotFile kann nicht geoeffnet werden.\n");
     }
     for (int32_t i = 0; i < g_measurements.count; ++i) {
         write_plot_line(plot_out, g_measurements.records[static_cast<std::size_t>(i)]);

@@ -7,6 +7,7 @@
 #include "data/table_fields.h"
 #include "data/table_records.h"
 #include "data/table_values.h"
+#include "files/file_failure.h"
 #include "files/file_name.h"
 #include "files/line_reader.h"
 
@@ -18,10 +19,11 @@ constexpr char kTwoColumns[] = "expected two columns, the position and the readi
 
 // ---- messages ----
 
+// The name as every command's messages write it.
 [[noreturn]] void fail_name(const char* what, const char* name) {
     char message[kMaxPath + 64];
-    std::snprintf(message, sizeof message, "%s%s", what, name);
-    error_exit(message, kExitError);
+    std::snprintf(message, sizeof message, "%s%s", what, shown_name(name).text.data());
+    file_error_exit(message);
 }
 
 const char* separator_name(Separator sep) {

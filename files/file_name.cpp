@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/error_exit.h"
+#include "files/sys_file.h"
 
 namespace vextal {
 
@@ -28,6 +29,12 @@ std::size_t without_extension(const char* path) {
         if (path[i - 1] == '.') return i - 1;
     }
     return len;
+}
+
+ShownName shown_name(const char* name) {
+    ShownName shown;
+    sys_name_text(name, shown.text.data(), shown.text.size());
+    return shown;
 }
 
 }  // namespace vextal

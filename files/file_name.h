@@ -23,4 +23,11 @@ void make_file_name(std::array<char, kMaxPath>& name, const char* prefix, const 
 /// hidden file's name ("run.csv" 3, "a.b/run" 7, ".profile" 8).
 std::size_t without_extension(const char* path);
 
+/// A name as the program's messages write it (sys_name_text), in room of
+/// its own: `shown_name(path).text.data()` within a message's formatting.
+struct ShownName {
+    std::array<char, kMaxPath> text{};
+};
+ShownName shown_name(const char* name);
+
 }  // namespace vextal

@@ -2,15 +2,24 @@
 
 #include <cstring>
 
+#include "files/file_failure.h"
+#include "files/output_slots.h"
+
 namespace vextal {
 
 bool line_reader_open(LineReader& reader, const char* path, LineEnds ends) {
-    reader.file = sys_open_read(path);
+    FileIdentity identity;
+    reader.file = sys_open_read(path, identity);
     reader.pos = reader.end = 0;
     reader.at_end = false;
     reader.ends_undecided = ends == LineEnds::kDetect;
     reader.lone_cr_ends = false;
-    return reader.file != kNoFile;
+    if (reader.file == kNoFile) {
+        note_file_failure(path);
+        return false;
+    }
+    sys_output_guard_input(identity);
+    return true;
 }
 
 namespace {

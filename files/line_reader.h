@@ -41,7 +41,9 @@ struct LineReader {
     std::array<char, 8192> buffer;
 };
 
-/// Opens `path` for reading; false if it cannot be opened or is a folder.
+/// Opens `path` for reading; false if it cannot be opened or is a folder or
+/// a device (the file and the reason are noted for the error report). A file
+/// read is one that no output of the run may replace.
 bool line_reader_open(LineReader& reader, const char* path, LineEnds ends = LineEnds::kLineFeed);
 /// Reads the next line into `line`: the characters up to and including the
 /// next line end, but never more than 249, NUL-terminated. The line end is

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/error_exit.h"
+#include "files/file_failure.h"
 #include "files/file_name.h"
 #include "files/output_slots.h"
 
@@ -29,9 +30,14 @@ void untrack(OutFile* out) {
     }
 }
 
+void fail(OutFile& out) {
+    if (!out.failed) note_file_failure(out.target.data());
+    out.failed = true;
+}
+
 void flush(OutFile& out) {
     if (out.used > 0 && !out.failed && !sys_write_all(out.file, out.buffer.data(), out.used)) {
-        out.failed = true;
+        fail(out);
     }
     out.used = 0;
 }
@@ -65,9 +71,14 @@ bool out_open(OutFile& out, const char* target) {
     out_discard(out);
     out.failed = false;
     out.used = 0;
-    if (std::strlen(target) >= kMaxPath) return false;
+    const std::size_t length = std::strlen(target);
+    if (length >= kMaxPath) return false;
+    std::memcpy(out.target.data(), target, length + 1);
     out.slot = sys_output_open(target, out.file);
-    if (out.slot < 0) return false;
+    if (out.slot < 0) {
+        note_file_failure(target);
+        return false;
+    }
     track(&out);
     return true;
 }
@@ -116,13 +127,17 @@ void out_text(OutFile& out, const char* text) {
 bool out_close(OutFile& out) {
     if (out.file == kNoFile) return false;
     flush(out);
-    if (!sys_close(out.file)) out.failed = true;
+    if (!sys_close(out.file)) fail(out);
     out.file = kNoFile;
     return !out.failed;
 }
 
 bool out_commit(OutFile& out) {
-    if (!ready(out) || !sys_output_put(out.slot)) return false;
+    if (!ready(out)) return false;
+    if (!sys_output_put(out.slot)) {
+        note_file_failure(out.target.data());
+        return false;
+    }
     finish(out);
     return true;
 }
@@ -142,6 +157,7 @@ bool out_commit_all() {
             if (sys_output_put(out->slot)) {
                 put[count++] = out;
             } else {
+                note_file_failure(out->target.data());
                 ok = false;
             }
         }
@@ -151,6 +167,9 @@ bool out_commit_all() {
         out_discard_all();
         return false;
     }
+    // Every output is in place: from here they stay, whatever happens while
+    // their staging files and earlier bytes go.
+    sys_output_keep_all();
     for (OutFile* out : pending) {
         if (out != nullptr) finish(*out);
     }

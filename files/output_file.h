@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 
+#include "files/file_name.h"
 #include "files/sys_file.h"
 
 namespace vextal {
@@ -21,11 +22,14 @@ struct OutFile {
     int slot = -1;  // the output's slot in the file layer while it is pending
     std::size_t used = 0;
     std::array<char, 32768> buffer{};
+    std::array<char, kMaxPath> target{};  // the name as given, for the error report
 };
 
 /// Starts the output `target` and makes it pending. False when the name is
-/// too long, the target is a folder or write-protected, or the staging file
-/// cannot be created.
+/// too long, the target is a folder, write-protected or an input of the run,
+/// or the staging file cannot be created. Every failure of an output (to
+/// open, write, close or put it in place) is noted for the error report
+/// (files/file_failure.h).
 bool out_open(OutFile& out, const char* target);
 /// Appends text; every '\n' in it is written as CR LF.
 void out_text(OutFile& out, const char* text);

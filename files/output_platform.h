@@ -34,6 +34,25 @@ struct OutputSlot {
 
 enum class StageOutcome { kCreated, kNameTaken, kFailed };
 
+/// The identity of the folder that holds the slot's target, as
+/// sys_target_open found it; false when it cannot be known.
+bool sys_folder_identity(int slot, FileIdentity& folder);
+/// A handle for the lock of that folder between runs; false when the folder
+/// cannot be locked (it may not be read): the output then goes without it.
+bool sys_folder_lock_open(int slot, const FileIdentity& folder, SysFile& handle);
+/// Takes the folder's lock for this process without waiting; false while
+/// another process holds it.
+bool sys_folder_try_lock(SysFile handle);
+/// Gives the folder's lock up where it is `held`, and closes its handle.
+void sys_folder_unlock(SysFile handle, bool held);
+/// Pauses for `ms` milliseconds.
+void sys_pause_ms(unsigned ms);
+
+/// True when `target` is a file the run reads (sys_output_guard_input): such
+/// a target may not be written, and sys_target_open keeps kIsInput as why.
+bool sys_output_is_input(const FileIdentity& target);
+inline constexpr char kIsInput[] = "the same file as an input of the run";
+
 /// Takes `target` for the slot: finds the file it names and decides how the
 /// content will be put in place. False when it may not be written. What it
 /// holds is given back by sys_target_close, whether it succeeded or not.

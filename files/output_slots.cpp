@@ -2,6 +2,7 @@
 // platform; the file system work is in files/output_platform.h.
 #include "files/output_slots.h"
 
+#include "common/console.h"
 #include "files/output_platform.h"
 
 namespace vextal {
@@ -14,6 +15,29 @@ constexpr int kStageAttempts = 100;
 
 OutputSlot slots[kMaxOutputs];
 unsigned serial = 0;
+// The outputs put so far are final (sys_output_keep_all); one flag for all
+// of them, so that a signal never finds some kept and others not.
+volatile OutputFlag keep_all = 0;
+
+FileIdentity inputs[kMaxGuardedInputs];
+int input_count = 0;
+
+// Two runs that write into one folder at once take turns: each holds the
+// folder's lock from its first output there until the last is released, so
+// that outputs of the same names are never a mix of both. A run that finds
+// the lock taken waits, saying so after a second, and gives up after 30.
+constexpr unsigned kLockPollMs = 10;
+constexpr unsigned kLockNoticeMs = 1000;
+constexpr unsigned kLockGiveUpMs = 30000;
+
+struct FolderLock {
+    FileIdentity folder;
+    SysFile handle = kNoFile;
+    int users = 0;  // outputs of this process in the folder
+};
+FolderLock folder_locks[kMaxOutputs];
+int slot_lock[kMaxOutputs] = {-1, -1, -1, -1, -1, -1, -1, -1};
+static_assert(kMaxOutputs == 8);
 
 OutputSlot* slot_output(int slot) {
     if (slot < 0 || slot >= kMaxOutputs || slots[slot].state == OutputSlot::kFree) return nullptr;
@@ -45,7 +69,73 @@ void remove_files(int slot, OutputSlot& o) {
     o.backup = OutputSlot::kAbsent;
 }
 
+// Takes the lock of the slot's folder, or shares the one this process holds
+// there. `waited` tells whether another run held it first. False when it
+// could not be had in time.
+bool lock_folder(int slot, bool& waited) {
+    waited = false;
+    FileIdentity folder;
+    if (!sys_folder_identity(slot, folder)) return true;
+    int free = -1;
+    for (int i = 0; i < kMaxOutputs; ++i) {
+        FolderLock& l = folder_locks[i];
+        if (l.users > 0 && l.folder == folder) {
+            ++l.users;
+            slot_lock[slot] = i;
+            return true;
+        }
+        if (l.users == 0 && free < 0) free = i;
+    }
+    SysFile handle = kNoFile;
+    if (!sys_folder_lock_open(slot, folder, handle)) return true;
+    for (unsigned ms = 0; !sys_folder_try_lock(handle); ms += kLockPollMs) {
+        waited = true;
+        if (ms == kLockNoticeMs) {
+            console_puts(stderr, "Another run is writing into the same folder; waiting for it.\n");
+        }
+        if (ms >= kLockGiveUpMs) {
+            sys_folder_unlock(handle, false);
+            sys_keep_failure("another run kept writing into the same folder");
+            return false;
+        }
+        sys_pause_ms(kLockPollMs);
+    }
+    folder_locks[free] = {folder, handle, 1};
+    slot_lock[slot] = free;
+    return true;
+}
+
+void unlock_folder(int slot) {
+    const int i = slot_lock[slot];
+    slot_lock[slot] = -1;
+    if (i < 0 || --folder_locks[i].users > 0) return;
+    sys_folder_unlock(folder_locks[i].handle, true);
+    folder_locks[i].handle = kNoFile;
+}
+
+// Finds the target and takes its folder's lock; where another run held the
+// lock, the target is looked at again, as that run may have changed it.
+bool open_target(int slot, const char* target) {
+    bool waited = false;
+    if (!sys_target_open(slot, target) || !lock_folder(slot, waited)) return false;
+    if (!waited) return true;
+    sys_target_close(slot);
+    return sys_target_open(slot, target);
+}
+
 }  // namespace
+
+void sys_output_guard_input(const FileIdentity& input) {
+    if (sys_output_is_input(input) || input_count == kMaxGuardedInputs) return;
+    inputs[input_count++] = input;
+}
+
+bool sys_output_is_input(const FileIdentity& target) {
+    for (int i = 0; i < input_count; ++i) {
+        if (inputs[i] == target) return true;
+    }
+    return false;
+}
 
 int sys_output_open(const char* target, SysFile& staging) {
     staging = kNoFile;
@@ -57,7 +147,7 @@ int sys_output_open(const char* target, SysFile& staging) {
     o.backup = OutputSlot::kAbsent;
     o.state = OutputSlot::kStaged;
     SysFile fd = kNoFile;
-    if (sys_target_open(slot, target)) fd = create_stage(slot, o);
+    if (open_target(slot, target)) fd = create_stage(slot, o);
     if (fd == kNoFile) {
         sys_output_release(slot);
         return -1;
@@ -74,6 +164,7 @@ bool sys_output_put(int slot) {
     OutputSlot* p = slot_output(slot);
     if (p == nullptr || p->state != OutputSlot::kStaged) return false;
     OutputSlot& o = *p;
+    keep_all = 0;
     bool ok = sys_target_keep(slot, o);
     o.state = OutputSlot::kPutting;
     if (ok) ok = sys_target_place(slot, o);
@@ -93,11 +184,16 @@ void sys_output_undo(int slot) {
     o->state = OutputSlot::kStaged;
 }
 
+void sys_output_keep_all() {
+    keep_all = 1;
+}
+
 void sys_output_release(int slot) {
     OutputSlot* o = slot_output(slot);
     if (o == nullptr) return;
     remove_files(slot, *o);
     sys_target_close(slot);
+    unlock_folder(slot);
     o->state = OutputSlot::kFree;
 }
 
@@ -105,7 +201,8 @@ void sys_output_abandon_all() {
     for (int slot = 0; slot < kMaxOutputs; ++slot) {
         OutputSlot& o = slots[slot];
         if (o.state == OutputSlot::kFree) continue;
-        if (o.state == OutputSlot::kPutting || o.state == OutputSlot::kPut) {
+        const bool kept = keep_all != 0 && o.state == OutputSlot::kPut;
+        if (!kept && (o.state == OutputSlot::kPutting || o.state == OutputSlot::kPut)) {
             sys_target_restore(slot, o, true);
         }
         remove_files(slot, o);

@@ -13,6 +13,13 @@ namespace vextal {
 
 /// Outputs that may be pending at the same time.
 constexpr int kMaxOutputs = 8;
+/// Inputs of one run that its outputs may not replace.
+constexpr int kMaxGuardedInputs = 8;
+
+/// Marks a file the run reads: an output that leads to it, by its name, a
+/// symbolic link or another hard link, cannot be opened. Further inputs
+/// beyond kMaxGuardedInputs are not marked.
+void sys_output_guard_input(const FileIdentity& input);
 
 /// Starts an output for `target`: follows symbolic links to the file they
 /// finally name, decides how the content will be put in place (replaced by a
@@ -31,11 +38,17 @@ bool sys_output_undoable(int slot);
 bool sys_output_put(int slot);
 /// Gives the target of a put output its earlier bytes back.
 void sys_output_undo(int slot);
+/// Marks the outputs put so far as final: from now on a process that ends on
+/// a signal leaves them in place instead of undoing them. A group commit does
+/// this once every output is in place, before it releases them one by one,
+/// so that the group is all old or all new at every moment. The next put
+/// starts a new group.
+void sys_output_keep_all();
 /// Removes the staging file and the kept earlier bytes and frees the slot.
 void sys_output_release(int slot);
-/// Undoes every output that is being put or has been put and removes every
-/// staging and backup file, leaving the slots as they are: for a process that
-/// ends on a signal. Async-signal-safe.
+/// Undoes every output that is being put or has been put (unless kept) and
+/// removes every staging and backup file, leaving the slots as they are: for
+/// a process that ends on a signal. Async-signal-safe.
 void sys_output_abandon_all();
 
 }  // namespace vextal

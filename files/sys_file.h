@@ -12,8 +12,18 @@ namespace vextal {
 using SysFile = intptr_t;
 constexpr SysFile kNoFile = -1;
 
-/// Opens an existing file for reading; a folder does not count as a file.
-SysFile sys_open_read(const char* path);
+/// What tells one file apart from every other: its volume and its number on
+/// it, whatever the name or link it is reached by.
+struct FileIdentity {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+/// Opens an existing file for reading; a folder or a device does not count as
+/// a file (a device is refused before it is opened: opening a serial port or
+/// a console could wait for ever). Gives the file's identity.
+SysFile sys_open_read(const char* path, FileIdentity& identity);
 /// Reads up to `size` bytes; returns the count, 0 at the end, -1 on error.
 long sys_read(SysFile file, void* buffer, std::size_t size);
 /// Writes all `size` bytes; false on any error (disk full included).
@@ -25,6 +35,18 @@ bool sys_close(SysFile file);
 bool sys_same_file(const char* a, const char* b);
 /// A number that tells this process apart from others running now.
 unsigned sys_process_id();
+
+/// Keeps the reason why the call just made failed, in English, for the report
+/// of the file it concerns; a `reason` given stands for the system's.
+void sys_keep_failure(const char* reason = nullptr);
+/// The reason kept last; empty when none was.
+const char* sys_failure_reason();
+
+/// Whether `name` holds the ASCII text `part` anywhere, as the platform's
+/// file names compare: exactly on POSIX, ignoring the case of letters on
+/// Windows (where "D.MSM" and the short name "SENSOR~1.MSM" name a
+/// measurement file too).
+bool sys_name_holds(const char* name, const char* part);
 
 /// The bytes that stand for `name` (UTF-8 on Windows) in text the program
 /// writes, NUL-terminated in `out` and cut to fit; returns their count.

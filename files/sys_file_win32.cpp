@@ -1,31 +1,29 @@
+#include "files/sys_file_win32.h"
+
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <initializer_list>
 #include <type_traits>
 
-#include "files/output_platform.h"
 #include "files/sys_file.h"
 
 namespace vextal {
 
 namespace {
 
-// Room of a name in UTF-16 units: the longest UTF-8 name the program builds,
-// made a full path with the long-path prefix.
-constexpr std::size_t kWideSize = 4096 + 1024;
 // Longest path the plain (not "\\?\") form takes, terminating NUL excluded.
 constexpr std::size_t kPlainPathMax = MAX_PATH - 1;
-// Longest name part, in UTF-16 units, that the Windows file systems take.
-constexpr std::size_t kMaxNamePart = 255;
 
 bool has_long_prefix(const wchar_t* path) {
     return std::wcsncmp(path, L"\\\\?\\", 4) == 0;
 }
 
-// Gives a path too long for the plain form the "\\?\" form, which takes full
-// paths only: a relative path is made full first.
+}  // namespace
+
+// The "\\?\" form takes full paths only: a relative path is made full first.
 bool long_form(wchar_t (&path)[kWideSize]) {
     if (std::wcslen(path) <= kPlainPathMax || has_long_prefix(path)) return true;
     wchar_t full[kWideSize];
@@ -38,25 +36,144 @@ bool long_form(wchar_t (&path)[kWideSize]) {
     return true;
 }
 
-// A program name as Windows takes it: UTF-8 converted, with the long-path
-// form where it needs it. Bytes that are not UTF-8 are read in the ANSI code
-// page, as the file functions of a program of that code page would.
+// Bytes that are not UTF-8 are read in the ANSI code page, as the file
+// functions of a program of that code page would.
 bool to_wide(const char* name, wchar_t (&path)[kWideSize]) {
     int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, path, kWideSize);
     if (n == 0) n = MultiByteToWideChar(CP_ACP, 0, name, -1, path, kWideSize);
     return n > 0 && long_form(path);
 }
 
+FileIdentity identity_of(const BY_HANDLE_FILE_INFORMATION& info) {
+    return {info.dwVolumeSerialNumber,
+            (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+namespace {
+
+// The reason kept for the report of a failed file: the system's error code,
+// or a text of the program's own. Set on the console handler's thread too,
+// so the text is made only when it is asked for.
+volatile DWORD kept_error = 0;
+const char* volatile kept_reason = nullptr;
+
+// The texts of the common errors as the POSIX build gives them, so that both
+// builds report the same; the others in the system's English words.
+struct ErrorText {
+    DWORD code;
+    const char* text;
+};
+constexpr ErrorText kErrorTexts[] = {
+    {ERROR_FILE_NOT_FOUND, "No such file or directory"},
+    {ERROR_PATH_NOT_FOUND, "No such file or directory"},
+    {ERROR_ACCESS_DENIED, "Permission denied"},
+    {ERROR_SHARING_VIOLATION, "Device or resource busy"},
+    {ERROR_LOCK_VIOLATION, "Device or resource busy"},
+    {ERROR_DISK_FULL, "No space left on device"},
+    {ERROR_HANDLE_DISK_FULL, "No space left on device"},
+    {ERROR_WRITE_PROTECT, "Read-only file system"},
+    {ERROR_FILENAME_EXCED_RANGE, "File name too long"},
+    {ERROR_DIRECTORY, "Not a directory"},
+    {ERROR_FILE_EXISTS, "File exists"},
+    {ERROR_ALREADY_EXISTS, "File exists"},
+    {ERROR_BROKEN_PIPE, "Broken pipe"},
+    {ERROR_NO_DATA, "Broken pipe"},
+};
+
+constexpr char kIsDevice[] = "a device, not a file";
+
+bool ascii_equal(const wchar_t* a, const char* b, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        wchar_t c = a[i];
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+        if (c != static_cast<unsigned char>(b[i])) return false;
+    }
+    return true;
+}
+
+// Names that Windows takes as a device in every folder and with every
+// extension ("COM1", "aux.msm", "NUL .txt"), and the device namespace.
+bool names_a_device(const wchar_t* path) {
+    if (std::wcsncmp(path, L"\\\\.\\", 4) == 0) return true;
+    const wchar_t* name = path + std::wcslen(path);
+    while (name > path && name[-1] != L'\\' && name[-1] != L'/' && name[-1] != L':') --name;
+    std::size_t base = 0;
+    while (name[base] != L'\0' && name[base] != L'.' && name[base] != L' ') ++base;
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+        if (base == std::strlen(device) && ascii_equal(name, device, base)) return true;
+    }
+    // COM0 to COM9 and LPT0 to LPT9, the superscript digits included.
+    if (base != 4 || !(ascii_equal(name, "COM", 3) || ascii_equal(name, "LPT", 3))) return false;
+    const wchar_t digit = name[3];
+    return (digit >= L'0' && digit <= L'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
 }  // namespace
 
-SysFile sys_open_read(const char* path) {
+void sys_keep_failure(const char* reason) {
+    kept_reason = reason;
+    kept_error = GetLastError();
+}
+
+const char* sys_failure_reason() {
+    static char text[200];
+    if (kept_reason != nullptr) return kept_reason;
+    if (kept_error == 0) return "";
+    for (const ErrorText& e : kErrorTexts) {
+        if (e.code == kept_error) return e.text;
+    }
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             kept_error, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text,
+                             sizeof text, nullptr);
+    if (n == 0) {
+        std::snprintf(text, sizeof text, "error %lu", static_cast<unsigned long>(kept_error));
+        return text;
+    }
+    // The system's text ends in ".\r\n".
+    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == '.')) --n;
+    text[n] = '\0';
+    return text;
+}
+
+SysFile sys_open_read(const char* path, FileIdentity& identity) {
     wchar_t wide[kWideSize];
-    if (!to_wide(path, wide)) return kNoFile;
+    if (!to_wide(path, wide)) {
+        sys_keep_failure();
+        return kNoFile;
+    }
+    // A name part longer than the file systems take, as POSIX reports it.
+    const wchar_t* part = wide + std::wcslen(wide);
+    while (part > wide && part[-1] != L'\\' && part[-1] != L'/') --part;
+    if (std::wcslen(part) > kMaxNamePart) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        sys_keep_failure();
+        return kNoFile;
+    }
+    // A console or a serial port would be read for ever.
+    if (names_a_device(wide)) {
+        sys_keep_failure(kIsDevice);
+        return kNoFile;
+    }
     // Without FILE_FLAG_BACKUP_SEMANTICS a folder cannot be opened: the same
     // outcome as on POSIX.
     HANDLE h = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return h == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<SysFile>(h);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD attributes = GetFileAttributesW(wide);
+        const bool folder =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        if (folder) SetLastError(ERROR_SUCCESS);
+        sys_keep_failure(folder ? kIsFolder : nullptr);
+        return kNoFile;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(h) == FILE_TYPE_CHAR || !GetFileInformationByHandle(h, &info)) {
+        sys_keep_failure(kIsDevice);
+        CloseHandle(h);
+        return kNoFile;
+    }
+    identity = identity_of(info);
+    return reinterpret_cast<SysFile>(h);
 }
 
 long sys_read(SysFile file, void* buffer, std::size_t size) {
@@ -72,6 +189,7 @@ bool sys_write_all(SysFile file, const void* data, std::size_t size) {
         DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
         DWORD done = 0;
         if (!WriteFile(reinterpret_cast<HANDLE>(file), p, chunk, &done, nullptr) || done == 0) {
+            sys_keep_failure();
             return false;
         }
         p += done;
@@ -81,7 +199,9 @@ bool sys_write_all(SysFile file, const void* data, std::size_t size) {
 }
 
 bool sys_close(SysFile file) {
-    return CloseHandle(reinterpret_cast<HANDLE>(file)) != 0;
+    if (CloseHandle(reinterpret_cast<HANDLE>(file)) != 0) return true;
+    sys_keep_failure();
+    return false;
 }
 
 namespace {
@@ -111,6 +231,19 @@ bool sys_same_file(const char* a, const char* b) {
 
 unsigned sys_process_id() {
     return static_cast<unsigned>(GetCurrentProcessId());
+}
+
+bool sys_name_holds(const char* name, const char* part) {
+    auto folded = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    const std::size_t n = std::strlen(part);
+    for (; *name != '\0'; ++name) {
+        std::size_t i = 0;
+        while (i < n && name[i] != '\0' && folded(name[i]) == folded(part[i])) ++i;
+        if (i == n) return true;
+    }
+    return n == 0;
 }
 
 // A name is written as Latin-1 when every character of it is within Latin-1,
@@ -143,137 +276,6 @@ std::size_t sys_name_text(const char* name, char* out, std::size_t size) {
     }
     out[n] = '\0';
     return n;
-}
-
-// ---- outputs ----
-
-namespace {
-
-static_assert(std::is_same_v<OutputFlag, LONG>);
-
-// The target of one output slot. The console control handler runs on a
-// thread of its own; the fields it reads are volatile and set before the step
-// they stand for.
-struct Target {
-    volatile LONG created = 0;
-    bool existed = false;
-    wchar_t target[kWideSize] = {};
-    wchar_t stage_name[kWideSize] = {};
-    wchar_t backup_name[kWideSize] = {};
-};
-
-Target targets[kMaxOutputs];
-
-// Where the last name part of `path` starts.
-std::size_t name_start(const wchar_t* path) {
-    std::size_t start = std::wcslen(path);
-    while (start > 0 && path[start - 1] != L'\\' && path[start - 1] != L'/' &&
-           path[start - 1] != L':') {
-        --start;
-    }
-    return start;
-}
-
-// "<target's folder>\vextal-<pid>-<n><ext>": short, whatever the target's name.
-bool beside_target(const Target& t, unsigned n, const wchar_t* ext, wchar_t (&name)[kWideSize]) {
-    const std::size_t keep = name_start(t.target);
-    wchar_t leaf[40];
-    std::swprintf(leaf, 40, L"vextal-%u-%u%ls", sys_process_id(), n, ext);
-    if (keep + std::wcslen(leaf) + 1 >= kWideSize) return false;
-    std::wmemcpy(name, t.target, keep);
-    std::wcscpy(name + keep, leaf);
-    return long_form(name);
-}
-
-}  // namespace
-
-bool sys_target_open(int slot, const char* target) {
-    Target& t = targets[slot];
-    t.created = 0;
-    if (!to_wide(target, t.target)) return false;
-    // The staging file's short name would be created where the target's
-    // name part is longer than the file systems take.
-    if (std::wcslen(t.target + name_start(t.target)) > kMaxNamePart) return false;
-    const DWORD attributes = GetFileAttributesW(t.target);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
-        t.existed = false;
-    } else {
-        if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return false;
-        t.existed = true;
-    }
-    return true;
-}
-
-bool sys_target_undoable(int) {
-    return true;
-}
-
-// The earlier file is kept by the put itself.
-bool sys_target_keep(int, OutputSlot&) {
-    return true;
-}
-
-bool sys_target_place(int slot, OutputSlot& o) {
-    Target& t = targets[slot];
-    bool ok = false;
-    if (t.existed) {
-        // The earlier file keeps its name until the new one takes it, and
-        // lends it its attributes; it stays as the backup.
-        o.backup = OutputSlot::kMaking;
-        ok = ReplaceFileW(t.target, t.stage_name, t.backup_name, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                          nullptr, nullptr) != 0;
-        if (ok) {
-            o.stage = OutputSlot::kAbsent;
-            o.backup = OutputSlot::kComplete;
-        } else if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-            // The earlier file went to the backup name, the new one stayed.
-            MoveFileExW(t.backup_name, t.target, 0);
-        }
-    } else {
-        t.created = 1;
-        ok = MoveFileExW(t.stage_name, t.target, 0) != 0;
-        if (ok) o.stage = OutputSlot::kAbsent;
-    }
-    return ok;
-}
-
-void sys_target_restore(int slot, OutputSlot& o, bool) {
-    Target& t = targets[slot];
-    if (o.backup == OutputSlot::kComplete) {
-        MoveFileExW(t.backup_name, t.target, MOVEFILE_REPLACE_EXISTING);
-        o.backup = OutputSlot::kAbsent;
-    } else if (t.created) {
-        DeleteFileW(t.target);
-    }
-    t.created = 0;
-}
-
-void sys_target_close(int) {}
-
-bool sys_stage_name(int slot, unsigned serial) {
-    Target& t = targets[slot];
-    return beside_target(t, serial, L".tmp", t.stage_name) &&
-           beside_target(t, serial, L".bak", t.backup_name);
-}
-
-StageOutcome sys_stage_create(int slot, SysFile& staging) {
-    HANDLE h = CreateFileW(targets[slot].stage_name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        return GetLastError() == ERROR_FILE_EXISTS ? StageOutcome::kNameTaken
-                                                   : StageOutcome::kFailed;
-    }
-    staging = reinterpret_cast<SysFile>(h);
-    return StageOutcome::kCreated;
-}
-
-void sys_stage_remove(int slot) {
-    DeleteFileW(targets[slot].stage_name);
-}
-
-void sys_backup_remove(int slot) {
-    DeleteFileW(targets[slot].backup_name);
 }
 
 }  // namespace vextal

@@ -36,11 +36,9 @@ void error_panel(Svg& svg, double heading_y, const PictureContent& c) {
     }
     legend.crosses(kClosing, "no answer");
     if (check.max_record >= 0) {
-        svg_text_open(svg, kPlotRight, heading_y, kTickSize, Face::kPlain, "end", kInk);
+        svg_text_open(svg, kPlotRight, legend_y + kBaseline, kTickSize, Face::kPlain, "end", kInk);
         svg_put(svg, "max ");
-        svg_put_fixed(svg, check.max_error, 2);
-        svg_put(svg, ", rms ");
-        svg_put_fixed(svg, check.rms_error, 2);
+        svg_put_pair(svg, check.max_error, ", rms ", check.rms_error, 2);
         svg_text_close(svg);
     }
 
@@ -61,23 +59,24 @@ void error_panel(Svg& svg, double heading_y, const PictureContent& c) {
     const Axis x = make_axis(xs, f.left, f.right);
     const Axis y = make_axis(ys, f.bottom, f.top);
     if (tolerance) {
-        const double top = y.at(tol);
-        svg_rect(svg, f.left, top, f.right - f.left, y.at(-tol) - top, kBelowTint, "none");
+        const double top = y.at(tol) < f.top ? f.top : y.at(tol);
+        const double bottom = y.at(-tol) > f.bottom ? f.bottom : y.at(-tol);
+        svg_rect(svg, f.left, top, f.right - f.left, bottom - top, kBelowTint, "none");
     }
-    svg_axes(svg, f, x, y, "stage position", "error");
+    svg_axes(svg, f, AxisTitles{"stage position", "error", c.unit, c.unit}, x, y);
     if (check.checked == 0) {
         svg_centred_note(svg, f, "No record lies within the table's range");
         return;
     }
     for (const char* colour : {kAccent, kClosing}) {
         const CheckStatus shown = colour == kAccent ? CheckStatus::kOk : CheckStatus::kOver;
-        svg_dots_open(svg, colour, 6.0);
+        svg_dots_open(svg, colour, 6.0, &f);
         for (int32_t i = 0; i < check.count; ++i) {
             if (status(i) == shown) svg_dot(svg, x.at(stage(i)), y.at(check_error(check, i)));
         }
         svg_path_close(svg);
     }
-    svg_crosses_open(svg, kClosing);
+    svg_crosses_open(svg, kClosing, &f);
     for (int32_t i = 0; i < check.count; ++i) {
         if (status(i) == CheckStatus::kNoAnswer) {
             svg_cross(svg, x.at(stage(i)), f.top + kNoAnswerInset);

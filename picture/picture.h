@@ -28,6 +28,8 @@ struct PictureContent {
     const char* name = nullptr;
     /// A comment shown below the title, or null.
     const char* comment = nullptr;
+    /// The stage unit named on the axes in stage units, or null.
+    const char* unit = nullptr;
     Shown<int32_t> serial_number;
     Shown<int32_t> average;
     Shown<double> max_range;

@@ -24,10 +24,12 @@ constexpr const char* kPaper = "#FFFFFF";
 constexpr int32_t kWidth = 1000;
 constexpr int32_t kCurveOnlyHeight = 680;
 constexpr int32_t kCalHeight = 1786;
-constexpr double kPlotLeft = 110.0;
+// Room left of the plots for tick labels of ten characters beside the
+// rotated axis title.
+constexpr double kPlotLeft = 130.0;
 constexpr double kPlotRight = 960.0;
 // Title lines start left of the plots.
-constexpr double kTitleLeft = kPlotLeft - 80;
+constexpr double kTitleLeft = 30.0;
 
 // Font sizes.
 constexpr int kTitleSize = 26;
@@ -41,7 +43,7 @@ constexpr int kBandSize = 14;
 constexpr double kTickLabelBelow = 22;  // x tick labels below the frame
 constexpr double kAxisTitleBelow = 48;  // the x axis title below the frame
 constexpr double kTickLabelLeft = 8;    // y tick labels left of the frame
-constexpr double kAxisTitleLeft = 72;   // the y axis title left of the frame
+constexpr double kAxisTitleLeft = 112;  // the y axis title left of the frame
 constexpr double kBaseline = 5;         // from a text's middle to its baseline
 
 // Where each part of the picture stands, from the top.
@@ -81,6 +83,6 @@ constexpr double kCheckHeadingGap = 68;  // from the last title line to the head
 // Lines added to the title (warnings) move everything below by this much
 // each, and long lines are wrapped at about this many characters.
 constexpr double kWarningLineStep = 22;
-constexpr std::size_t kWrapAt = 112;
+constexpr std::size_t kWrapAt = 100;
 
 }  // namespace vextal::style

@@ -4,6 +4,7 @@
 
 #include <cfloat>
 #include <string>
+#include <vector>
 
 namespace vextal {
 namespace {
@@ -38,8 +39,62 @@ TEST(EscapeXmlText, GivesPureAsciiCharacterData) {
         // The limit counts the bytes read, dropped ones included.
         {"cut counts dropped bytes", "\x01\x02\x03xyz", 4, "x..."},
         {"every byte a reference", "\xE9\xE9", 2, "&#233;&#233;"},
+        // Well-formed UTF-8 is one character; other bytes stay Latin-1.
+        {"UTF-8 name",
+         "Pr\xC3\xBC"
+         "fstand_\xC2\xB5.msm",
+         60, "Pr&#252;fstand_&#181;.msm"},
+        {"UTF-8 comment",
+         "\xC3\x98 12 mm, 23 \xC2\xB0"
+         "C",
+         60, "&#216; 12 mm, 23 &#176;C"},
+        {"beyond Latin-1", "\xC5\x81\xE2\x82\xAC\xF0\x9F\x98\x80", 60, "&#321;&#8364;&#128512;"},
+        {"Latin-1 name", "M\xFCller", 60, "M&#252;ller"},
+        {"Latin-1 bytes that only start a UTF-8 character", "\xC3(\xE2\x82", 60, "&#195;(&#226;"},
+        {"C1 control as UTF-8 dropped",
+         "a\xC2\x85"
+         "b",
+         60, "ab"},
+        {"non-characters dropped",
+         "a\xEF\xBF\xBE\xEF\xBF\xBF"
+         "b",
+         60, "ab"},
+        {"no character cut in two", "ab\xC3\xBC", 3, "ab..."},
     };
     for (const auto& c : cases) EXPECT_EQ(escaped(c.text, c.limit), c.expected) << c.what;
+}
+
+std::string escaped_name(const std::string& name, std::size_t limit) {
+    std::string out(escaped_size(limit), '\0');
+    out.resize(escape_xml_name(name.c_str(), limit, out.data()));
+    return out;
+}
+
+// A name too long for the title loses its middle: a path keeps its file
+// name, a long file name its start and its end.
+TEST(EscapeXmlName, CutInTheMiddle) {
+    const struct {
+        const char* what;
+        std::string name;
+        std::size_t limit;
+        std::string expected;
+    } cases[] = {
+        {"short", "data/run.msm", 30, "data/run.msm"},
+        // 27 bytes besides "...": the file name's 17, the path's first 10.
+        {"path", "/home/someone/measurements/2024/sensor_10_80.msm", 30,
+         "/home/some.../sensor_10_80.msm"},
+        {"Windows path", "C:\\Users\\someone\\Documents\\sensor_10_80.msm", 30,
+         "C:\\Users\\s...\\sensor_10_80.msm"},
+        // A file name that leaves no room: 13 bytes of its start, 14 of its end.
+        {"long file name", "abcdefghijklmnopqrstuvwxyz0123456789.msm", 30,
+         "abcdefghijklm...0123456789.msm"},
+        // Whole characters only: the head stops before the two-byte u umlaut.
+        {"UTF-8 at the cut",
+         "/aaaaaaaa\xC3\xBC"
+         "bbbbbbbbbbbbb/sensor_10_80.msm",
+         30, "/aaaaaaaa.../sensor_10_80.msm"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(escaped_name(c.name, c.limit), c.expected) << c.what;
 }
 
 bool is_round(double step) {
@@ -103,6 +158,82 @@ TEST(MakeAxis, ExtremeValuesStayFinite) {
         EXPECT_GE(a.at(v[0]), 0.0);
         EXPECT_LE(a.at(v[1]), 700.0);
     }
+}
+
+// Labels of every tick, lowest first, and the base of offset labels.
+std::vector<std::string> labels(const Axis& a) {
+    std::vector<std::string> out;
+    each_tick(a, [&](double k) {
+        char text[kAxisTextSize];
+        out.emplace_back(text, tick_label(a, k, text));
+    });
+    return out;
+}
+
+// Tick labels stay within ten characters and tell every tick from its
+// neighbours: fixed decimals, exponents where magnitudes need them, offsets
+// from a base where even those cannot.
+TEST(MakeAxis, TickLabelsShortAndApart) {
+    using Labels = std::vector<std::string>;
+    const struct {
+        const char* what;
+        double min, max;
+        Labels expected;  // empty: only the length and the difference checked
+        std::string base;
+        std::string last = "";  // the last label, where checked alone
+    } cases[] = {
+        {"positions 1 to 80", 1, 80, {"0", "20", "40", "60", "80"}, ""},
+        // Powers of ten this large are not exact: the axis may start at 0.
+        {"positions near 1e300", 1e300, 8e300, {}, "", "8e300"},
+        // Steps of 2e-4 take four decimals.
+        {"positions 0.00006 to 0.0008",
+         0.00006,
+         0.0008,
+         {"0.0000", "0.0002", "0.0004", "0.0006", "0.0008"},
+         ""},
+        // "-1000000000" would take eleven characters.
+        {"readings of +-1e9", -1e9, 1.5e9, {"-1e9", "-5e8", "0", "5e8", "1e9", "1.5e9"}, ""},
+        {"near 1e-300", 1e-300, 8e-300, {}, ""},
+        // A span of 1e5 at 1e20: seventeen digits would not fit.
+        {"a span tiny against its values",
+         1e20,
+         1e20 + 98304,
+         {"0", "20000", "40000", "60000", "80000", "100000"},
+         "1e20"},
+        {"the whole range of doubles", -DBL_MAX, DBL_MAX, {}, ""},
+        {"subnormal values", 5e-324, 1e-322, {}, ""},
+    };
+    for (const auto& c : cases) {
+        Range r;
+        r.add(c.min);
+        r.add(c.max);
+        const Axis a = make_axis(r, 0, 700);
+        const Labels got = labels(a);
+        ASSERT_GE(got.size(), 2u) << c.what;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_LE(got[i].size(), kTickLabelMax) << c.what << ": " << got[i];
+            if (i > 0) {
+                EXPECT_NE(got[i], got[i - 1]) << c.what;
+            }
+        }
+        if (!c.expected.empty()) {
+            EXPECT_EQ(got, c.expected) << c.what;
+        }
+        if (!c.last.empty()) {
+            EXPECT_EQ(got.back(), c.last) << c.what;
+        }
+        char base[kAxisTextSize];
+        EXPECT_EQ(std::string(base, axis_offset_text(a, base)), c.base) << c.what;
+    }
+}
+
+// The table's index axis ends at its last entry, with round ticks inside.
+TEST(MakeAxis, ExactEnds) {
+    const Axis a = make_exact_axis(0, 127, 0, 700);
+    EXPECT_EQ(a.lo, 0.0);
+    EXPECT_EQ(a.hi, 127.0);
+    EXPECT_DOUBLE_EQ(a.at(127), 700.0);
+    EXPECT_EQ(labels(a), (std::vector<std::string>{"0", "20", "40", "60", "80", "100", "120"}));
 }
 
 }  // namespace

@@ -27,11 +27,26 @@ int lowest_free_slot() {
     return -1;
 }
 
-// Every open failure after a slot was taken: the slot is given back as a close
-// would, and the port name is recorded.
-int fail_open(int slot, const char* name) {
-    port_close(slot);
+// "<port>: <reason>" of the last port that could not be opened.
+std::array<char, kDriverErrorTextSize + 80> open_failure{};
+
+// The port name is recorded, and what went wrong for the report.
+int failed(const char* name) {
+    const char* reason = sys_port_failure();
+    std::size_t n = 0;
+    for (const char* part : {name != nullptr ? name : "", ": ", reason}) {
+        for (; *part != '\0' && n + 1 < open_failure.size(); ++part) open_failure[n++] = *part;
+    }
+    open_failure[n] = '\0';
     return driver_error_set(kPortOpenFailed, 0, name);
+}
+
+// Every open failure after a slot was taken: the slot is given back as a close
+// would.
+int fail_open(int slot, const char* name) {
+    const int code = failed(name);
+    port_close(slot);
+    return code;
 }
 
 // The tick difference of a rate switch, plus the fixed allowance; a tick count
@@ -57,6 +72,10 @@ void copy_bounded(char* destination, const char* source, int size) {
     destination[n] = '\0';
 }
 
+const char* port_open_failure() {
+    return open_failure[0] != '\0' ? open_failure.data() : nullptr;
+}
+
 int32_t driver_error_set(int32_t code, int32_t value, const char* text) {
     g_driver_error.code = code;
     g_driver_error.value = value;
@@ -70,10 +89,15 @@ int port_open(const char* name, int baud_index, LineTemplate line) {
     int slot = lowest_free_slot();
     if (slot < 0) return kPortNoFreeSlot;
     PortHandle handle = name != nullptr ? sys_port_open(name) : kNoPort;
-    if (handle == kNoPort) return driver_error_set(kPortOpenFailed, 0, name);
+    if (handle == kNoPort) return failed(name);
 
     PortSlot& s = g_port_table[static_cast<std::size_t>(slot)];
     s.handle = handle;
+    // Whatever ends the run from here, the error exit and every ending signal
+    // give the port back with its earlier settings: the clean-up is in place
+    // before the port is made exclusive.
+    add_exit_cleanup([](ExitPath) { port_close_all(); });
+    if (!sys_port_hold(handle)) return fail_open(slot, name);
     sys_port_setup(handle);
     if (!sys_port_get_state(handle, s.dcb)) return fail_open(slot, name);
     // Only format and flow control come from the template; the port's other
@@ -87,8 +111,6 @@ int port_open(const char* name, int baud_index, LineTemplate line) {
     s.baud_switch_ms = baud_switch_ms(before, sys_tick_ms());
 
     if (!sys_port_set_timeouts(handle)) return fail_open(slot, name);
-    // Whatever ends the run from here, the error exit gives the port back.
-    add_exit_cleanup([](ExitPath) { port_close_all(); });
     return slot;
 }
 

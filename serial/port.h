@@ -105,9 +105,13 @@ int port_open_default(const char* name, int baud_index);
 int port_set_baud(int slot, int baud_index);
 /// Closes a slot; 0, or -308 for a slot that is not open.
 int port_close(int slot);
-/// Closes every open slot, giving up each port's exclusive use; run by the
-/// error exit once a port was opened. Safe in a signal handler.
+/// Closes every open slot, each port with the settings it had before it was
+/// opened and its exclusive use given up; run by the error exit and on an
+/// ending signal once a port was opened. Safe in a signal handler.
 void port_close_all();
+/// "<port>: <reason>" of the last port that could not be opened, the line
+/// that follows the report of a port that cannot be opened; null when none.
+const char* port_open_failure();
 /// Records an error (text may be null) in g_driver_error; returns the code.
 int32_t driver_error_set(int32_t code, int32_t value, const char* text);
 /// Copies at most size - 1 characters of `source` and a NUL; nothing if size <= 0.

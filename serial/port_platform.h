@@ -8,9 +8,11 @@
 
 namespace vextal {
 
-/// Opens the named port exclusively for reading and writing; kNoPort if it
-/// cannot be opened or another holder has it.
+/// Opens the named port for reading and writing and keeps the settings it
+/// had, for sys_port_close to put back; kNoPort if it cannot be opened.
 PortHandle sys_port_open(const char* name);
+/// Takes the port for this process alone; false if another holder has it.
+bool sys_port_hold(PortHandle port);
 /// Asks the driver for its buffer sizes: 65536 bytes in, none out.
 void sys_port_setup(PortHandle port);
 /// Reads the port's current settings, keeping in `state` what the back end
@@ -22,8 +24,11 @@ bool sys_port_apply_state(PortHandle port, const LineState& state);
 /// Reads return 300 ms after the last byte or after 300 ms in all; writes
 /// have no time-out. False if the port refused.
 bool sys_port_set_timeouts(PortHandle port);
-/// Closes the port.
+/// Puts back the settings the port had when it was opened, gives up its
+/// exclusive use and closes it. Async-signal-safe.
 void sys_port_close(PortHandle port);
+/// The reason the last of these calls failed, in English.
+const char* sys_port_failure();
 /// A millisecond tick count that wraps around.
 uint32_t sys_tick_ms();
 /// Pauses for `ms` milliseconds.

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "files/sys_file.h"
 #include "serial/port_platform.h"
 #include "text/format.h"
 
@@ -121,13 +122,25 @@ bool took_settings(int fd, speed_t speed, tcflag_t format) {
            (back.c_cflag & compared) == format;
 }
 
-// TIOCEXCL makes later opens of the terminal fail, but root passes it; the
-// lock keeps out every other holder that opens ports through this layer.
-bool hold_exclusively(int fd) {
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
-    // A file that is no terminal has no exclusive mode; reading its
-    // settings refuses it next.
-    return ioctl(fd, TIOCEXCL) == 0 || errno == ENOTTY;
+// Keeps why the call just made failed (the system's reason, or `text`).
+bool fail(const char* text = nullptr) {
+    sys_keep_failure(text);
+    return false;
+}
+
+// The settings each open port had before it was opened, put back at close.
+struct Earlier {
+    int fd = -1;
+    bool known = false;
+    termios settings{};
+};
+Earlier earlier[kMaxPorts];
+
+Earlier* earlier_of(int fd) {
+    for (Earlier& e : earlier) {
+        if (e.fd == fd) return &e;
+    }
+    return nullptr;
 }
 
 // Opened without blocking only so that the open does not wait for a
@@ -167,15 +180,37 @@ bool com_device_path(const char* name, DevicePath& path) {
 PortHandle sys_port_open(const char* name) {
     DevicePath path{};
     const char* device = com_device_path(name, path) ? path.data() : name;
+    Earlier* free_entry = earlier_of(-1);
+    if (free_entry == nullptr) return fail("too many ports open"), kNoPort;
     // O_NOCTTY: the port must never become the process's controlling
     // terminal; O_NONBLOCK: the open must not wait for the modem lines.
     int fd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return kNoPort;
-    if (!clear_nonblock(fd) || !hold_exclusively(fd)) {
+    if (fd < 0) return fail(), kNoPort;
+    if (!clear_nonblock(fd)) {
+        fail();
         close(fd);
         return kNoPort;
     }
+    // A file that is no terminal has no settings; reading them refuses it
+    // later.
+    free_entry->known = tcgetattr(fd, &free_entry->settings) == 0;
+    free_entry->fd = fd;
     return fd;
+}
+
+// TIOCEXCL makes later opens of the terminal fail, but root passes it; the
+// lock keeps out every other holder that opens ports through this layer.
+bool sys_port_hold(PortHandle port) {
+    const int fd = static_cast<int>(port);
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        return fail(errno == EWOULDBLOCK ? "held by another program" : nullptr);
+    }
+    // A file that is no terminal has no exclusive mode.
+    return ioctl(fd, TIOCEXCL) == 0 || errno == ENOTTY || fail();
+}
+
+const char* sys_port_failure() {
+    return sys_failure_reason();
 }
 
 // The terminal sizes its buffers itself; there is nothing to ask for.
@@ -185,7 +220,8 @@ void sys_port_setup(PortHandle) {}
 // holds at that moment.
 bool sys_port_get_state(PortHandle port, LineState&) {
     termios t{};
-    return tcgetattr(static_cast<int>(port), &t) == 0;
+    if (tcgetattr(static_cast<int>(port), &t) == 0) return true;
+    return fail(errno == ENOTTY ? "not a serial port" : nullptr);
 }
 
 bool sys_port_apply_state(PortHandle port, const LineState& state) {
@@ -194,31 +230,38 @@ bool sys_port_apply_state(PortHandle port, const LineState& state) {
     tcflag_t format = 0;
     if (!speed_of(state.BaudRate, speed) || !format_bits(state.line, format) ||
         !flow_supported(state.line)) {
-        return false;
+        return fail("the port cannot take these line settings");
     }
     termios t{};
-    if (tcgetattr(fd, &t) != 0) return false;
+    if (tcgetattr(fd, &t) != 0) return fail();
     make_raw(t);
     t.c_cflag |= format;
     apply_flow(t, state.line);
-    if (cfsetispeed(&t, speed) != 0 || cfsetospeed(&t, speed) != 0) return false;
-    if (tcsetattr(fd, TCSANOW, &t) != 0) return false;
+    if (cfsetispeed(&t, speed) != 0 || cfsetospeed(&t, speed) != 0) return fail();
+    if (tcsetattr(fd, TCSANOW, &t) != 0) return fail();
     set_modem_lines(fd, state.line);
-    return took_settings(fd, speed, format);
+    return took_settings(fd, speed, format) || fail("the port did not take the line settings");
 }
 
 bool sys_port_set_timeouts(PortHandle port) {
     int fd = static_cast<int>(port);
     termios t{};
-    if (tcgetattr(fd, &t) != 0) return false;
+    if (tcgetattr(fd, &t) != 0) return fail();
     // A read returns what has arrived, or nothing after 300 ms without a byte.
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = kReadTimeoutTenths;
-    return tcsetattr(fd, TCSANOW, &t) == 0;
+    return tcsetattr(fd, TCSANOW, &t) == 0 || fail();
 }
 
 void sys_port_close(PortHandle port) {
     int fd = static_cast<int>(port);
+    // The settings belong to the terminal and outlive this descriptor: a
+    // terminal or a serial console must be left as it was found.
+    if (Earlier* e = earlier_of(fd)) {
+        if (e->known) tcsetattr(fd, TCSANOW, &e->settings);
+        e->fd = -1;
+        e->known = false;
+    }
     // Exclusive mode belongs to the terminal, not to this descriptor: it is
     // lifted so that the port can be opened again while another descriptor
     // (a pseudo-terminal's own) keeps the terminal alive. Closing drops the lock.

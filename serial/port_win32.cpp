@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "files/sys_file.h"
 #include "serial/port_platform.h"
 
 namespace vextal {
@@ -54,11 +55,69 @@ static_assert(template_flag_bits() == 0x7B7C);
 
 }  // namespace
 
+namespace {
+
+// The settings each open port had before it was opened, put back at close.
+struct Earlier {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    bool known = false;
+    DCB state{};
+    COMMTIMEOUTS timeouts{};
+};
+Earlier earlier[kMaxPorts];
+
+Earlier* earlier_of(HANDLE handle) {
+    for (Earlier& e : earlier) {
+        if (e.handle == handle) return &e;
+    }
+    return nullptr;
+}
+
+// "COM<n>" names a port below 10 only; "\\.\COM<n>" names every port, so
+// the short name is given that form.
+bool is_com_name(const char* name) {
+    if ((name[0] | 0x20) != 'c' || (name[1] | 0x20) != 'o' || (name[2] | 0x20) != 'm') return false;
+    if (name[3] < '1' || name[3] > '9') return false;
+    for (const char* p = name + 4; *p != '\0'; ++p) {
+        if (*p < '0' || *p > '9') return false;
+    }
+    return std::strlen(name) <= 8;
+}
+
+bool fail() {
+    sys_keep_failure();
+    return false;
+}
+
+}  // namespace
+
 PortHandle sys_port_open(const char* name) {
+    char device[16] = "\\\\.\\";
+    if (is_com_name(name)) std::strcat(device, name);
+    Earlier* free_entry = earlier_of(INVALID_HANDLE_VALUE);
     // Share mode 0 opens the port exclusively; flags 0 mean synchronous I/O.
-    HANDLE h =
-        CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    return h == INVALID_HANDLE_VALUE ? kNoPort : reinterpret_cast<PortHandle>(h);
+    HANDLE h = free_entry == nullptr
+                   ? INVALID_HANDLE_VALUE
+                   : CreateFileA(is_com_name(name) ? device : name, GENERIC_READ | GENERIC_WRITE, 0,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        fail();
+        return kNoPort;
+    }
+    free_entry->state.DCBlength = sizeof free_entry->state;
+    free_entry->known =
+        GetCommState(h, &free_entry->state) && GetCommTimeouts(h, &free_entry->timeouts);
+    free_entry->handle = h;
+    return reinterpret_cast<PortHandle>(h);
+}
+
+// The open took the port for this process alone already.
+bool sys_port_hold(PortHandle) {
+    return true;
+}
+
+const char* sys_port_failure() {
+    return sys_failure_reason();
 }
 
 void sys_port_setup(PortHandle port) {
@@ -68,7 +127,7 @@ void sys_port_setup(PortHandle port) {
 bool sys_port_get_state(PortHandle port, LineState& state) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (GetCommState(win_handle(port), &dcb) == 0) return false;
+    if (GetCommState(win_handle(port), &dcb) == 0) return fail();
     std::memcpy(state.native.data(), &dcb, sizeof dcb);
     state.BaudRate = dcb.BaudRate;
     return true;
@@ -78,7 +137,7 @@ bool sys_port_apply_state(PortHandle port, const LineState& state) {
     DCB dcb{};
     std::memcpy(&dcb, state.native.data(), sizeof dcb);
     take_line(dcb, state.BaudRate, state.line);
-    return SetCommState(win_handle(port), &dcb) != 0;
+    return SetCommState(win_handle(port), &dcb) != 0 || fail();
 }
 
 bool sys_port_set_timeouts(PortHandle port) {
@@ -88,11 +147,21 @@ bool sys_port_set_timeouts(PortHandle port) {
     timeouts.ReadTotalTimeoutConstant = kReadTimeoutMs;
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = 0;
-    return SetCommTimeouts(win_handle(port), &timeouts) != 0;
+    return SetCommTimeouts(win_handle(port), &timeouts) != 0 || fail();
 }
 
 void sys_port_close(PortHandle port) {
-    CloseHandle(win_handle(port));
+    const HANDLE h = win_handle(port);
+    // A port is left as it was found.
+    if (Earlier* e = earlier_of(h)) {
+        if (e->known) {
+            SetCommState(h, &e->state);
+            SetCommTimeouts(h, &e->timeouts);
+        }
+        e->handle = INVALID_HANDLE_VALUE;
+        e->known = false;
+    }
+    CloseHandle(h);
 }
 
 uint32_t sys_tick_ms() {

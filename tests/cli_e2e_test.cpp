@@ -64,6 +64,7 @@ TEST(Help, FirstWordAsksForTheCurrentHelpText) {
                               "-model <value>",
                               "-sp <port>",
                               "-c <text>",
+                              "-unit <unit>",
                               "-f <OutFile>",
                               "-psdplot",
                               "-hc",
@@ -249,8 +250,10 @@ TEST(Console, LatinOneLettersBecomeUtf8OnlyOnAUtf8Terminal) {
         Sandbox box;
         RunResult r = box.run_attached(c.where, {"cal", name_latin1}, c.env);
         EXPECT_EQ(r.exit_code, 2) << shown;
-        EXPECT_EQ(r.out, "\nLoading Data...\n" + (c.utf8 ? name_utf8 : name_latin1) +
-                             ".msm\nError: Eingabedatei konnte nicht geoeffnet werden.\n\n")
+        const std::string name = (c.utf8 ? name_utf8 : name_latin1) + ".msm";
+        EXPECT_EQ(r.out, "\nLoading Data...\n" + name +
+                             "\nError: Eingabedatei konnte nicht geoeffnet werden.\n\n" + name +
+                             ": No such file or directory\n")
             << shown;
         r = box.run_attached(c.where, {"measure", "-m", "2"}, c.env);
         EXPECT_EQ(r.exit_code, 2) << shown;

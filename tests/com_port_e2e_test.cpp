@@ -69,8 +69,9 @@ RunResult probe(const Sandbox& box, const std::string& port) {
 }
 
 TEST(ComPort, OpeningAppliesTheLineSettingsOfMeasure) {
-    // The port table alone, by both forms of name, and a whole measure run.
-    for (ComLink::Form form : {ComLink::Form::device, ComLink::Form::dos}) {
+    // The port table alone, by every form of name: the port holds the
+    // settings of measure while it is open and its own again once closed.
+    for (ComLink::Form form : {ComLink::Form::device, ComLink::Form::dos, ComLink::Form::high}) {
         Pty pty;
         ASSERT_FALSE(pty.path.empty());
         apply(pty.slave, kOtherSettings);
@@ -79,8 +80,8 @@ TEST(ComPort, OpeningAppliesTheLineSettingsOfMeasure) {
         Sandbox box;
         RunResult r = probe(box, link.name());
         EXPECT_EQ(r.exit_code, 0);
-        EXPECT_EQ(r.raw_out, "open 0\r\nerror none\r\nclose 0\r\n");
-        EXPECT_EQ(read_settings(pty.slave), kMeasureSettings);
+        EXPECT_EQ(r.raw_out, "open 0\r\nerror none\r\nstate 115200 8 0 0\r\nclose 0\r\n");
+        EXPECT_EQ(read_settings(pty.slave), kOtherSettings);
     }
     {
         MeasureRig rig;
@@ -90,12 +91,12 @@ TEST(ComPort, OpeningAppliesTheLineSettingsOfMeasure) {
                               "device SN1 ELV USB-Schrittmotoren-Interface\n");
         EXPECT_EQ(r.exit_code, 0);
         EXPECT_EQ(r.err, "");
-        EXPECT_EQ(read_settings(rig.pty().slave), kMeasureSettings);
+        EXPECT_EQ(read_settings(rig.pty().slave), kOtherSettings);
     }
 }
 
-// A COM name without a link, and one whose link names nothing: the port
-// table records -301 with the name, and measure ends before the stage.
+// A COM name without a link, or one whose link leads nowhere: the port
+// table reports it, and measure ends naming the port and the reason.
 TEST(ComPort, NameThatLeadsNowhereCannotBeOpened) {
     ASSERT_FALSE(std::filesystem::is_symlink(com_link_path(kUnlinkedCom)));
     Sandbox scratch;
@@ -110,7 +111,9 @@ TEST(ComPort, NameThatLeadsNowhereCannotBeOpened) {
         r = box.run(windows_program(windows_bin() / "vextal.exe"), {"measure", "-sp", port});
         EXPECT_EQ(r.exit_code, 2);
         EXPECT_EQ(r.raw_out, "");
-        EXPECT_EQ(r.raw_err, "Error: Serial Port could not be opened!\r\n");
+        const std::string report = "Error: Serial Port could not be opened!\r\n" + port + ": ";
+        EXPECT_EQ(r.raw_err.substr(0, report.size()), report);
+        EXPECT_EQ(r.raw_err.find("\r\n", report.size()), r.raw_err.size() - 2);
         EXPECT_TRUE(box.files().empty());
     }
 }

@@ -49,8 +49,11 @@ struct FaultCase {
     Args args;
     std::vector<std::string> env;
     std::string out;
-    std::string message;  // what follows "Error: "; empty for a run that succeeds
+    std::string message;      // what follows "Error: "; empty for a run that succeeds
+    std::string detail = {};  // the line naming the file and the reason, or ""
     bool linux_only = false;
+    // Standard error is a file in the harness: a file size limit cuts it too.
+    std::size_t err_limit = std::string::npos;
 };
 
 void check(const FaultCase& c) {
@@ -60,7 +63,10 @@ void check(const FaultCase& c) {
     EXPECT_FALSE(r.crashed) << c.what;
     EXPECT_EQ(r.exit_code, c.message.empty() ? 0 : 2) << c.what;
     EXPECT_EQ(r.out, c.out) << c.what;
-    EXPECT_EQ(r.err, c.message.empty() ? "" : "Error: " + c.message + "\n") << c.what;
+    const std::string err = c.message.empty() ? ""
+                                              : "Error: " + c.message + "\n" +
+                                                    (c.detail.empty() ? "" : c.detail + "\n");
+    EXPECT_EQ(r.err, err.substr(0, c.err_limit)) << c.what;
     if (!c.message.empty()) {
         EXPECT_EQ(box.files(), c.inputs) << c.what;
     }
@@ -80,20 +86,23 @@ TEST(Faults, OutputsThatCannotBeWritten) {
          {"cal", "data", "-f", "no/such/out"},
          {},
          kProgress,
-         kCannotOpenOutputs},
+         kCannotOpenOutputs,
+         "no/such/out.cal: No such file or directory"},
         {"plot folder does not exist",
          run,
          {"load", "data", "-psdplot", "-f", "no/out"},
          {},
          kProgress,
-         "PlotFile kann nicht geoeffnet werden.\n"},
+         "PlotFile kann nicht geoeffnet werden.\n",
+         "no/out.psd: No such file or directory"},
         // One name part of 300 characters is beyond every platform's limit.
         {"300-character prefix",
          run,
          {"cal", "data", "-f", std::string(300, 'p')},
          {},
          kProgress,
-         kCannotOpenOutputs},
+         kCannotOpenOutputs,
+         std::string(300, 'p') + ".cal: File name too long"},
         // A folder no one may write to, root included.
         {"output folder not writable",
          run,
@@ -101,13 +110,15 @@ TEST(Faults, OutputsThatCannotBeWritten) {
          {},
          kProgress,
          kCannotOpenOutputs,
+         "/proc/vextal/out.cal: No such file or directory",
          true},
         {"plot folder not writable",
          run,
-         {"load", "data", "-psdplot", "-f", "/proc/out"},
+         {"load", "data", "-psdplot", "-f", "/sys/out"},
          {},
          kProgress,
          "PlotFile kann nicht geoeffnet werden.\n",
+         "/sys/out.psd: Permission denied",
          true},
         // The picture is written before any output is put in place: all stay.
         {"picture name is a folder (cal)",
@@ -115,20 +126,23 @@ TEST(Faults, OutputsThatCannotBeWritten) {
          {"cal", "data", "-svg", "-f", "out"},
          {},
          kProgress,
-         kCannotWritePicture},
+         kCannotWritePicture,
+         "out.svg: Is a directory"},
         {"picture name is a folder (load)",
          with_picture_folder,
          {"load", "data", "-psdplot", "-svg", "-f", "out"},
          {},
          kProgress,
-         kCannotWritePicture},
+         kCannotWritePicture,
+         "out.svg: Is a directory"},
         // The calibration's own failures come first, as without the picture.
         {"cal files and picture cannot be opened",
          run,
          {"cal", "data", "-svg", "-f", "no/out"},
          {},
          kProgress,
-         kCannotOpenOutputs},
+         kCannotOpenOutputs,
+         "no/out.cal: No such file or directory"},
     };
     if (kCanLimitFileSize) {
         // The disk fills up: each file may grow to 64 bytes only (enough for
@@ -138,26 +152,34 @@ TEST(Faults, OutputsThatCannotBeWritten) {
                          {"cal", "data", "-f", "out"},
                          {file_size_limit(64)},
                          kProgress,
-                         kCannotWriteOutputs});
+                         kCannotWriteOutputs,
+                         "out.cal: File too large",
+                         false,
+                         64});
         cases.push_back({"disk full while writing the .psd file",
                          earlier,
                          {"load", "data", "-psdplot", "-f", "out"},
                          {file_size_limit(64)},
                          kProgress,
-                         "PlotFile konnte nicht geschrieben werden.\n"});
+                         "PlotFile konnte nicht geschrieben werden.\n",
+                         "out.psd: File too large",
+                         false,
+                         64});
         // 1024 bytes hold the .cal and .c files of three steps, not the picture.
         cases.push_back({"disk full while writing the picture",
                          earlier,
                          {"cal", "data", "-n", "3", "-svg", "-f", "out"},
                          {file_size_limit(1024)},
                          kProgress,
-                         kCannotWritePicture});
+                         kCannotWritePicture,
+                         "out.svg: File too large"});
         cases.push_back({"disk full while writing the picture (load)",
                          earlier,
                          {"load", "data", "-psdplot", "-svg", "-f", "out"},
                          {file_size_limit(1024)},
                          kProgress,
-                         kCannotWritePicture});
+                         kCannotWritePicture,
+                         "out.svg: File too large"});
     }
     for (const auto& c : cases) {
         if (c.linux_only && !running_on_linux()) continue;
@@ -171,9 +193,17 @@ TEST(Faults, InputsThatCannotBeRead) {
     RunResult r = box.run({"cal", "folder.msm"});
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_EQ(r.out, kLoading + "folder.msm\n");
-    EXPECT_EQ(r.err, "Error: Eingabedatei konnte nicht geoeffnet werden.\n\n");
+    EXPECT_EQ(r.err,
+              "Error: Eingabedatei konnte nicht geoeffnet werden.\n\nfolder.msm: Is a directory\n");
 
     if (!running_on_linux()) return;
+    // A device would be read for ever: it is refused, not opened.
+    fs::create_symlink("/dev/zero", box.path() / "zero.msm");
+    r = box.run({"load", "zero"});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.err,
+              "Error: Eingabedatei konnte nicht geoeffnet werden.\n\nzero.msm: a device, not "
+              "a file\n");
     // A file that opens but fails on reading: a failing read counts as the
     // end of the file, so the file has no first line.
     fs::create_symlink("/proc/self/mem", box.path() / "mem.msm");

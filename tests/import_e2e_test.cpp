@@ -460,8 +460,12 @@ struct FileCase {
 TEST(Import, RefusesFilesItCannotUse) {
     const std::string long_prefix(4092, 'p');  // with ".msm" one more than a name may hold
     const FileCase cases[] = {
-        {"no such input", {"import", "absent.csv"}, "Input file cannot be opened: absent.csv"},
-        {"a folder as input", {"import", "dir"}, "Input file cannot be opened: dir"},
+        {"no such input",
+         {"import", "absent.csv"},
+         "Input file cannot be opened: absent.csv\nabsent.csv: No such file or directory"},
+        {"a folder as input",
+         {"import", "dir"},
+         "Input file cannot be opened: dir\ndir: Is a directory"},
         {"the input's own name",
          {"import", "in.msm"},
          "The measurement file to write is the input file itself; name another with -f"},
@@ -470,7 +474,7 @@ TEST(Import, RefusesFilesItCannotUse) {
          "The measurement file to write is the input file itself; name another with -f"},
         {"a folder as output",
          {"import", "in.csv", "-f", "dir"},
-         "Output file cannot be opened: dir.msm"},
+         "Output file cannot be opened: dir.msm\ndir.msm: Is a directory"},
         {"a name too long", {"import", "in.csv", "-f", long_prefix}, "Dateiname zu lang.\n"},
     };
     for (const auto& c : cases) {

@@ -190,15 +190,22 @@ struct NameCase {
     std::string plot;   // the plot file expected
 };
 
-// ".msm" is appended unless the name holds it anywhere (case-sensitive); the
-// plot file is the prefix, by default the name as typed, and ".psd".
+// Where file names ignore case (Windows), so does the test for ".msm".
+#ifdef _WIN32
+const std::string kUpperInput = "data.MSM";
+#else
+const std::string kUpperInput = "data.MSM.msm";
+#endif
+
+// ".msm" is appended unless the name holds it anywhere; the plot file is the
+// prefix, by default the name as typed, and ".psd".
 TEST(Load, FindsTheInputAndNamesThePlotFile) {
     const NameCase cases[] = {
         {{"load", "data", "-psdplot"}, "data.msm", "data.psd"},
         {{"load", "data.msm", "-psdplot"}, "data.msm", "data.msm.psd"},
         {{"load", "x.msm.old", "-psdplot"}, "x.msm.old", "x.msm.old.psd"},
         {{"load", ".msmdata", "-psdplot"}, ".msmdata", ".msmdata.psd"},
-        {{"load", "data.MSM", "-psdplot"}, "data.MSM.msm", "data.MSM.psd"},
+        {{"load", "data.MSM", "-psdplot"}, kUpperInput, "data.MSM.psd"},
         {{"load", "sub/data", "-psdplot"}, "sub/data.msm", "sub/data.psd"},
         {{"load", "data", "-psdplot", "-f", "plot"}, "data.msm", "plot.psd"},
         {{"load", "data", "-f", "plot.psd", "-psdplot"}, "data.msm", "plot.psd.psd"},
@@ -231,16 +238,22 @@ struct OpenCase {
     std::string existing;  // a file of another name, or "" for none
     std::string folder;    // a folder in the place of the input, or ""
     std::string tried;
+    std::string reason;  // the system's, after the name on the error's second line
 };
 
-// The name as tried goes to standard output before the error.
+constexpr char kNoSuchFile[] = "No such file or directory";
+
+// The name as tried goes to standard output before the error, and with the
+// reason after it.
 TEST(Load, AnInputThatCannotBeOpenedIsNamed) {
     const OpenCase cases[] = {
-        {"data", "", "", "data.msm"},
-        {"data", "data", "", "data.msm"},
-        {"data.MSM", "data.MSM", "", "data.MSM.msm"},
-        {"data.msm", "", "data.msm", "data.msm"},
-        {"a%sb", "", "", "a%sb.msm"},
+        {"data", "", "", "data.msm", kNoSuchFile},
+        {"data", "data", "", "data.msm", kNoSuchFile},
+#ifndef _WIN32
+        {"data.MSM", "data.MSM", "", "data.MSM.msm", kNoSuchFile},
+#endif
+        {"data.msm", "", "data.msm", "data.msm", "Is a directory"},
+        {"a%sb", "", "", "a%sb.msm", kNoSuchFile},
     };
     for (const auto& c : cases) {
         Sandbox box;
@@ -249,7 +262,9 @@ TEST(Load, AnInputThatCannotBeOpenedIsNamed) {
         RunResult r = box.run({"load", c.arg, "-psdplot"});
         EXPECT_EQ(r.exit_code, 2) << c.arg;
         EXPECT_EQ(r.out, kLoading + c.tried + "\n") << c.arg;
-        EXPECT_EQ(r.err, "Error: Eingabedatei konnte nicht geoeffnet werden.\n\n") << c.arg;
+        EXPECT_EQ(r.err, "Error: Eingabedatei konnte nicht geoeffnet werden.\n\n" + c.tried + ": " +
+                             c.reason + "\n")
+            << c.arg;
         Files left;
         if (!c.existing.empty()) left[c.existing] = msm_file({"<Vextal>"});
         EXPECT_EQ(box.files(), left) << c.arg;
@@ -314,6 +329,7 @@ struct LongCase {
     Args args;
     std::string out;
     std::string message;
+    std::string file;  // named with its reason on the second line, or ""
 };
 
 TEST(Load, NamesBeyondThePathLimitAreRefused) {
@@ -326,12 +342,12 @@ TEST(Load, NamesBeyondThePathLimitAreRefused) {
     const std::string no_input = "Eingabedatei konnte nicht geoeffnet werden.\n";
     const std::string no_plot = "PlotFile kann nicht geoeffnet werden.\n";
     const LongCase cases[] = {
-        {{"load", name_4091}, kLoading + name_4091 + ".msm\n", no_input},
-        {{"load", name_4092}, kLoading, too_long},
-        {{"load", has_msm_4095}, kLoading + has_msm_4095 + "\n", no_input},
-        {{"load", has_msm_4096}, kLoading, too_long},
-        {{"load", "data", "-psdplot", "-f", name_4091}, kProgress, no_plot},
-        {{"load", "data", "-psdplot", "-f", name_4092}, kProgress, too_long},
+        {{"load", name_4091}, kLoading + name_4091 + ".msm\n", no_input, name_4091 + ".msm"},
+        {{"load", name_4092}, kLoading, too_long, ""},
+        {{"load", has_msm_4095}, kLoading + has_msm_4095 + "\n", no_input, has_msm_4095},
+        {{"load", has_msm_4096}, kLoading, too_long, ""},
+        {{"load", "data", "-psdplot", "-f", name_4091}, kProgress, no_plot, name_4091 + ".psd"},
+        {{"load", "data", "-psdplot", "-f", name_4092}, kProgress, too_long, ""},
     };
     const std::string file = msm_file({"<Vextal>", msm_line(1, "3", "4")});
     for (const auto& c : cases) {
@@ -343,7 +359,8 @@ TEST(Load, NamesBeyondThePathLimitAreRefused) {
         EXPECT_EQ(r.exit_code, 2) << shown;
         EXPECT_FALSE(r.crashed) << shown;
         EXPECT_EQ(r.out, c.out) << shown;
-        EXPECT_EQ(r.err, "Error: " + c.message + "\n") << shown;
+        const std::string detail = c.file.empty() ? "" : c.file + ": File name too long\n";
+        EXPECT_EQ(r.err, "Error: " + c.message + "\n" + detail) << shown;
         EXPECT_EQ(box.files(), (Files{{"data.msm", file}})) << shown;
     }
 }
@@ -360,7 +377,9 @@ TEST(PlotFile, ReplacesAnEarlierPlotFile) {
 
 // A plot file that cannot be created: the data was read, nothing is written.
 TEST(PlotFile, ATargetThatCannotBeOpenedIsRefused) {
-    for (const char* prefix : {"folder", "missing/plot"}) {
+    const std::pair<std::string, std::string> cases[] = {{"folder", "Is a directory"},
+                                                         {"missing/plot", kNoSuchFile}};
+    for (const auto& [prefix, reason] : cases) {
         Sandbox box;
         const std::string file = msm_file({"<Vextal>", msm_line(1, "3", "4")});
         box.write("data.msm", file);
@@ -368,7 +387,9 @@ TEST(PlotFile, ATargetThatCannotBeOpenedIsRefused) {
         RunResult r = box.run({"load", "data", "-psdplot", "-f", prefix});
         EXPECT_EQ(r.exit_code, 2) << prefix;
         EXPECT_EQ(r.out, kProgress) << prefix;
-        EXPECT_EQ(r.err, "Error: PlotFile kann nicht geoeffnet werden.\n\n") << prefix;
+        EXPECT_EQ(r.err, "Error: PlotFile kann nicht geoeffnet werden.\n\n" + prefix +
+                             ".psd: " + reason + "\n")
+            << prefix;
         EXPECT_EQ(box.files(), (Files{{"data.msm", file}})) << prefix;
         EXPECT_TRUE(fs::is_directory(box.path() / "folder.psd")) << prefix;
     }
@@ -388,7 +409,8 @@ TEST(PlotFile, AFailedWriteKeepsTheEarlierPlotFile) {
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_FALSE(r.crashed);
     EXPECT_EQ(r.out, kProgress);
-    EXPECT_EQ(r.err, "Error: PlotFile konnte nicht geschrieben werden.\n\n");
+    EXPECT_EQ(r.err,
+              "Error: PlotFile konnte nicht geschrieben werden.\n\ndata.psd: File too large\n");
     EXPECT_EQ(box.files(), (Files{{"data.msm", file}, {"data.psd", "old\r\n"}}));
 }
 

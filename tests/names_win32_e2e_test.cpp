@@ -73,7 +73,7 @@ TEST(WindowsNames, NoLookAlikeIsRead) {
     RunResult r = box.run({"cal", polish, "-n", "3"});
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_EQ(r.out, kLoading + polish + ".msm\n");
-    EXPECT_EQ(r.err, kCannotRead);
+    EXPECT_EQ(r.err, kCannotRead + polish + ".msm: No such file or directory\n");
     EXPECT_FALSE(fs::exists(box.path() / u8(look_alike + ".cal")));
 
     // A name within Latin-1 is printed in Latin-1, as before.
@@ -138,10 +138,41 @@ TEST(WindowsNames, LockedOutputLeavesEveryOutputAsItWas) {
     CloseHandle(out_read);
 
     EXPECT_EQ(r.exit_code, 2);
-    EXPECT_EQ(r.err, kCannotWrite);
+    EXPECT_EQ(r.err.substr(0, kCannotWrite.size() + 7), kCannotWrite + "out.c: ");
     EXPECT_EQ(box.files(), (std::map<std::string, std::string>{{"d.msm", kInput},
                                                                {"out.cal", "earlier table\r\n"},
                                                                {"out.c", "{1, 2, 3};\r\n"}}));
+}
+
+// A file with a second name is written over, as on POSIX: both names hold
+// the new table, and a run that fails gives it its earlier bytes back.
+TEST(WindowsNames, HardLinkedOutputsKeepTheirLinks) {
+    for (const bool fails : {false, true}) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        box.write("out.cal", "earlier table\r\n");
+        fs::create_hard_link(box.path() / "out.cal", box.path() / "other.cal");
+        // The .c file cannot be written where a folder has its name.
+        if (fails) fs::create_directories(box.path() / "out.c");
+        RunResult r = box.run(cal_args("out"));
+        EXPECT_EQ(r.exit_code, fails ? 2 : 0);
+        const std::string cal = fails ? "earlier table\r\n" : kCal;
+        EXPECT_EQ(read_file(box.path() / "out.cal"), cal) << fails;
+        EXPECT_EQ(read_file(box.path() / "other.cal"), cal) << fails;
+        EXPECT_TRUE(no_leftovers(box.path())) << fails;
+    }
+}
+
+// Device names open a device in every folder and with every extension: as
+// an input they are refused at once instead of read for ever.
+TEST(WindowsNames, DeviceNamesAreNoInput) {
+    for (const std::string name : {"COM1", "aux", "NUL.msm", "con .msm", "LPT2"}) {
+        Sandbox box;
+        RunResult r = box.run({"cal", name});
+        const std::string tried = name.find(".msm") == std::string::npos ? name + ".msm" : name;
+        EXPECT_EQ(r.exit_code, 2) << name;
+        EXPECT_EQ(r.err, kCannotRead + tried + ": a device, not a file\n") << name;
+    }
 }
 
 }  // namespace

@@ -3,8 +3,12 @@
 // build run it under wine against COM names that they link to devices.
 //   port_probe <name>
 // prints "open <result>", then "error none" or "error <code> <value> <text>"
-// from the error record, then "close <result>" if the port was opened. Exit
-// code 0 if the port was opened and closed, 1 if not, 2 on a wrong call.
+// from the error record, then, if the port was opened, "state <rate>
+// <data bits> <parity> <stop bits>" as the port holds them while open and
+// "close <result>". Exit code 0 if the port was opened and closed, 1 if
+// not, 2 on a wrong call.
+#include <windows.h>
+
 #include <cstdio>
 
 #include "serial/port.h"
@@ -24,6 +28,13 @@ int main(int argc, char** argv) {
         std::printf("error none\n");
     }
     if (slot < 0) return 1;
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    GetCommState(reinterpret_cast<HANDLE>(g_port_table[static_cast<std::size_t>(slot)].handle),
+                 &dcb);
+    std::printf("state %lu %u %u %u\n", static_cast<unsigned long>(dcb.BaudRate),
+                static_cast<unsigned>(dcb.ByteSize), static_cast<unsigned>(dcb.Parity),
+                static_cast<unsigned>(dcb.StopBits));
     int closed = port_close(slot);
     std::printf("close %d\n", closed);
     return closed == 0 ? 0 : 1;

@@ -3,9 +3,12 @@
 // pipes are written in place, long names work, and the outputs of one run are
 // put in place together or not at all, even when a rename fails or a signal
 // ends the run.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -91,10 +94,26 @@ TEST(OutputReplace, NamesThatAreNotPlainFiles) {
              fs::create_symlink("/dev/full", d / "out.cal");
              std::ofstream(d / "out.c") << kOldC;
          },
-         kCannotWrite,
+         kCannotWrite + "out.cal: No space left on device\n",
          [](const fs::path& d) {
              EXPECT_EQ(fs::read_symlink(d / "out.cal"), "/dev/full");
              EXPECT_EQ(read_file(d / "out.c"), kOldC);
+         }},
+        // The input reached through an output's name: refused before
+        // anything is written, by a symbolic link as by a second hard link.
+        {"the .cal name is a symbolic link to the input",
+         [](const fs::path& d) { fs::create_symlink("d.msm", d / "out.cal"); },
+         kCannotOpen + "out.cal: the same file as an input of the run\n",
+         [](const fs::path& d) {
+             EXPECT_EQ(read_file(d / "d.msm"), kInput);
+             EXPECT_FALSE(fs::exists(d / "out.c"));
+         }},
+        {"the .c name is a hard link of the input",
+         [](const fs::path& d) { fs::create_hard_link(d / "d.msm", d / "out.c"); },
+         kCannotOpen + "out.c: the same file as an input of the run\n",
+         [](const fs::path& d) {
+             EXPECT_EQ(read_file(d / "out.c"), kInput);
+             EXPECT_FALSE(fs::exists(d / "out.cal"));
          }},
         {"a table with a second hard link: both names hold the new table",
          [](const fs::path& d) {
@@ -166,9 +185,9 @@ TEST(OutputReplace, FolderThatOnlyItsFilesMayBeWritten) {
         bool c_exists;
         std::string err;
     };
-    for (const Case& c :
-         {Case{"both files exist: written in place", true, ""},
-          Case{"the .c file is missing and cannot be created", false, kCannotOpen}}) {
+    for (const Case& c : {Case{"both files exist: written in place", true, ""},
+                          Case{"the .c file is missing and cannot be created", false,
+                               kCannotOpen + "ro/out.c: Permission denied\n"}}) {
         Sandbox box;
         box.write("d.msm", kInput);
         box.write("ro/out.cal", kOldCal);
@@ -240,10 +259,11 @@ TEST(OutputReplace, FailingStepsLeaveEveryOutputAsItWas) {
         std::vector<std::string> injections;
         bool earlier;  // earlier .cal and .c files exist
         bool succeeds;
-        bool hard_link = false;  // the .cal file has a second name, other.cal
+        bool hard_link = false;        // the .cal file has a second name, other.cal
+        std::string failed = "out.c";  // the output whose step failed
     };
     const std::vector<Case> cases = {
-        {"the first rename fails", {rename_fails(1)}, true, false},
+        {"the first rename fails", {rename_fails(1)}, true, false, false, "out.cal"},
         {"the second rename fails: the .cal file goes back", {rename_fails(2)}, true, false},
         {"no hard links: the earlier files are moved aside", {no_links}, true, true},
         {"no hard links, moving the .c file aside fails", {no_links, rename_fails(3)}, true, false},
@@ -269,7 +289,8 @@ TEST(OutputReplace, FailingStepsLeaveEveryOutputAsItWas) {
         // The sanitizer builds' leak check cannot work under a tracer.
         RunResult r = box.run(p, cal_args("out"), {"ASAN_OPTIONS=detect_leaks=0"});
         EXPECT_EQ(r.exit_code, c.succeeds ? 0 : 2) << c.what;
-        EXPECT_EQ(r.err, c.succeeds ? "" : kCannotWrite) << c.what;
+        EXPECT_EQ(r.err, c.succeeds ? "" : kCannotWrite + c.failed + ": Input/output error\n")
+            << c.what;
         std::map<std::string, std::string> expected{{"d.msm", kInput}};
         if (c.succeeds) {
             expected["out.cal"] = kCal;
@@ -283,24 +304,69 @@ TEST(OutputReplace, FailingStepsLeaveEveryOutputAsItWas) {
     }
 }
 
-// The table is a named pipe that nobody reads: the run waits on it with the
-// .c file already in place when the signal comes.
-TEST(OutputReplace, EndingSignalWhileAnOutputWaits) {
+// A signal while the outputs of a complete commit are released one by one
+// (each release removes a backup): the run ends by the signal with every
+// output new and nothing left behind.
+TEST(OutputReplace, SignalWhileAGroupIsReleased) {
+    const Program strace{{"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null"}, "\n"};
+    if (access(strace.command[0].c_str(), X_OK) != 0) GTEST_SKIP() << "strace is not installed";
     const std::string vextal = (program_folder() / "vextal").string();
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    for (int when : {1, 2}) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        box.write("out.cal", kOldCal);
+        box.write("out.c", kOldC);
+        Program p = strace;
+        p.command.insert(p.command.end(),
+                         {"-e", "trace=unlinkat", "-e",
+                          "inject=unlinkat:signal=SIGINT:when=" + std::to_string(when), vextal});
+        const RunResult r = box.run(p, cal_args("out"), {"ASAN_OPTIONS=detect_leaks=0"});
+        if (!r.crashed && r.exit_code != 0) GTEST_SKIP() << "strace cannot trace here";
+        EXPECT_TRUE(r.crashed) << when;
+        EXPECT_EQ(box.files(),
+                  (Files{{"d.msm", kInput}, {"out.cal", kCal}, {"out.c", c_file("out")}}))
+            << when;
+    }
+}
+
+// Starts vextal with `args` in `dir`, its standard output on `out` (or
+// /dev/null) and its standard error into the file err.txt there; with a
+// `go` pipe, only once it can read a byte from it.
+pid_t start(const fs::path& dir, const Args& args, int out = -1, int go = -1) {
+    const std::string vextal = (program_folder() / "vextal").string();
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(out >= 0 ? out : null, STDOUT_FILENO);
+        const int err = open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(err, STDERR_FILENO);
+        const rlimit no_core{0, 0};  // the signals that dump core must not leave one
+        setrlimit(RLIMIT_CORE, &no_core);
+        char ready = 0;
+        if (go >= 0 && read(go, &ready, 1) < 0) _exit(127);
+        std::vector<char*> argv{const_cast<char*>(vextal.c_str())};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(vextal.c_str(), argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// The table is a named pipe that nobody reads: the run waits on it with the
+// .c file already in place when the signal comes. Every signal whose default
+// action ends the process gives the .c file its earlier bytes back.
+TEST(OutputReplace, EndingSignalWhileAnOutputWaits) {
+    std::vector<int> signals = {SIGTERM, SIGINT,  SIGHUP,    SIGQUIT, SIGALRM, SIGUSR1,
+                                SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF, SIGPWR,  SIGABRT};
+    signals.push_back(SIGRTMIN + 1);
+    for (int sig : signals) {
         Sandbox box;
         box.write("d.msm", kInput);
         box.write("out.c", kOldC);
         ASSERT_EQ(mkfifo((box.path() / "out.cal").c_str(), 0644), 0);
-        pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(box.path().c_str()) != 0) _exit(127);
-            freopen("/dev/null", "w", stdout);
-            const Args args = cal_args("out");
-            execl(vextal.c_str(), vextal.c_str(), args[0].c_str(), args[1].c_str(), args[2].c_str(),
-                  args[3].c_str(), args[4].c_str(), args[5].c_str(), nullptr);
-            _exit(127);
-        }
+        const pid_t pid = start(box.path(), cal_args("out"));
         // The backup of the .c file exists while the run waits for a reader.
         for (int i = 0; i < 1000 && leftovers(box.path()).size() < 2; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -309,10 +375,103 @@ TEST(OutputReplace, EndingSignalWhileAnOutputWaits) {
         int status = 0;
         waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << strsignal(sig);
-        const std::string c = read_file(box.path() / "out.c");
-        EXPECT_TRUE(c == kOldC || c == c_file("out")) << strsignal(sig) << ": " << c;
+        EXPECT_EQ(read_file(box.path() / "out.c"), kOldC) << strsignal(sig);
         EXPECT_EQ(leftovers(box.path()), std::vector<std::string>{}) << strsignal(sig);
         EXPECT_TRUE(fs::is_fifo(box.path() / "out.cal"));
+    }
+}
+
+// Two runs on the same outputs at once take turns: the .cal and the .c file
+// always come from the same run, and nothing is left behind.
+TEST(OutputReplace, ConcurrentRunsNeverMixTheirOutputs) {
+    const Args three = {"cal", "d", "-f", "out", "-n", "3"};
+    const Args four = {"cal", "d", "-f", "out", "-n", "4"};
+    // With four steps the table has one more entry before the stretch.
+    const std::string cal_four = kCal + "3\t25.00\r\n";
+    const std::string c_four =
+        "// CallParams: cal d -f out -n 4  \r\n{250, 250, 250, 250};\r\n\r\n";
+    for (int pair = 0; pair < 200; ++pair) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        // Both start at the same moment, when a byte for each arrives.
+        int go[2];
+        ASSERT_EQ(pipe(go), 0);
+        const pid_t a = start(box.path(), three, -1, go[0]);
+        const pid_t b = start(box.path(), four, -1, go[0]);
+        ASSERT_EQ(write(go[1], "ab", 2), 2);
+        close(go[0]);
+        close(go[1]);
+        for (pid_t pid : {a, b}) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << pair;
+        }
+        const std::string cal = read_file(box.path() / "out.cal");
+        const std::string c = read_file(box.path() / "out.c");
+        const bool from_three = cal == kCal && c == c_file("out");
+        const bool from_four = cal == cal_four && c == c_four;
+        ASSERT_TRUE(from_three || from_four) << pair << "\n" << cal << c;
+        ASSERT_EQ(leftovers(box.path()), std::vector<std::string>{}) << pair;
+    }
+}
+
+// A named pipe as the table whose reader leaves after a few bytes: a write
+// error like any other, with the .c file's earlier bytes back.
+TEST(OutputReplace, PipeWhoseReaderLeaves) {
+    Sandbox box;
+    box.write("d.msm", kInput);
+    box.write("out.c", kOldC);
+    const fs::path fifo = box.path() / "out.cal";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    // The pipe is made to hold one page, less than the table of 1000 lines:
+    // the run waits in its write until the reader leaves.
+    const int reader = open(fifo.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fcntl(reader, F_SETPIPE_SZ, 4096), 0);
+    const pid_t pid = start(box.path(), {"cal", "d", "-f", "out", "-n", "1000"});
+    int held = 0;
+    for (int i = 0; i < 1000 && held < 4096; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ioctl(reader, FIONREAD, &held);
+    }
+    EXPECT_EQ(held, 4096);
+    close(reader);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+    EXPECT_EQ(read_file(box.path() / "err.txt").substr(0, kCannotWrite.size()), kCannotWrite);
+    EXPECT_EQ(read_file(box.path() / "out.c"), kOldC);
+    EXPECT_EQ(leftovers(box.path()), std::vector<std::string>{});
+}
+
+// Standard output a pipe whose reader has gone: the progress lines are lost,
+// the run goes on, and an error still reaches standard error.
+TEST(OutputReplace, StandardOutputWithoutAReader) {
+    const struct {
+        Args args;
+        int exit_code;
+        std::string err;
+    } cases[] = {
+        {cal_args("out"), 0, ""},
+        {{"cal", "missing", "-f", "x"},
+         2,
+         "Error: Eingabedatei konnte nicht geoeffnet werden.\n\n"},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        close(ends[0]);
+        const pid_t pid = start(box.path(), c.args, ends[1]);
+        close(ends[1]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exit_code) << c.args[1];
+        const std::string err = read_file(box.path() / "err.txt");
+        EXPECT_EQ(err.substr(0, c.err.size()), c.err) << c.args[1];
+        if (c.exit_code == 0) {
+            EXPECT_EQ(read_file(box.path() / "out.cal"), kCal);
+        }
     }
 }
 

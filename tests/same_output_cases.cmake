@@ -54,3 +54,6 @@ same_output_case(check_example INPUTS examples/sensor_10_80.msm
                  ARGS check sensor_10_80 -tol 3 -f report -svg)
 same_output_case(check_edited_table INPUTS tests/data/demo.msm tests/data/edited.c
                  ARGS check demo -t edited -f report)
+# The stage unit on the axes and in check's summary.
+same_output_case(check_unit INPUTS examples/sensor_10_80.msm
+                 ARGS check sensor_10_80 -unit mm -tol 3 -f report -svg)

@@ -1,10 +1,14 @@
 // The serial port of `measure`, end to end: a port that cannot be opened ends
-// the run before the linear stage is touched; a terminal is opened.
+// the run before the linear stage is touched; a terminal is opened, and
+// left as it was found however the run ends.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <string>
 
 #include "tests/harness.h"
+#include "tests/measure_rig.h"
 #include "tests/pty.h"
 
 namespace vextal::test {
@@ -14,13 +18,16 @@ const char kPortError[] = "Error: Serial Port could not be opened!\n";
 
 TEST(MeasurePort, UnopenablePortEndsTheRun) {
     // A name that names nothing, and a file that is no terminal.
-    for (const char* port : {"/nonexistent", "/dev/null"}) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"/nonexistent", "No such file or directory"}, {"/dev/null", "not a serial port"}};
+    for (const auto& [port, reason] : cases) {
         Sandbox box;
         RunResult r = box.run({"measure", "-sp", port});
         EXPECT_EQ(r.exit_code, 2) << port;
         EXPECT_FALSE(r.crashed) << port;
         EXPECT_EQ(r.out, "") << port;
-        EXPECT_EQ(r.err, kPortError) << port;
+        // The report, then the port and why it could not be opened.
+        EXPECT_EQ(r.err, kPortError + port + ": " + reason + "\n") << port;
         EXPECT_TRUE(box.files().empty()) << port;
     }
 }
@@ -55,6 +62,72 @@ TEST(MeasurePort, ClosedStandardStreamsNeverReachThePort) {
         EXPECT_EQ(r.exit_code, 100);
         EXPECT_EQ(pty.written(), "");
         EXPECT_FALSE(pty.exclusive());
+    }
+}
+
+// The settings a terminal holds, field by field.
+bool same_settings(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && cfgetispeed(&a) == cfgetispeed(&b) &&
+           cfgetospeed(&a) == cfgetospeed(&b) && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+// A terminal in use as a console (9600 baud, echo, lines): measure sets it to
+// 115200 raw and must put it back on every way the run ends.
+TEST(MeasurePort, TerminalSettingsArePutBack) {
+    const struct {
+        const char* what;
+        std::string scenario;
+        std::vector<std::string> options;
+        int exit_code;
+    } cases[] = {
+        {"success", "device SN1 ELV USB-Schrittmotoren-Interface\n", {}, 0},
+        {"no device", "", {}, 100},
+        {"no answer", "device SN1 ELV USB-Schrittmotoren-Interface\nreply silence\n", {}, 102},
+        {"an output that cannot be written",
+         "device SN1 ELV USB-Schrittmotoren-Interface\n",
+         {"-psdplot", "-f", "no/such/folder/run"},
+         2},
+    };
+    for (const auto& c : cases) {
+        MeasureRig rig;
+        ASSERT_TRUE(rig.pty().ok());
+        termios console = rig.pty().settings();
+        cfsetispeed(&console, B9600);
+        cfsetospeed(&console, B9600);
+        console.c_lflag |= ECHO | ICANON | ISIG;
+        ASSERT_EQ(tcsetattr(rig.pty().slave, TCSANOW, &console), 0);
+        const termios before = rig.pty().settings();
+        std::vector<std::string> args{"measure", "-sp", rig.port()};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        EXPECT_EQ(rig.run(args, c.scenario).exit_code, c.exit_code) << c.what;
+        EXPECT_TRUE(same_settings(rig.pty().settings(), before)) << c.what;
+        EXPECT_FALSE(rig.pty().exclusive()) << c.what;
+    }
+}
+
+// Ctrl-C at random moments of the port's opening (its 50 ms rate switch
+// included) and after it: the terminal is never left exclusive nor changed.
+TEST(MeasurePort, InterruptWhileThePortOpens) {
+    const std::string vextal = (program_folder() / "vextal").string();
+    std::mt19937 random(25);
+    for (int round = 0; round < 30; ++round) {
+        Pty pty;
+        if (!pty.ok()) GTEST_SKIP() << "no pseudo-terminals here";
+        const termios before = pty.settings();
+        Sandbox box;
+        box.write("lib/.keep", "");
+        const std::string pause = "0.0" + std::to_string(10 + random() % 90);
+        const Program interrupted{
+            {"/bin/sh", "-c",
+             "\"$0\" measure -sp \"$1\" & p=$!; sleep " + pause + "; kill -INT $p; wait $p; exit 0",
+             vextal},
+            "\n"};
+        RunResult r =
+            box.run(interrupted, {pty.path}, {"LD_LIBRARY_PATH=" + (box.path() / "lib").string()});
+        EXPECT_EQ(r.exit_code, 0) << pause;
+        EXPECT_FALSE(pty.exclusive()) << pause;
+        EXPECT_TRUE(same_settings(pty.settings(), before)) << pause;
     }
 }
 

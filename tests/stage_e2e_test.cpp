@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -143,6 +144,13 @@ TEST(Measure, MissingLibraryMeansNoDevice) {
         EXPECT_EQ(r.err.substr(0, c.first_line.size()), c.first_line);
         std::size_t line_end = r.err.find('\n');
         ASSERT_NE(line_end, std::string::npos);
+        if (MeasureRig::library_name() == "FTD2XX.dll" && c.library != Library::partial) {
+            // The system's text for the error stands beside its number.
+            const std::string reason =
+                r.err.substr(c.first_line.size(), line_end - c.first_line.size());
+            EXPECT_TRUE(std::regex_match(reason, std::regex("error [0-9]+: [^ ].*[^ ]\r?")))
+                << reason;
+        }
         EXPECT_EQ(r.err.substr(line_end + 1), kNotFound);
     }
 }
@@ -163,7 +171,11 @@ TEST(Measure, PortThatCannotBeOpenedEndsBeforeTheStage) {
     RunResult r = rig.run({"measure", "-sp", rig.unopenable_port()}, kUsi2);
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "Error: Serial Port could not be opened!\n");
+    // The report, then the port and the system's reason on one line.
+    const std::string report =
+        std::string("Error: Serial Port could not be opened!\n") + rig.unopenable_port() + ": ";
+    EXPECT_EQ(r.err.substr(0, report.size()), report);
+    EXPECT_EQ(r.err.find('\n', report.size()), r.err.size() - 1);
     EXPECT_FALSE(rig.loaded());
 }
 

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -180,6 +182,269 @@ TEST(Picture, WellFormedWhateverTheNamesHold) {
         EXPECT_EQ(lint.exit_code, 0) << c.what << "\n" << lint.err;
         EXPECT_EQ(lint.err, "") << c.what;
     }
+}
+
+// A file whose name is given as UTF-8 bytes, on every platform.
+void put_utf8_named(const Sandbox& box, const std::string& name, const std::string& bytes) {
+    std::ofstream(box.path() / fs::path(std::u8string(name.begin(), name.end())), std::ios::binary)
+        << bytes;
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+// A name and a comment in UTF-8 appear as the characters they stand for,
+// bytes that are not UTF-8 as Latin-1 characters, and the picture is
+// otherwise that of a plain name: the same bytes on every platform.
+TEST(Picture, NamesAndCommentsAsTheirCharacters) {
+    const struct {
+        const char* what;
+        std::string name;
+        std::string comment;
+        std::string shown_name;
+        std::string shown_comment;
+    } cases[] = {
+        {"UTF-8",
+         "Pr\xC3\xBC"
+         "fstand_\xC2\xB5",
+         "Pr\xC3\xBC"
+         "fling Nr. 3, \xC3\x98 12 mm, 23 \xC2\xB0"
+         "C",
+         "Pr&#252;fstand_&#181;", "Pr&#252;fling Nr. 3, &#216; 12 mm, 23 &#176;C"},
+        {"beyond Latin-1",
+         "\xC5\x81\xC3\xB3"
+         "d\xC5\xBA",
+         "\xE2\x82\xAC 12", "&#321;&#243;d&#378;", "&#8364; 12"},
+#ifndef _WIN32
+        // A name of an older Latin-1 system.
+        {"not UTF-8", "M\xFCller", "\xD8 12", "M&#252;ller", "&#216; 12"},
+#endif
+    };
+    Sandbox plain;
+    plain.write("sensor.msm", kExample);
+    ASSERT_EQ(plain.run({"cal", "sensor", "-c", "plain", "-svg", "-f", "p"}).exit_code, 0);
+    const std::string reference = read_file(plain.path() / "p.svg");
+    for (const auto& c : cases) {
+        Sandbox box;
+        put_utf8_named(box, c.name + ".msm", kExample);
+        RunResult r = box.run({"cal", c.name, "-c", c.comment, "-svg", "-f", "p"});
+        EXPECT_EQ(r.exit_code, 0) << c.what << r.err;
+        std::string expected =
+            replaced(reference, ">sensor - calibration<", ">" + c.shown_name + " - calibration<");
+        expected = replaced(expected, ">Comment: plain<", ">Comment: " + c.shown_comment + "<");
+        EXPECT_EQ(read_file(box.path() / "p.svg"), expected) << c.what;
+    }
+}
+
+// ---- reading a picture back ----
+
+struct TextElement {
+    double x = 0;
+    double y = 0;
+    int size = 0;
+    std::string anchor;
+    bool rotated = false;
+    std::size_t characters = 0;  // a reference counts as one
+    std::string text;
+};
+
+double attribute(const std::string& element, const std::string& name) {
+    const std::size_t at = element.find(" " + name + "=\"");
+    return at == std::string::npos ? 0.0 : std::stod(element.substr(at + name.size() + 3, 24));
+}
+
+std::string text_attribute(const std::string& element, const std::string& name) {
+    const std::size_t at = element.find(" " + name + "=\"");
+    if (at == std::string::npos) return "";
+    const std::size_t from = at + name.size() + 3;
+    return element.substr(from, element.find('"', from) - from);
+}
+
+std::vector<TextElement> text_elements(const std::string& svg) {
+    std::vector<TextElement> out;
+    for (std::size_t at = 0; (at = svg.find("<text", at)) != std::string::npos; ++at) {
+        const std::size_t open_end = svg.find('>', at);
+        const std::size_t close = svg.find("</text>", open_end);
+        const std::string attrs = svg.substr(at, open_end - at);
+        TextElement t;
+        t.x = attribute(attrs, "x");
+        t.y = attribute(attrs, "y");
+        t.size = static_cast<int>(attribute(attrs, "font-size"));
+        t.anchor = text_attribute(attrs, "text-anchor");
+        t.rotated = attrs.find("rotate(") != std::string::npos;
+        t.text = svg.substr(open_end + 1, close - open_end - 1);
+        for (std::size_t i = 0; i < t.text.size(); ++i) {
+            if (t.text[i] == '&') i = t.text.find(';', i);
+            ++t.characters;
+        }
+        out.push_back(t);
+    }
+    return out;
+}
+
+// Every coordinate that an element is placed at: the attributes x and y,
+// the points of polylines and the absolute moves of paths.
+std::vector<std::pair<double, double>> placed_points(const std::string& svg) {
+    std::vector<std::pair<double, double>> out;
+    for (std::size_t at = 0; (at = svg.find(" x=\"", at)) != std::string::npos; ++at) {
+        const std::string rest = svg.substr(at, 64);
+        out.emplace_back(attribute(rest, "x"), attribute(rest, "y"));
+    }
+    for (const char* list : {" points=\"", " d=\""}) {
+        for (std::size_t at = 0; (at = svg.find(list, at)) != std::string::npos; ++at) {
+            const std::size_t from = at + std::strlen(list);
+            const std::string values = svg.substr(from, svg.find('"', from) - from);
+            const bool points = list[1] == 'p';
+            for (std::size_t i = 0; i < values.size(); ++i) {
+                // "x,y" pairs, or "Mx y" moves.
+                const bool start = points
+                                       ? (i == 0 || values[i - 1] == ' ' || values[i - 1] == '\n')
+                                       : values[i] == 'M';
+                if (!start) continue;
+                const char* p = values.c_str() + i + (points ? 0 : 1);
+                char* end = nullptr;
+                const double x = std::strtod(p, &end);
+                const double y = std::strtod(end + 1, nullptr);
+                out.emplace_back(x, y);
+            }
+        }
+    }
+    return out;
+}
+
+// Pictures of runs far from the usual: tick labels of at most ten
+// characters that differ from their neighbours, every value in the title
+// apart from its neighbour, and everything placed on the canvas, text
+// included (judged at 0.55 of the font size per character, about the
+// average of a sans-serif font).
+TEST(Picture, ExtremeRunsStayReadable) {
+    auto run_of = [](auto stage, auto psd, int count) {
+        std::string t = "<Vextal max_range='1e300'>\n";
+        for (int i = 0; i < count; ++i) {
+            t += "<measurement no='" + std::to_string(i + 1) + "' stage='" + stage(i) + "' psd='" +
+                 std::to_string(psd(i)) + "'/>\n";
+        }
+        return t;
+    };
+    auto rising = [](int i) { return 20 + 5 * i; };
+    const std::string long_folder = std::string(70, 'f') + "/" + std::string(50, 'g');
+    const struct {
+        const char* what;
+        std::string input;
+        Args args;
+        std::string title_values;  // a part of the stretch line, where checked
+    } cases[] = {
+        {"positions near 1e300",
+         run_of([](int i) { return std::to_string(80 - i) + "e299"; }, rising, 40),
+         {"cal", "run", "-svg"},
+         "stage 8e300 to 4.1e300"},
+        {"positions near 1e-300",
+         run_of([](int i) { return std::to_string(80 - i) + "e-301"; }, rising, 40),
+         {"cal", "run", "-svg"},
+         "stage 8e-300 to 4.1e-300"},
+        {"positions 0.00006 to 0.0008",
+         run_of(
+             [](int i) {
+                 return i == 0 ? std::string("0.0008") : "0.0000" + std::to_string(90 - i);
+             },
+             rising, 31),
+         {"cal", "run", "-svg"},
+         "stage 0.0008 to 0.0001"},
+        {"readings of +-1e9",
+         run_of([](int i) { return std::to_string(80 - i); },
+                [](int i) { return -1000000000 + 50000000 * i; }, 40),
+         {"cal", "run", "-svg"},
+         ""},
+        {"a span tiny against its values",
+         run_of([](int i) { return "1000000000000" + std::to_string(10000000 + 2500 * i); }, rising,
+                40),
+         {"cal", "run", "-svg"},
+         ""},
+        {"1000 records, 1000 steps",
+         run_of([](int i) { return std::to_string(1000 - i) + ".5"; },
+                [](int i) { return i % 509; }, 1000),
+         {"cal", "run", "-n", "1000", "-svg"},
+         ""},
+        {"a long path",
+         run_of([](int i) { return std::to_string(80 - i); }, rising, 40),
+         {"cal", long_folder + "/run", "-svg", "-f", "run"},
+         ""},
+        {"check",
+         run_of([](int i) { return std::to_string(80 - i) + "e299"; }, rising, 40),
+         {"check", "run", "-tol", "1e299", "-svg", "-f", "run"},
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox box;
+        const bool nested = c.args[1] != "run";
+        box.write(nested ? long_folder + "/run.msm" : "run.msm", c.input);
+        box.run(c.args);
+        const std::string svg = read_file(box.path() / "run.svg");
+        ASSERT_FALSE(svg.empty());
+        const double width = 1000;
+        const double height = attribute(svg.substr(svg.find("<svg")), "height");
+        for (const auto& [x, y] : placed_points(svg)) {
+            EXPECT_TRUE(x >= 0 && x <= width && y >= 0 && y <= height) << x << "," << y;
+        }
+        const std::vector<TextElement> texts = text_elements(svg);
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            const TextElement& t = texts[i];
+            const double extent = 0.55 * t.size * static_cast<double>(t.characters);
+            const double left = t.anchor == "start"    ? t.x
+                                : t.anchor == "middle" ? t.x - extent / 2
+                                                       : t.x - extent;
+            if (svg.find("rotate(-90 ") == std::string::npos || t.size != 16 ||
+                t.anchor != "middle") {
+                EXPECT_GE(left, 0.0) << t.text;
+                EXPECT_LE(left + extent, width) << t.text;
+            }
+            // Tick labels: the x axis's below a plot, the y axis's right-aligned
+            // beside it, each differing from the one before.
+            const bool tick =
+                t.size == 15 && (t.anchor == "end" ? t.x == 122.0 : t.anchor == "middle");
+            if (!tick) continue;
+            EXPECT_LE(t.characters, 10u) << t.text;
+            if (i > 0 && texts[i - 1].size == 15 && texts[i - 1].anchor == t.anchor &&
+                (t.anchor == "end" ? texts[i - 1].x == t.x : texts[i - 1].y == t.y)) {
+                EXPECT_NE(texts[i - 1].text, t.text);
+            }
+        }
+        if (!c.title_values.empty()) {
+            EXPECT_NE(svg.find(c.title_values), std::string::npos) << c.title_values;
+        }
+        if (nested) {
+            // 46 bytes: the first 39 of the name as typed, "...", "/run".
+            EXPECT_NE(svg.find(">" + long_folder.substr(0, 39) + ".../run - calibration<"),
+                      std::string::npos);
+        }
+    }
+}
+
+// The table panel: a square for each record of the stretch only (not the
+// table's leading and closing points), an index axis that ends at the last
+// entry, and a unit on every axis in stage units where -unit names one.
+TEST(Picture, TablePanelAndUnit) {
+    Sandbox box;
+    box.write("sensor_10_80.msm", kExample);
+    ASSERT_EQ(box.run({"cal", "sensor_10_80", "-svg", "-unit", "mm"}).exit_code, 0);
+    const std::string svg = read_file(box.path() / "sensor_10_80.svg");
+    std::size_t squares = 0;
+    for (std::size_t at = 0; (at = svg.find("h6v6h-6z", at)) != std::string::npos; ++at) ++squares;
+    EXPECT_EQ(squares, 149u + 1u);  // records 1 to 149, and the legend's
+    std::vector<std::string> index_labels;
+    for (const TextElement& t : text_elements(svg)) {
+        if (t.y == 1072.0 && t.anchor == "middle" && t.size == 15) index_labels.push_back(t.text);
+    }
+    EXPECT_EQ(index_labels, (std::vector<std::string>{"0", "20", "40", "60", "80", "100", "120"}));
+    for (const char* title : {">stage position (mm)<", ">change per step (mm)<", ">error (mm)<"}) {
+        EXPECT_NE(svg.find(title), std::string::npos) << title;
+    }
+    EXPECT_NE(svg.find(">PSD reading<"), std::string::npos);
 }
 
 // A real SVG renderer draws the example's picture: a PNG of the picture's

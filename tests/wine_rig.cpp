@@ -71,7 +71,7 @@ fs::path com_link_path(int number) {
 
 ComLink::ComLink(const fs::path& target, Form form) {
     std::vector<int> numbers;
-    if (form == Form::device) {
+    if (form != Form::dos) {
         for (int n = kFirstDeviceCom; n <= kLastDeviceCom; ++n) numbers.push_back(n);
     } else {
         for (int n = kLastDosCom; n >= kFirstDosCom; --n) numbers.push_back(n);
@@ -82,7 +82,7 @@ ComLink::ComLink(const fs::path& target, Form form) {
         link_ = com_link_path(n);
         std::error_code ec;
         if (fs::is_symlink(link_, ec)) {
-            if (form == Form::device) {
+            if (form != Form::dos) {
                 fs::remove(link_, ec);  // left by a test that was killed
             } else {
                 // Below 10 a link may be wine's own, to a real port.

@@ -34,6 +34,7 @@ class ComLink {
     enum class Form {
         device,  ///< "\\.\COM<n>", n from 40: the form for every number
         dos,     ///< "COM<n>", n from 9 down to 2: the form Windows knows only below 10
+        high,    ///< "COM<n>", n from 40: a short name that the program must widen
     };
     explicit ComLink(const std::filesystem::path& target, Form form = Form::device);
     ~ComLink();

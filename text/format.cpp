@@ -253,6 +253,18 @@ std::size_t format_int(int32_t value, int width, char* out) {
 
 namespace {
 
+// Writes the significant digits d1 ... dn as d1.d2...dn e power.
+std::size_t write_exponent(const char* digits, int count, int power, char* out) {
+    std::size_t n = 0;
+    out[n++] = digits[0];
+    if (count > 1) out[n++] = '.';
+    for (int i = 1; i < count; ++i) out[n++] = digits[i];
+    out[n++] = 'e';
+    n += format_int(power, 0, out + n);
+    out[n] = '\0';
+    return n;
+}
+
 // Writes the significant digits d1 ... dn (no trailing zero) of a number whose
 // first digit stands for 10^power: plain for ordinary magnitudes, with an
 // exponent otherwise.
@@ -268,11 +280,7 @@ std::size_t write_digits(const char* digits, int count, int power, char* out) {
         for (int i = 0; i < -power - 1; ++i) out[n++] = '0';
         for (int i = 0; i < count; ++i) out[n++] = digits[i];
     } else {
-        out[n++] = digits[0];
-        if (count > 1) out[n++] = '.';
-        for (int i = 1; i < count; ++i) out[n++] = digits[i];
-        out[n++] = 'e';
-        n += format_int(power, 0, out + n);
+        return write_exponent(digits, count, power, out);
     }
     out[n] = '\0';
     return n;
@@ -280,42 +288,73 @@ std::size_t write_digits(const char* digits, int count, int power, char* out) {
 
 }  // namespace
 
-std::size_t format_round_trip(double value, char* out) {
-    std::size_t n = 0;
+namespace {
+
+// The first `count` (1 to 17) of the 17 significant digits, rounded half up
+// on them, into `digits`; returns the power of ten of the first digit, one
+// more where 9.99... rounds up to the next power of ten.
+int round_digits(const char (&all)[kSignificantDigits], int power, int count,
+                 char (&digits)[kSignificantDigits]) {
+    std::memcpy(digits, all, static_cast<std::size_t>(count));
+    if (count < kSignificantDigits && all[count] >= '5') {
+        int i = count - 1;
+        while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+        if (i >= 0) {
+            ++digits[i];
+        } else {
+            digits[0] = '1';
+            ++power;
+        }
+    }
+    return power;
+}
+
+// The sign of `value` into `out`; false, with "0" written, for zero.
+bool put_sign(double& value, char* out, std::size_t& n) {
     if (std::signbit(value)) {
         out[n++] = '-';
         value = -value;
     }
-    if (value == 0.0) {
-        out[n++] = '0';
-        out[n] = '\0';
-        return n;
-    }
+    if (value != 0.0) return true;
+    out[n++] = '0';
+    out[n] = '\0';
+    return false;
+}
+
+int used_digits(const char (&digits)[kSignificantDigits], int count) {
+    while (count > 1 && digits[count - 1] == '0') --count;
+    return count;
+}
+
+}  // namespace
+
+std::size_t format_round_trip(double value, char* out) {
+    std::size_t n = 0;
+    if (!put_sign(value, out, n)) return n;
     char all[kSignificantDigits];
     const int power = significant_digits(value, all);
     // The fewest digits that read back as the value; 17 always do. Above the
     // largest double the reader saturates, which is no reading back.
     for (int count = 1;; ++count) {
         char digits[kSignificantDigits];
-        std::memcpy(digits, all, static_cast<std::size_t>(count));
-        int p = power;
-        if (count < kSignificantDigits && all[count] >= '5') {
-            int i = count - 1;
-            while (i >= 0 && digits[i] == '9') digits[i--] = '0';
-            if (i >= 0) {
-                ++digits[i];
-            } else {
-                digits[0] = '1';  // 9.99... rounds up to the next power of ten
-                ++p;
-            }
-        }
-        int used = count;
-        while (used > 1 && digits[used - 1] == '0') --used;
-        const std::size_t len = write_digits(digits, used, p, out + n);
+        const int p = round_digits(all, power, count, digits);
+        const std::size_t len = write_digits(digits, used_digits(digits, count), p, out + n);
         if (count == kSignificantDigits || (value < DBL_MAX && text_to_double(out + n) == value)) {
             return n + len;
         }
     }
+}
+
+std::size_t format_significant(double value, int count, bool plain, char* out) {
+    std::size_t n = 0;
+    if (!put_sign(value, out, n)) return n;
+    count = count < 1 ? 1 : (count > kSignificantDigits ? kSignificantDigits : count);
+    char all[kSignificantDigits];
+    char digits[kSignificantDigits];
+    const int p = round_digits(all, significant_digits(value, all), count, digits);
+    const int used = used_digits(digits, count);
+    return n + (plain ? write_digits(digits, used, p, out + n)
+                      : write_exponent(digits, used, p, out + n));
 }
 
 }  // namespace vextal

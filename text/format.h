@@ -43,4 +43,11 @@ std::size_t format_int(int32_t value, int width, char* out);
 constexpr std::size_t kRoundTripTextMax = 32;
 std::size_t format_round_trip(double value, char* out);
 
+/// Writes `value` (finite) rounded to `count` (1 to 17) significant digits,
+/// half up on its first 17, trailing zeros dropped: where `plain`, in the
+/// form format_round_trip chooses for that magnitude, otherwise always with
+/// an exponent ("1.5e300", "-2e-7", "3e0"); zero is "0". `out` needs
+/// kRoundTripTextMax bytes and is NUL-terminated. Returns the length.
+std::size_t format_significant(double value, int count, bool plain, char* out);
+
 }  // namespace vextal

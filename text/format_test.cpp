@@ -281,5 +281,33 @@ TEST(FormatRoundTrip, EveryFiniteDoubleReadsBack) {
     }
 }
 
+// Tick labels and title values: a given number of significant digits, the
+// rounding carried into the next power of ten.
+TEST(FormatSignificant, RoundsToTheDigitsGiven) {
+    const struct {
+        double value;
+        int count;
+        bool plain;
+        const char* text;
+    } cases[] = {
+        {1.5e300, 2, false, "1.5e300"},
+        {1.5e300, 1, false, "2e300"},  // half up
+        {-2e-7, 3, false, "-2e-7"},    // trailing zeros dropped
+        {9.96e-301, 2, false, "1e-300"},
+        {12.34, 3, true, "12.3"},
+        {12.34, 3, false, "1.23e1"},
+        {0.000123456, 2, true, "0.00012"},
+        {0.0, 4, false, "0"},
+        {DBL_MAX, 3, false, "1.8e308"},
+        {5e-324, 1, false, "5e-324"},
+        {1.0, 0, false, "1e0"},  // a count below 1 counts as 1
+    };
+    for (const auto& c : cases) {
+        char text[kRoundTripTextMax];
+        const std::size_t n = format_significant(c.value, c.count, c.plain, text);
+        EXPECT_EQ(std::string(text, n), c.text) << c.text;
+    }
+}
+
 }  // namespace
 }  // namespace vextal
