@@ -7,6 +7,7 @@
 #include "common/error_exit.h"
 #include "common/limits.h"
 #include "common/settings.h"
+#include "data/table_file.h"
 #include "files/sys_file.h"
 #include "text/numscan.h"
 
@@ -37,6 +38,11 @@ constexpr char kUsage[] =
     "  -f        Output file praefix (Default: stdout)\n"
     "  -c        comment\n"
     "\n";
+
+constexpr char kColumnsRequired[] =
+    "-cols requires two columns, the position's and the reading's, each by its number from 1 or "
+    "by its header name (-cols 3,5)";
+constexpr char kDecimalRequired[] = "-decimal requires comma or point";
 
 // Longest part of an unrecognised option shown in its message.
 constexpr std::size_t kShownOptionLength = 50;
@@ -103,6 +109,16 @@ constexpr Option kOptions[] = {
          g_settings.tolerance_given = 1;
      },
      "-tol requires the largest error allowed", bit(kCheck)},
+    {"-cols", true, [](const char* a) { g_settings.columns = a; }, kColumnsRequired, bit(kImport)},
+    {"-decimal", true,
+     [](const char* a) {
+         const bool comma = std::strcmp(a, "comma") == 0;
+         g_settings.decimal_mark = comma ? ',' : std::strcmp(a, "point") == 0 ? '.' : '?';
+     },
+     kDecimalRequired, bit(kImport)},
+    {"-round", false, [](const char*) { g_settings.round_readings = 1; }, nullptr, bit(kImport)},
+    {"-mean", false, [](const char*) { g_settings.mean_readings = 1; }, nullptr, bit(kImport)},
+    {"-keep-order", false, [](const char*) { g_settings.keep_order = 1; }, nullptr, bit(kImport)},
 };
 
 // The picture flag is left out of the joined command line, so that the .c
@@ -144,6 +160,13 @@ void validate() {
         if (s.tolerance_given && !(s.tolerance >= 0.0)) {
             error_exit("-tol requires a tolerance of 0 or more", kExitError);
         }
+    }
+    if (s.command == kImport) {
+        ColumnChoice choice;
+        if (s.columns != nullptr && !parse_column_choice(s.columns, choice)) {
+            error_exit(kColumnsRequired, kExitError);
+        }
+        if (s.decimal_mark == '?') error_exit(kDecimalRequired, kExitError);
     }
     if (s.command == kMeasure || s.command == kCal || (s.command == kCheck && !s.table_file)) {
         if (s.steps < kMinSteps || s.steps > kMaxSteps) {

@@ -40,7 +40,14 @@ int run_import(const Settings& s) {
         error_exit("The measurement file to write is the input file itself; name another with -f",
                    kExitError);
     }
-    read_table_file(s.input_file, table);
+    ImportOptions options;
+    if (s.columns != nullptr) parse_column_choice(s.columns, options.columns);
+    options.decimal_mark = s.decimal_mark;
+    options.round = s.round_readings != 0;
+    options.mean = s.mean_readings != 0;
+    options.keep_order = s.keep_order != 0;
+    read_table_file(s.input_file, options, table);
+    print_import_summary(options, table);
     console_puts(stdout, "Writing Data...\n");
     write_import_output(path.data(), table);
     return 0;

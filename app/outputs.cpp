@@ -176,6 +176,13 @@ void write_import_output(const char* path, const ImportTable& table) {
     header.max_range = s.max_range;
     header.has_average = s.average_given != 0;
     header.average = s.average;
+    // Without -m, the count that -mean took the mean of, where every
+    // position had as many readings.
+    if (!header.has_average && s.mean_readings != 0 && table.count > 0 &&
+        table.fewest_per_point == table.most_per_point) {
+        header.has_average = true;
+        header.average = static_cast<int32_t>(table.most_per_point);
+    }
     write_measurement_file(file, header, table.points.data(), table.count);
     std::snprintf(message, sizeof message, "Output file could not be written: %s",
                   shown.text.data());

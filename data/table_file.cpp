@@ -1,73 +1,23 @@
 #include "data/table_file.h"
 
-#include <cfloat>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "common/error_exit.h"
+#include "data/table_fields.h"
+#include "data/table_records.h"
+#include "data/table_values.h"
 #include "files/file_failure.h"
 #include "files/file_name.h"
 #include "files/line_reader.h"
-#include "text/numscan.h"
 
 namespace vextal {
 
 namespace {
 
-// A piece of a line of the table, by its start and length: it is never
-// NUL-terminated.
-struct Text {
-    const char* p;
-    std::size_t n;
-};
-
-// The separators, by the character they are written as, in the order in
-// which they are tried.
-enum class Separator : char {
-    kNone = '\0',
-    kSemicolon = ';',
-    kTab = '\t',
-    kComma = ',',
-    kBlank = ' ',
-};
-
 constexpr char kTwoColumns[] = "expected two columns, the position and the reading";
-// Longest part of a field shown in a message.
-constexpr std::size_t kShownField = 40;
 
 // ---- messages ----
-
-// Lines are counted in 64 bits: a file of empty lines may hold more than any
-// 32-bit count.
-using LineNo = uint64_t;
-
-// A line number in decimal, NUL-terminated.
-struct LineText {
-    char text[24];
-};
-
-LineText line_text(LineNo line_no) {
-    LineText t{};
-    *std::to_chars(t.text, t.text + sizeof t.text - 1, line_no).ptr = '\0';
-    return t;
-}
-
-[[noreturn]] void fail(LineNo line_no, const char* what) {
-    char message[200];
-    std::snprintf(message, sizeof message, "Line %s: %s", line_text(line_no).text, what);
-    error_exit(message, kExitError);
-}
-
-[[noreturn]] void fail_field(LineNo line_no, const char* before, Text field, const char* after) {
-    const bool longer = field.n > kShownField;
-    const int shown = static_cast<int>(longer ? kShownField : field.n);
-    char message[200];
-    std::snprintf(message, sizeof message, "Line %s: %s'%.*s%s'%s", line_text(line_no).text, before,
-                  shown, field.p, longer ? "..." : "", after);
-    error_exit(message, kExitError);
-}
 
 // The name as every command's messages write it.
 [[noreturn]] void fail_name(const char* what, const char* name) {
@@ -89,10 +39,270 @@ const char* separator_name(Separator sep) {
     }
 }
 
-// ---- the parts of a line ----
+// ---- what the lines read so far decided ----
 
-bool is_digit(char c) {
-    return c >= '0' && c <= '9';
+// What the lines before the first data line held, for one separator: the
+// most fields of one of them (the header's, where one has two or more), and
+// the first that held a number in a chosen column without being data.
+struct Before {
+    int32_t fields = 0;
+    LineNo fields_line = 0;
+    LineNo odd_line = 0;
+    std::array<char, kLineSize> odd{};
+    std::size_t odd_n = 0;
+};
+
+struct TableState {
+    const ImportOptions* options = nullptr;
+    ImportTable* table = nullptr;
+    std::array<int32_t, 2> column{};  // from 0
+    bool named = false;               // a column is chosen by name: the header line first
+    bool header_found = false;
+    Separator sep = Separator::kNone;
+    bool sep_known = false;  // given by "sep=" or by the header line
+    LineNo sep_line = 0;     // the line that decided the separator
+    bool data = false;       // the first data line has been read
+    std::array<Before, kSeparatorCount> before{};
+    int32_t most_fields = 0;  // a data line may hold no more; 0 until known
+    LineNo most_fields_line = 0;
+    bool header = false;  // most_fields is the header's
+};
+
+TableState state;
+
+// ---- the lines ----
+
+[[noreturn]] void fail_separator(LineNo line_no, Text line) {
+    const Separator own = separator_of(line);
+    if (own == Separator::kNone) fail_line(line_no, kTwoColumns);
+    char what[120];
+    std::snprintf(what, sizeof what, "columns separated by %s, but by %s on line %s",
+                  separator_name(own), separator_name(state.sep), number_text(state.sep_line).text);
+    fail_line(line_no, what);
+}
+
+// A data line may hold no more fields than the header, or without a header
+// than the first data line: where it does, its columns are not the header's.
+void check_fields(LineNo line_no, int32_t fields) {
+    if (state.most_fields == 0) {
+        state.most_fields = fields;
+        state.most_fields_line = line_no;
+        return;
+    }
+    if (fields <= state.most_fields) return;
+    char what[160];
+    std::snprintf(what, sizeof what, "holds %s fields, more than the %s of %s %s",
+                  number_text(fields).text, number_text(state.most_fields).text,
+                  state.header ? "the header on line" : "the first data line, line",
+                  number_text(state.most_fields_line).text);
+    fail_line(line_no, what);
+}
+
+void take_data_line(LineNo line_no, Text line) {
+    ImportTable& table = *state.table;
+    if (!state.options->mean && table.count + values_waiting() >= kMaxMeasurements) {
+        fail_line(line_no, "more than 1000 points");
+    }
+    if (state.sep == Separator::kNone) fail_line(line_no, kTwoColumns);
+    if (!holds(line, static_cast<char>(state.sep))) fail_separator(line_no, line);
+    Field position;
+    Field reading;
+    check_fields(line_no, split_fields(line, state.sep, state.column[0], position, state.column[1],
+                                       reading));
+    take_values(line_no, state.sep, position.view(), reading.view());
+}
+
+// A line before the data that held a number in a chosen column is a data
+// line at fault: it is taken as the first data line, separated by the first
+// separator it holds, as such a line always was, and is refused there.
+void take_odd_line(const Before& b) {
+    const Text line{b.odd.data(), b.odd_n};
+    const Separator sep = state.sep;
+    state.sep = separator_of(line);
+    take_data_line(b.odd_line, line);
+    state.sep = sep;
+}
+
+// The data begin, separated by state.sep. A line before them that held a
+// number in a chosen column under this separator is taken as a data line
+// at fault; the most fields of a line before them are the header's.
+void start_data() {
+    state.data = true;
+    const Before& b = state.before[static_cast<std::size_t>(separator_index(state.sep))];
+    if (b.odd_line != 0) take_odd_line(b);
+    if (b.fields >= 2) {
+        state.most_fields = b.fields;
+        state.most_fields_line = b.fields_line;
+        state.header = true;
+    }
+}
+
+// What a line holds in the chosen columns under one separator.
+struct Look {
+    int32_t fields = 0;
+    bool first = false;   // the position's column holds a number
+    bool second = false;  // the reading's column holds a number
+};
+
+Look look(Text line, Separator sep) {
+    Field a;
+    Field b;
+    Look l;
+    l.fields = split_fields(line, sep, state.column[0], a, state.column[1], b);
+    l.first = a.n > 0 && number_kind(a.view(), sep) != NumberKind::kNotNumber;
+    l.second = b.n > 0 && number_kind(b.view(), sep) != NumberKind::kNotNumber;
+    return l;
+}
+
+void note_before(LineNo line_no, Separator sep, Text line, const Look& l) {
+    Before& b = state.before[static_cast<std::size_t>(separator_index(sep))];
+    if (l.fields > b.fields) {
+        b.fields = l.fields;
+        b.fields_line = line_no;
+    }
+    if ((l.first || l.second) && b.odd_line == 0) {
+        b.odd_line = line_no;
+        std::memcpy(b.odd.data(), line.p, line.n);
+        b.odd_n = line.n;
+    }
+}
+
+// The header line of columns chosen by name: the first line that holds each
+// name as a field under one separator, which is then the file's.
+void find_header(LineNo line_no, Text line) {
+    const ColumnChoice& choice = state.options->columns;
+    for (Separator sep : kSeparators) {
+        if (state.sep_known && sep != state.sep) continue;
+        if (!holds(line, static_cast<char>(sep))) continue;
+        std::array<int32_t, 2> column = state.column;
+        for (int k = 0; k < 2; ++k) {
+            if (choice.number[k] != 0) continue;
+            const char* name = choice.name[k].data();
+            column[k] = find_field(line, sep, {name, std::strlen(name)});
+        }
+        if (column[0] < 0 || column[1] < 0) continue;
+        if (column[0] == column[1]) {
+            fail_line(line_no, "-cols names one column for both the position and the reading");
+        }
+        state.column = column;
+        state.header_found = true;
+        state.sep = sep;
+        state.sep_known = true;
+        state.sep_line = line_no;
+        Look header = look(line, sep);
+        header.first = header.second = false;  // the names are no data at fault
+        note_before(line_no, sep, line, header);
+        return;
+    }
+}
+
+// A line before the first data line: passed over (true) unless it is that
+// line. Without a known separator, data begins at the first line whose
+// chosen columns both hold numbers under a separator it holds, tried in
+// turn; a line with a number in one of them only is kept in view, as it is
+// a data line at fault if the data turn out to be separated as it is.
+bool pass_over(LineNo line_no, Text line) {
+    if (state.named && !state.header_found) {
+        find_header(line_no, line);
+        return true;
+    }
+    if (state.sep_known) {
+        const Look l = look(line, state.sep);
+        if (l.first || l.second) return false;
+        note_before(line_no, state.sep, line, l);
+        return true;
+    }
+    std::array<Look, kSeparatorCount> looks;
+    for (int i = 0; i < kSeparatorCount; ++i) {
+        looks[static_cast<std::size_t>(i)] = look(line, kSeparators[i]);
+    }
+    for (int i = 0; i < kSeparatorCount; ++i) {
+        const Look& l = looks[static_cast<std::size_t>(i)];
+        if (l.first && l.second && holds(line, static_cast<char>(kSeparators[i]))) {
+            state.sep = kSeparators[i];
+            state.sep_line = line_no;
+            return false;
+        }
+    }
+    for (int i = 0; i < kSeparatorCount; ++i) {
+        note_before(line_no, kSeparators[i], line, looks[static_cast<std::size_t>(i)]);
+    }
+    return true;
+}
+
+void take_line(LineNo line_no, Text line) {
+    if (!state.data) {
+        if (pass_over(line_no, line)) return;
+        start_data();
+    }
+    take_data_line(line_no, line);
+}
+
+// ---- the file ----
+
+void start(const ImportOptions& options, ImportTable& table) {
+    state = TableState{};
+    state.options = &options;
+    state.table = &table;
+    for (int k = 0; k < 2; ++k) {
+        state.column[static_cast<std::size_t>(k)] = options.columns.number[k] - 1;
+        if (options.columns.number[k] == 0) state.named = true;
+    }
+    values_start(options, table);
+    records_start(options, table);
+}
+
+// Excel's first line "sep=;" names the separator.
+bool take_separator_hint(Text text) {
+    if (text.n < 5 || std::memcmp(text.p, "sep=", 4) != 0) return false;
+    Text rest{text.p + 5, text.n - 5};
+    while (rest.n > 0 && rest.p[rest.n - 1] == '\r') --rest.n;
+    const char c = text.p[4];
+    if (rest.n != 0 || (c != ';' && c != ',' && c != '\t')) {
+        fail_line(1, "sep= names a separator that is not read (a comma, a semicolon or a tab)");
+    }
+    state.sep = static_cast<Separator>(c);
+    state.sep_known = true;
+    state.sep_line = 1;
+    return true;
+}
+
+[[noreturn]] void fail_no_header() {
+    const ColumnChoice& choice = state.options->columns;
+    char names[2 * (kShownField + 16)] = {};
+    std::size_t n = 0;
+    int named = 0;
+    for (int k = 0; k < 2; ++k) {
+        if (choice.number[k] != 0) continue;
+        const char* name = choice.name[k].data();
+        const std::size_t length = std::strlen(name);
+        const bool longer = length > kShownField;
+        const int written = std::snprintf(
+            names + n, sizeof names - n, "%s'%.*s%s'", named > 0 ? " and " : "",
+            static_cast<int>(longer ? kShownField : length), name, longer ? "..." : "");
+        if (written > 0) n += static_cast<std::size_t>(written);  // always fits
+        ++named;
+    }
+    char message[sizeof names + 64];
+    std::snprintf(message, sizeof message, "No line of the input file names the %s %s of -cols",
+                  named > 1 ? "columns" : "column", names);
+    error_exit(message, kExitError);
+}
+
+void finish() {
+    if (!state.data) {
+        if (state.named && !state.header_found) fail_no_header();
+        // A line that held a number, and nothing after it that was data: it
+        // is a data line at fault, separated as it is.
+        const Before* first = nullptr;
+        for (const Before& b : state.before) {
+            if (b.odd_line != 0 && (first == nullptr || b.odd_line < first->odd_line)) first = &b;
+        }
+        if (first != nullptr) take_odd_line(*first);
+    }
+    values_finish(state.sep);
+    records_finish(*state.table);
+    if (state.table->count == 0) error_exit("The input file holds no data lines", kExitError);
 }
 
 bool is_one_of(char c, const char* chars) {
@@ -107,192 +317,12 @@ void trim(Text& t, const char* chars) {
     while (t.n > 0 && is_one_of(t.p[t.n - 1], chars)) --t.n;
 }
 
-bool holds(Text t, char c) {
-    return std::memchr(t.p, c, t.n) != nullptr;
-}
-
-constexpr Separator kSeparators[] = {Separator::kSemicolon, Separator::kTab, Separator::kComma,
-                                     Separator::kBlank};
-
-// The first separator the line holds: a comma beside a semicolon or a tab is
-// a decimal comma, a blank beside any of them is padding.
-Separator separator_of(Text line) {
-    for (Separator sep : kSeparators) {
-        if (holds(line, static_cast<char>(sep))) return sep;
-    }
-    return Separator::kNone;
-}
-
-// Where a decimal comma may stand: only where the comma separates nothing.
-bool decimal_comma(Separator sep) {
-    return sep == Separator::kSemicolon || sep == Separator::kTab;
-}
-
-// The first field of `t` up to the separator; `t` keeps what follows it.
-Text take_field(Text& t, char sep) {
-    const char* end = static_cast<const char*>(std::memchr(t.p, sep, t.n));
-    const std::size_t len = end != nullptr ? static_cast<std::size_t>(end - t.p) : t.n;
-    Text field{t.p, len};
-    const std::size_t used = end != nullptr ? len + 1 : len;
-    t.p += used;
-    t.n -= used;
-    if (sep == ' ') trim(t, " ");  // a run of blanks is one separator
-    trim(field, " ");
-    return field;
-}
-
-// The first two columns of a line; false when it has only one.
-bool split(Text line, Separator sep, Text& first, Text& second) {
-    if (sep == Separator::kNone) {
-        first = line;
-        return false;
-    }
-    first = take_field(line, static_cast<char>(sep));
-    second = take_field(line, static_cast<char>(sep));
-    return true;
-}
-
-// A decimal number in full, as the number reader takes it whole: an optional
-// sign, digits with at most one decimal mark, an optional exponent with e or E.
-bool is_decimal(Text t, bool comma_allowed) {
-    std::size_t i = 0;
-    if (i < t.n && (t.p[i] == '+' || t.p[i] == '-')) ++i;
-    bool digits = false;
-    bool mark = false;
-    for (; i < t.n; ++i) {
-        if (is_digit(t.p[i])) {
-            digits = true;
-        } else if (!mark && (t.p[i] == '.' || (comma_allowed && t.p[i] == ','))) {
-            mark = true;
-        } else {
-            break;
-        }
-    }
-    if (!digits) return false;
-    if (i < t.n && (t.p[i] == 'e' || t.p[i] == 'E')) {
-        ++i;
-        if (i < t.n && (t.p[i] == '+' || t.p[i] == '-')) ++i;
-        if (i == t.n || !is_digit(t.p[i])) return false;
-        while (i < t.n && is_digit(t.p[i])) ++i;
-    }
-    return i == t.n;
-}
-
-bool is_integer(Text t) {
-    std::size_t i = 0;
-    if (i < t.n && (t.p[i] == '+' || t.p[i] == '-')) ++i;
-    if (i == t.n) return false;
-    for (; i < t.n; ++i) {
-        if (!is_digit(t.p[i])) return false;
+// A line of separators alone, as spreadsheets write an empty row.
+bool only_separators(Text t) {
+    for (std::size_t i = 0; i < t.n; ++i) {
+        if (!is_one_of(t.p[i], ",;\t ")) return false;
     }
     return true;
-}
-
-// The separator of the first data line: the first that makes its first two
-// columns numbers, so that a third column may hold any text ("1.5,10,x;y"
-// is separated by commas); failing that, the first it holds.
-Separator first_separator(Text line) {
-    for (Separator sep : kSeparators) {
-        Text first{line.p, 0};
-        Text second{line.p, 0};
-        if (holds(line, static_cast<char>(sep)) && split(line, sep, first, second) &&
-            is_decimal(first, decimal_comma(sep)) && is_decimal(second, decimal_comma(sep))) {
-            return sep;
-        }
-    }
-    return separator_of(line);
-}
-
-// ---- the lines ----
-
-// What the lines read so far decided.
-struct TableState {
-    bool content_seen = false;  // the first line with content is a header candidate
-    Separator sep = Separator::kNone;
-    LineNo sep_line = 0;  // the line that decided the separator
-};
-
-// A header names the columns: however the line is split, neither of its first
-// two fields is a number.
-bool is_header(Text line) {
-    if (separator_of(line) == Separator::kNone) return !is_decimal(line, false);
-    for (Separator sep : kSeparators) {
-        Text first{line.p, 0};
-        Text second{line.p, 0};
-        if (!holds(line, static_cast<char>(sep))) continue;
-        split(line, sep, first, second);
-        const bool comma = decimal_comma(sep);
-        if (is_decimal(first, comma) || is_decimal(second, comma)) return false;
-    }
-    return true;
-}
-
-void take_position(LineNo line_no, Text field, bool comma, RecordText& point) {
-    if (field.n == 0) fail(line_no, "the position is missing");
-    if (!is_decimal(field, comma)) fail_field(line_no, "the position ", field, " is not a number");
-    if (field.n > kMaxStageText) fail(line_no, "the position has more than 100 characters");
-    for (std::size_t i = 0; i < field.n; ++i) {
-        point.stage[i] = field.p[i] == ',' ? '.' : field.p[i];
-    }
-    point.stage[field.n] = '\0';
-    // The number reader holds a value beyond the doubles at the largest one,
-    // which is then no longer the number written; the largest itself goes
-    // with them.
-    if (!(std::fabs(text_to_double(point.stage.data())) < DBL_MAX)) {
-        fail_field(line_no, "the position ", field, " is out of range");
-    }
-}
-
-void take_reading(LineNo line_no, Text field, bool comma, RecordText& point) {
-    if (field.n == 0) fail(line_no, "the reading is missing");
-    if (!is_integer(field)) {
-        fail_field(line_no, "the reading ", field,
-                   is_decimal(field, comma) ? " is not a whole number" : " is not a number");
-    }
-    char text[kLineSize];
-    std::memcpy(text, field.p, field.n);
-    text[field.n] = '\0';
-    // Every integer of this size is exact as a double, so the bounds are too.
-    const double value = text_to_double(text);
-    if (value < INT32_MIN || value > INT32_MAX) {
-        fail_field(line_no, "the reading ", field, " is out of range");
-    }
-    point.psd = text_to_int(text);
-}
-
-[[noreturn]] void fail_separator(LineNo line_no, Text line, const TableState& state) {
-    const Separator own = separator_of(line);
-    if (own == Separator::kNone) fail(line_no, kTwoColumns);
-    char what[120];
-    std::snprintf(what, sizeof what, "columns separated by %s, but by %s on line %s",
-                  separator_name(own), separator_name(state.sep), line_text(state.sep_line).text);
-    fail(line_no, what);
-}
-
-void take_line(LineNo line_no, Text line, TableState& state, ImportTable& table) {
-    if (!state.content_seen) {
-        state.content_seen = true;
-        if (is_header(line)) return;
-    }
-    if (table.count >= kMaxMeasurements) fail(line_no, "more than 1000 points");
-    // The first data line decides the separator; every later line holds it.
-    Separator sep = state.sep;
-    if (sep == Separator::kNone) {
-        sep = first_separator(line);
-    } else if (!holds(line, static_cast<char>(sep))) {
-        fail_separator(line_no, line, state);
-    }
-    Text first{line.p, 0};
-    Text second{line.p, 0};
-    if (!split(line, sep, first, second)) fail(line_no, kTwoColumns);
-    if (state.sep == Separator::kNone) {
-        state.sep = sep;
-        state.sep_line = line_no;
-    }
-    RecordText& point = table.points[static_cast<std::size_t>(table.count)];
-    take_position(line_no, first, decimal_comma(sep), point);
-    take_reading(line_no, second, decimal_comma(sep), point);
-    ++table.count;
 }
 
 // Reads the next piece of at most 249 characters; its length counts a NUL
@@ -308,39 +338,46 @@ bool cut(const char (&line)[kLineSize], std::size_t length) {
 
 }  // namespace
 
-void read_table_file(const char* name, ImportTable& table) {
+void read_table_file(const char* name, const ImportOptions& options, ImportTable& table) {
     LineReader reader;
-    if (!line_reader_open(reader, name)) fail_name("Input file cannot be opened: ", name);
-    table.count = 0;
-    TableState state;
+    if (!line_reader_open(reader, name, LineEnds::kDetect)) {
+        fail_name("Input file cannot be opened: ", name);
+    }
+    start(options, table);
     char line[kLineSize];
     std::size_t length = 0;
     LineNo line_no = 0;
-    while (next_piece(reader, line, length)) {
+    for (;;) {
+        line_no += line_reader_skip_empty(reader);
+        if (!next_piece(reader, line, length)) break;
         ++line_no;
-        if (std::strlen(line) != length) {
-            fail(line_no, "holds a NUL byte (UTF-16 text is not read)");
+        if (std::memchr(line, '\0', length) != nullptr) {
+            fail_line(line_no, "holds a NUL byte (UTF-16 text is not read)");
         }
         const bool cut_off = cut(line, length);
-        Text text{line, cut_off || line[length - 1] != '\n' ? length : length - 1};
+        const bool last = !cut_off && line[length - 1] != '\n';
+        Text text{line, cut_off || last ? length : length - 1};
+        // A Ctrl-Z as the last byte marks the end of a DOS text file.
+        if (last && text.p[text.n - 1] == '\x1A') --text.n;
         if (line_no == 1 && text.n >= 3 && std::memcmp(text.p, "\xEF\xBB\xBF", 3) == 0) {
             text.p += 3;
             text.n -= 3;
         }
+        if (line_no == 1 && !cut_off && take_separator_hint(text)) continue;
         trim(text, " \t\r");
         const bool comment = text.n > 0 && text.p[0] == '#';
         if (cut_off) {
-            if (!comment) fail(line_no, "has more than 248 characters");
+            if (!comment) fail_line(line_no, "has more than 248 characters");
             // A comment may be of any length: its further pieces are passed over.
             while (cut(line, length) && next_piece(reader, line, length)) {
             }
             continue;
         }
-        if (text.n == 0 || comment) continue;
-        take_line(line_no, text, state, table);
+        if (text.n == 0 || comment || only_separators(text)) continue;
+        take_line(line_no, text);
     }
     line_reader_close(reader);
-    if (table.count == 0) error_exit("The input file holds no data lines", kExitError);
+    finish();
 }
 
 }  // namespace vextal

@@ -38,13 +38,28 @@ class TextFileTest : public ::testing::Test {
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    std::vector<std::string> lines(const std::string& bytes) const {
+    // The lines of `bytes`; with `skip`, each run of empty lines at the start
+    // of a line is passed over and stands as that many "\n" in the result,
+    // and `skipped` counts them.
+    std::vector<std::string> lines(const std::string& bytes, LineEnds ends = LineEnds::kLineFeed,
+                                   bool skip = false, uint64_t* skipped = nullptr) const {
         write("in.txt", bytes);
         LineReader reader;
-        EXPECT_TRUE(line_reader_open(reader, path("in.txt").c_str()));
+        EXPECT_TRUE(line_reader_open(reader, path("in.txt").c_str(), ends));
         std::vector<std::string> result;
         char line[kLineSize];
-        while (line_reader_next(reader, line)) result.emplace_back(line);
+        bool line_start = true;
+        for (;;) {
+            if (skip && line_start) {
+                const uint64_t n = line_reader_skip_empty(reader);
+                result.insert(result.end(), n, "\n");
+                if (skipped != nullptr) *skipped += n;
+            }
+            const std::size_t length = line_reader_next(reader, line);
+            if (length == 0) break;
+            result.emplace_back(line);
+            line_start = line[length - 1] == '\n';
+        }
         line_reader_close(reader);
         return result;
     }
@@ -66,6 +81,7 @@ TEST_F(TextFileTest, ReadsLinesAsTextMode) {
     struct Case {
         std::string bytes;
         Lines expected;
+        LineEnds ends = LineEnds::kLineFeed;
     };
     const std::string a249(249, 'a');
     const Case cases[] = {
@@ -80,8 +96,14 @@ TEST_F(TextFileTest, ReadsLinesAsTextMode) {
         {a249 + "\r\n", {a249, "\n"}},
         {std::string(248, 'a') + "\r\n", {std::string(248, 'a') + "\n"}},
         {std::string(500, 'b'), {std::string(249, 'b'), std::string(249, 'b'), "bb"}},
+        // A first line end of a CR alone makes every CR a line end.
+        {"cr\ralone\r", {"cr\n", "alone\n"}, LineEnds::kDetect},
+        {"a\rb\r\nc\n\r", {"a\n", "b\n", "c\n", "\n"}, LineEnds::kDetect},
+        {"a\r\nb\rc\n", {"a\n", "b\rc\n"}, LineEnds::kDetect},
+        {"a\nb\rc\n", {"a\n", "b\rc\n"}, LineEnds::kDetect},
+        {a249 + "\r", {a249, "\n"}, LineEnds::kDetect},
     };
-    for (const auto& c : cases) EXPECT_EQ(lines(c.bytes), c.expected) << c.bytes.size();
+    for (const auto& c : cases) EXPECT_EQ(lines(c.bytes, c.ends), c.expected) << c.bytes.size();
 }
 
 TEST_F(TextFileTest, ReadsAcrossTheBufferBoundary) {
@@ -96,13 +118,14 @@ TEST_F(TextFileTest, ReadsAcrossTheBufferBoundary) {
     EXPECT_EQ(lines(bytes), expected);
 }
 
-// The rule the reader follows, written the plain way: CR LF becomes LF, then
-// the text is cut after each LF and after every 249 characters of a line.
-Lines reference_lines(const std::string& bytes) {
+// The rule the reader follows, written the plain way: CR LF becomes LF (and,
+// where a CR alone ends lines, so does that CR), then the text is cut after
+// each LF and after every 249 characters of a line.
+Lines reference_lines(const std::string& bytes, bool lone_cr_ends = false) {
     std::string text;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
-        text += bytes[i];
+        text += lone_cr_ends && bytes[i] == '\r' ? '\n' : bytes[i];
     }
     Lines result;
     std::string line;
@@ -127,9 +150,26 @@ TEST_F(TextFileTest, RandomTextsAreCutAsTheRuleSays) {
             std::size_t len = random() % 3 == 0 ? 240 + random() % 20 : random() % 8;
             for (std::size_t i = 0; i < len; ++i) bytes += "ab\rc"[random() % 4];
             bytes += (random() % 2) ? "\r\n" : "\n";
+            // Now and then a run of one kind of line end, of any length.
+            if (random() % 16 == 0) {
+                const char* const ends[] = {"\n", "\r\n", "\r"};
+                const char* end = ends[random() % 3];
+                for (std::size_t i = random() % 40; i > 0; --i) bytes += end;
+            }
         }
         if (round % 2) bytes += '\r';  // a CR as the very last byte
         ASSERT_EQ(lines(bytes), reference_lines(bytes)) << "round " << round;
+        // The first line end decides whether a CR alone ends lines: here in
+        // every fourth round, where the text starts with a line ended so.
+        if (round % 4 == 0) bytes.insert(0, "mac\r");
+        const std::size_t first = bytes.find_first_of("\r\n");
+        const bool mac = bytes[first] == '\r' && bytes.compare(first, 2, "\r\n") != 0;
+        const Lines expected = reference_lines(bytes, mac);
+        ASSERT_EQ(lines(bytes, LineEnds::kDetect), expected) << "round " << round;
+        // Passing over empty lines leaves the same lines.
+        uint64_t skipped = 0;
+        ASSERT_EQ(lines(bytes, LineEnds::kDetect, true, &skipped), expected) << "round " << round;
+        EXPECT_GT(skipped, 0u) << "round " << round;
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "common/settings.h"
+#include "data/table_file.h"
 #include "fuzz/fuzz_exit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -37,8 +38,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if ((s.command == kCal || s.command == kLoad) && s.output_prefix == nullptr)
             __builtin_trap();
         if (s.call_params[kCallParamsSize - 1] != '\0') __builtin_trap();
-        // import applies -f, -z and -m only.
+        // import applies -f, -z and -m and its own options only, which no
+        // other command takes; what it takes of them is valid.
         if (s.command == kImport && (s.input_file == nullptr || s.psd_plot != 0 || s.steps != 128))
+            __builtin_trap();
+        const bool import_options = s.columns != nullptr || s.decimal_mark != '\0' ||
+                                    s.round_readings || s.mean_readings || s.keep_order;
+        if (s.command != kImport && import_options) __builtin_trap();
+        ColumnChoice choice;
+        if (s.columns != nullptr && !parse_column_choice(s.columns, choice)) __builtin_trap();
+        if (s.decimal_mark != '\0' && s.decimal_mark != ',' && s.decimal_mark != '.')
             __builtin_trap();
     } catch (const fuzz::RunEnded& e) {
         if (e.exit_code != 2) __builtin_trap();

@@ -70,6 +70,11 @@ TEST(Help, FirstWordAsksForTheCurrentHelpText) {
                               "-hc",
                               "-psd0",
                               "-svg",
+                              "-cols <position>,<reading>",
+                              "-decimal comma|point",
+                              "-round",
+                              "-mean",
+                              "-keep-order",
                               "3 to 1000 (default 128)",
                               "3 to 100 (default 10)",
                               "0 to 170",
@@ -115,6 +120,9 @@ struct ErrorCase {
 // and a line end on standard error, exit code 2, no file written.
 TEST(CommandLine, FailuresEndWithTheirMessage) {
     const std::string fifty(50, 'q');
+    const std::string kCols =
+        "-cols requires two columns, the position's and the reading's, each by its number from 1 "
+        "or by its header name (-cols 3,5)";
     const ErrorCase cases[] = {
         {{"Measure"}, "No command specified!\n"},
         // Help and version answer only as the first word.
@@ -131,9 +139,19 @@ TEST(CommandLine, FailuresEndWithTheirMessage) {
         {{"IMPORT", "x.csv"}, "No command specified!\n"},
         {{"import", "x.csv", "-f"}, "-f erfordert einen Dateinamen."},
         {{"import", "x.csv", "-z", "1", "-m"}, "-m erfordert Anzahl."},
-        // import takes -f, -z and -m only: every other option is unknown to
-        // it, a flag too; its input name is never read as an option.
+        // import takes its own options only: every other option is unknown
+        // to it, a flag too, and its own are unknown to the other commands;
+        // its input name is never read as an option.
         {{"import", "x.csv", "-psdplot"}, "Unbekannte Option: -psdplot\n"},
+        {{"cal", "data", "-round"}, "Unbekannte Option: -round\n"},
+        {{"check", "data", "-mean"}, "Unbekannte Option: -mean\n"},
+        {{"load", "data", "-cols", "1,2"}, "Unbekannte Option: -cols\n"},
+        {{"import", "x.csv", "-cols"}, kCols},
+        {{"import", "x.csv", "-cols", "3"}, kCols},
+        {{"import", "x.csv", "-cols", "2,2"}, kCols},
+        {{"import", "x.csv", "-cols", "0,1"}, kCols},
+        {{"import", "x.csv", "-decimal"}, "-decimal requires comma or point"},
+        {{"import", "x.csv", "-decimal", ","}, "-decimal requires comma or point"},
         {{"import", "x.csv", "-n", "5"}, "Unbekannte Option: -n\n"},
         {{"import", "-z", "-hc"}, "Unbekannte Option: -hc\n"},
         {{"cal", "data", "-n"}, "-n erfordert Anzahl."},

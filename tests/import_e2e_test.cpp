@@ -53,7 +53,8 @@ struct RoundTrip {
 };
 
 // The example's plot file, imported as a table of each kind, loads into the
-// same plot file and calibrates into the same table as the example itself.
+// same plot file and calibrates into the same table as the example itself;
+// so do its lines from near to far, put from far to near.
 TEST(Import, RoundTripsThroughLoadAndCal) {
     const RoundTrip cases[] = {
         {"the plot file itself", [](const std::string& plot) { return plot; }},
@@ -69,6 +70,17 @@ TEST(Import, RoundTripsThroughLoadAndCal) {
              return rewrite_plot(
                  plot, "\xEF\xBB\xBF# exported\r\n\r\nstage\tpsd\tnote\r\n", "\r\n",
                  [](const std::string& x, const std::string& y) { return x + "\t" + y + "\tok"; });
+         }},
+        {"the plot file's lines from near to far",
+         [](const std::string& plot) {
+             std::vector<std::string> lines;
+             for (std::size_t start = 0, end; (end = plot.find('\n', start)) != std::string::npos;
+                  start = end + 1) {
+                 lines.push_back(plot.substr(start, end + 1 - start));
+             }
+             std::string reversed;
+             for (auto line = lines.rbegin(); line != lines.rend(); ++line) reversed += *line;
+             return reversed;
          }},
         {"blank-separated columns with padding",
          [](const std::string& plot) {
@@ -105,14 +117,19 @@ struct WriteCase {
     std::string table;
     Args options;
     std::string written;
+    std::string said = "";  // printed between reading and writing
 };
 
-// What becomes a point and how it is written: the position's own digits, the
-// reading as an integer.
+// What becomes a point and how it is written: the position's own digits (its
+// grouping dropped, a decimal comma made a point), the reading as an
+// integer, the points from the largest position down.
 TEST(Import, WritesEachPointOfTheTable) {
     const std::string plain = "<Vextal>";
     const std::string one = msm(plain, {"1.5", "10"});
-    const std::string two = msm(plain, {"1.5", "10", "2", "20"});
+    const std::string two = msm(plain, {"2", "20", "1.5", "10"});
+    const std::string lab = msm(plain, {"80.5", "20", "79", "21"});
+    const std::string issue = "1.100;20\n1.080;22\n900;35\n";  // German digit grouping
+    const std::string order = "1,10\n3,30\n2,20\n3,31\n";
     const std::string long_comment = "#" + std::string(300, 'c') + "\n";
     const WriteCase cases[] = {
         {"commas", "1.5,10\n2,20\n", {}, two},
@@ -130,9 +147,109 @@ TEST(Import, WritesEachPointOfTheTable) {
         {"a comment of any length", long_comment + "1.5,10\n", {}, one},
         {"a line of 248 characters", "1.5,10" + std::string(242, ' ') + "\n", {}, one},
         {"the position as written",
-         "+012.50e0;7\n-,5;-3\n1,50E-3;+0042\n5.;0\n",
+         "+012.50e0;7\n-.5;-3\n1.50E-3;+0042\n5.;0\n",
          {},
-         msm(plain, {"+012.50e0", "7", "-.5", "-3", "1.50E-3", "42", "5.", "0"})},
+         msm(plain, {"+012.50e0", "7", "5.", "0", "1.50E-3", "42", "-.5", "-3"})},
+        {"the position as written with a decimal comma",
+         "-,5;-3\n1,50E-3;+0042\n5,;0\n",
+         {},
+         msm(plain, {"5.", "0", "1.50E-3", "42", "-.5", "-3"})},
+        // One decimal mark for the whole file, decided by a number that reads
+        // one way only; the other mark groups digits in threes.
+        {"a point groups digits where another line has the decimal comma",
+         "Position;Reading\n1.100;20\n1.080;22\n900,5;35\n",
+         {},
+         msm(plain, {"1100", "20", "1080", "22", "900.5", "35"})},
+        {"grouping and a decimal comma in one number",
+         "1.080,5;21\n12.345.678;1\n",
+         {},
+         msm(plain, {"12345678", "1", "1080.5", "21"})},
+        {"a comma groups digits in a file with the decimal point (quoted, as Excel writes it)",
+         "Position,Reading\r\n\"1,080.5\",22\r\n\"1,100.0\",20\r\n950.5,30\r\n",
+         {},
+         msm(plain, {"1100.0", "20", "1080.5", "22", "950.5", "30"})},
+        {"-decimal comma",
+         issue,
+         {"-decimal", "comma"},
+         msm(plain, {"1100", "20", "1080", "22", "900", "35"})},
+        {"-decimal point",
+         issue,
+         {"-decimal", "point"},
+         msm(plain, {"900", "35", "1.100", "20", "1.080", "22"})},
+        {"three decimals as such files have always been read: a point with commas, a comma "
+         "with semicolons",
+         "12.345,678\n",
+         {},
+         msm(plain, {"12.345", "678"})},
+        {"three decimals after a comma with semicolons",
+         "12,345;678\n",
+         {},
+         msm(plain, {"12.345", "678"})},
+        // Tables as the programs that make them write them.
+        {"Excel: sep=, a title, the header, a units line, empty rows and a quoted note",
+         "sep=;\r\nSensor 3, 2026-12-01;;\r\nPosition (mm);Reading;Note\r\nmm;counts;\r\n"
+         "80,5;20;\r\n;;\r\n79;21;\"ok; \"\"fine\"\"\"\r\n;;\r\n",
+         {},
+         lab},
+        {"LibreOffice: every text quoted, a doubled quote in the header, commas between",
+         "\"Position \"\"P\"\" (mm)\",\"Reading\"\n\"80,5\",20\n79,21\n",
+         {},
+         lab},
+        {"quoted fields on every line", "\"80,5\";\"20\"\n\"79\";\"21\"\n", {}, lab},
+        {"classic Mac line ends", "Position;Reading\r80,5;20\r\r79;21\r", {}, lab},
+        {"a DOS end-of-file mark", "80.5,20\r\n79,21\r\n\x1A", {}, lab},
+        {"a DOS end-of-file mark right after the last line", "80.5,20\r\n79,21\x1A", {}, lab},
+        {"empty fields at the end of a line do not count", "pos;psd\n80,5;20;;\n79;21;\n", {}, lab},
+        {"nor at the end of the header", "pos;psd;;\n80,5;20\n79;21\n", {}, lab},
+        {"far to near, equal positions in file order",
+         order,
+         {},
+         msm(plain, {"3", "30", "3", "31", "2", "20", "1", "10"})},
+        {"-keep-order",
+         order,
+         {"-keep-order"},
+         msm(plain, {"1", "10", "3", "30", "2", "20", "3", "31"})},
+        {"-round: halves away from zero; whole values are not counted",
+         "Position;Reading\n4;12\n3;307,2\n2;307,5\n1;-2,5\n0;1,5e2\n",
+         {"-round"},
+         msm(plain, {"4", "12", "3", "307", "2", "308", "1", "-3", "0", "150"}),
+         "readings: 3 of 5 rounded to whole numbers\n"},
+        {"-cols by number",
+         "a;b;Position;c;Reading\nx;y;80,5;z;20\nx;y;79;z;21\n",
+         {"-cols", "3,5"},
+         lab},
+        {"-cols by header name",
+         "Time,Position (mm),Temp,ADC\n0,80.5,21.3,20\n1,79,21.4,21\n",
+         {"-cols", "Position (mm),ADC"},
+         lab},
+        {"-cols by a quoted name and a number",
+         "\"Pos, mm\";Temp;ADC\n80,5;x;20\n79;y;21\n",
+         {"-cols", "\"Pos, mm\",3"},
+         lab},
+        {"-mean: the same count at each position goes into the header",
+         "Position;Reading\n20;1\n20;2\n10;307\n10;308\n",
+         {"-mean"},
+         msm("<Vextal avg='2'>", {"20", "2", "10", "308"}),
+         "readings: 4 averaged into 2 records, 2 at each position\n"},
+        {"-mean: counts that differ, a negative half, the file's order",
+         "10;-1\n20;5\n10,0;-2\n",
+         {"-mean", "-keep-order"},
+         msm(plain, {"10", "-2", "20", "5"}),
+         "readings: 3 averaged into 2 records, 1 to 2 at each position\n"},
+        {"-mean over lines that wait for the decimal mark",
+         "1.080;20\n1.080;23\n80,5;30\n",
+         {"-mean"},
+         msm(plain, {"1080", "22", "80.5", "30"}),
+         "readings: 3 averaged into 2 records, 1 to 2 at each position\n"},
+        {"lines that waited keep their place",
+         "1.080;20\n2,5;1\n3;2\n",
+         {"-keep-order"},
+         msm(plain, {"1080", "20", "2.5", "1", "3", "2"})},
+        {"-mean: -m names the count",
+         "20;1\n20;4\n",
+         {"-mean", "-m", "9"},
+         msm("<Vextal avg='9'>", {"20", "3"}),
+         "readings: 2 averaged into 1 record, 2 at each position\n"},
         {"the reading's bounds",
          "0,-2147483648\n0,2147483647\n",
          {},
@@ -162,7 +279,7 @@ TEST(Import, WritesEachPointOfTheTable) {
         args.insert(args.end(), c.options.begin(), c.options.end());
         RunResult r = box.run(args);
         EXPECT_EQ(r.exit_code, 0) << c.what;
-        EXPECT_EQ(r.out, kProgress) << c.what;
+        EXPECT_EQ(r.out, kLoading + c.said + "Writing Data...\n") << c.what;
         EXPECT_EQ(r.err, "") << c.what << ": " << r.err;
         EXPECT_EQ(box.files(), (Files{{"in.csv", c.table}, {"in.msm", c.written}})) << c.what;
     }
@@ -205,11 +322,15 @@ struct RefusalCase {
     const char* what;
     std::string table;  // written as in.csv
     std::string message;
+    Args options = {};
 };
 
 // A table the importer refuses: exit code 2, the message naming the line, and
 // the earlier in.msm as it was.
 TEST(Import, RefusedTablesNameTheirLine) {
+    const std::string kNotWhole =
+        " is not a whole number; to round each reading to the nearest whole number, give -round";
+    const std::string kSayWhich = "; say which with -decimal comma or -decimal point";
     std::string full;
     for (int i = 0; i < 1000; ++i) full += std::to_string(i) + ",1\n";
     const std::string cut = "1,2" + std::string(246, ' ') + "\n";
@@ -224,11 +345,66 @@ TEST(Import, RefusedTablesNameTheirLine) {
          "Line 3: columns separated by a comma, but by a semicolon on line 2"},
         {"a tab among blanks", "1 2\n3\t4\n",
          "Line 2: columns separated by a tab, but by blanks on line 1"},
-        {"a decimal reading", "1,2.5\n", "Line 1: the reading '2.5' is not a whole number"},
-        {"a reading with a decimal comma", "1;2,5\n",
-         "Line 1: the reading '2,5' is not a whole number"},
-        {"a reading with an exponent", "1,1e3\n",
-         "Line 1: the reading '1e3' is not a whole number"},
+        {"a decimal reading", "1,2.5\n", "Line 1: the reading '2.5'" + kNotWhole},
+        {"a reading with a decimal comma", "1;2,5\n", "Line 1: the reading '2,5'" + kNotWhole},
+        {"a reading with an exponent", "1,1e3\n", "Line 1: the reading '1e3'" + kNotWhole},
+        {"a reading rounded beyond the range",
+         "1;2147483647,5\n",
+         "Line 1: the reading '2147483647,5' is out of range",
+         {"-round"}},
+        // The columns of every data line are those of the header, or of the
+        // first data line.
+        {"a header of two columns over data lines of three", "pos,psd\n80,0,20\n79,5,21\n",
+         "Line 2: holds 3 fields, more than the 2 of the header on line 1"},
+        {"more columns than the first data line", "80;20\n79;21;x\n",
+         "Line 2: holds 3 fields, more than the 2 of the first data line, line 1"},
+        // One decimal mark for the whole file.
+        {"German digit grouping and nothing to tell it from decimals",
+         "1.100;20\n1.080;22\n900;35\n",
+         "Line 1: the position '1.100' reads as 1100 with a decimal comma and as 1.100 with a "
+         "decimal point" +
+             kSayWhich},
+        {"a reading that reads both ways", "1;1.023\n",
+         "Line 1: the reading '1.023' reads as 1023 with a decimal comma and as 1.023 with a "
+         "decimal point" +
+             kSayWhich},
+        {"a quoted comma before three digits between commas", "\"1,080\",20\n",
+         "Line 1: the position '1,080' reads as 1.080 with a decimal comma and as 1080 with a "
+         "decimal point" +
+             kSayWhich},
+        {"a decimal point where a line has the decimal comma", "80,5;20\n1.08;22\n",
+         "Line 2: the position '1.08' is a number only with a decimal point, but line 1 has a "
+         "decimal comma"},
+        {"the marks of two lines disagree", "1,5;10\n2.5;20\n",
+         "Line 2: the position '2.5' is a number only with a decimal point, but line 1 has a "
+         "decimal comma"},
+        {"a mark that -decimal does not say",
+         "80.5;20\n",
+         "Line 1: the position '80.5' is a number only with a decimal point, not with -decimal "
+         "comma",
+         {"-decimal", "comma"}},
+        // Lines before the data are passed over where their chosen columns
+        // hold no number; one that holds a number in one of them is a data
+        // line at fault.
+        {"a data line at fault before the data", "x;y\n1;abc\n2;20\n",
+         "Line 2: the reading 'abc' is not a number"},
+        {"a data line at fault, split as it is split itself", "pos  psd\n284,455  -40\n1786  357\n",
+         "Line 2: the reading '455  -40' is not a number"},
+        {"a column missing", "a;b;c\n1;2\n", "Line 2: the reading is missing", {"-cols", "1,3"}},
+        {"no header names the column",
+         "a;b\n1;2\n",
+         "No line of the input file names the column 'x' of -cols",
+         {"-cols", "x,2"}},
+        {"no line names both columns",
+         "a;x\ny;b\n1;2\n",
+         "No line of the input file names the columns 'a' and 'b' of -cols",
+         {"-cols", "a,b"}},
+        {"a header name and a number for one column",
+         "a;b\n1;2\n",
+         "Line 1: -cols names one column for both the position and the reading",
+         {"-cols", "b,2"}},
+        {"sep= with another separator", "sep=|\n1|2\n",
+         "Line 1: sep= names a separator that is not read (a comma, a semicolon or a tab)"},
         {"a reading that is no number", "1,abc\n", "Line 1: the reading 'abc' is not a number"},
         {"a missing reading", "1;;2\n", "Line 1: the reading is missing"},
         {"a missing position", ";5\n", "Line 1: the position is missing"},
@@ -237,8 +413,6 @@ TEST(Import, RefusedTablesNameTheirLine) {
         {"two decimal points", "1.2.3,1\n", "Line 1: the position '1.2.3' is not a number"},
         {"hexadecimal", "0x10,1\n", "Line 1: the position '0x10' is not a number"},
         {"infinity", "inf;1\n", "Line 1: the position 'inf' is not a number"},
-        {"quoted fields: the first line is a header", "\"1\",\"2\"\n\"3\",\"4\"\n",
-         "Line 2: the position '\"3\"' is not a number"},
         {"a long field shown cut", std::string(50, 'x') + ",1\n",
          "Line 1: the position '" + std::string(40, 'x') + "...' is not a number"},
         {"the reading above the range", "1,2147483648\n",
@@ -265,7 +439,9 @@ TEST(Import, RefusedTablesNameTheirLine) {
         Sandbox box;
         box.write("in.csv", c.table);
         box.write("in.msm", earlier);
-        RunResult r = box.run({"import", "in.csv"});
+        Args args = {"import", "in.csv"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        RunResult r = box.run(args);
         EXPECT_EQ(r.exit_code, 2) << c.what;
         EXPECT_FALSE(r.crashed) << c.what;
         EXPECT_EQ(r.out, kLoading) << c.what;

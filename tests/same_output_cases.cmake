@@ -39,6 +39,14 @@ same_output_case(cal_range_too_small_picture INPUTS tests/data/falling.msm
 same_output_case(import_table INPUTS tests/data/readings.csv
                  ARGS import readings.csv -z 1e-20 -m 7)
 same_output_case(import_refused INPUTS tests/data/demo.msm ARGS import demo.msm -f table)
+# import on a lab sheet as Excel writes it (sep=, a title, a units line in
+# Latin-1, quotes, digit grouping, an empty row, a final Ctrl-Z), recorded from
+# near to far with two readings at each position: columns by name, readings
+# rounded and averaged; and the same sheet refused for a decimal point.
+same_output_case(import_lab_sheet INPUTS tests/data/lab_sheet.csv
+                 ARGS import lab_sheet.csv -cols "Position (mm),ADC" -round -mean)
+same_output_case(import_lab_sheet_refused INPUTS tests/data/lab_sheet.csv
+                 ARGS import lab_sheet.csv -cols 2,4 -decimal point)
 # check: the example against its own table with a tolerance it misses, the
 # summary's CSV and picture; the worked example against a table edited by
 # hand.

@@ -1,0 +1,196 @@
+#include "data/table_records.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "common/console.h"
+#include "text/numscan.h"
+
+namespace vextal {
+
+namespace {
+
+// Slots of the table that finds the record of a position: twice the
+// records, so that a search rarely looks at more than one or two.
+constexpr std::size_t kSlots = 2048;
+static_assert(kSlots >= 2 * static_cast<std::size_t>(kMaxMeasurements));
+// Readings at one position that -mean adds up: their sum stays far inside
+// 64 bits.
+constexpr int64_t kMaxPerPosition = INT32_MAX;
+
+// What the records are made of besides their text: the position's value,
+// which orders them and tells them apart, and with -mean the sum and the
+// number of the readings.
+struct Records {
+    bool mean = false;
+    bool keep_order = false;
+    std::array<double, kMaxMeasurements> position{};
+    std::array<int64_t, kMaxMeasurements> sum{};
+    std::array<int64_t, kMaxMeasurements> readings{};
+    std::array<int16_t, kSlots> slot{};  // a record's index plus 1; 0 where free
+    std::array<int16_t, kMaxMeasurements> order{};
+    std::array<int16_t, kMaxMeasurements> scratch{};
+};
+
+Records records;
+
+std::size_t slot_of(double position) {
+    const double key = position == 0.0 ? 0.0 : position;  // -0 is the position 0
+    uint64_t bits = 0;
+    std::memcpy(&bits, &key, sizeof bits);
+    bits ^= bits >> 31;
+    bits *= 0x9E3779B97F4A7C15u;
+    return static_cast<std::size_t>(bits >> 53) & (kSlots - 1);
+}
+
+// The record at `position`; where there is none yet, the next one, and
+// `fresh` says so; -1 when the table is full.
+int32_t record_at(double position, const ImportTable& table, bool& fresh) {
+    std::size_t s = slot_of(position);
+    for (; records.slot[s] != 0; s = (s + 1) & (kSlots - 1)) {
+        const int32_t i = records.slot[s] - 1;
+        if (records.position[static_cast<std::size_t>(i)] == position) {
+            fresh = false;
+            return i;
+        }
+    }
+    if (table.count >= kMaxMeasurements) return -1;
+    records.slot[s] = static_cast<int16_t>(table.count + 1);
+    fresh = true;
+    return table.count;
+}
+
+// The mean of `count` readings adding up to `sum`, rounded to the nearest
+// whole number, halves away from zero; exact for every sum, in integers.
+int32_t rounded_mean(int64_t sum, int64_t count) {
+    int64_t mean = sum / count;
+    const int64_t rest = sum % count;
+    if (2 * (rest < 0 ? -rest : rest) >= count) mean += sum < 0 ? -1 : 1;
+    return static_cast<int32_t>(mean);
+}
+
+// Orders the records from the largest position to the smallest; records of
+// equal position keep their order. A merge of ever longer runs of their
+// numbers, so that a run recorded from near to far, the other way round,
+// costs no more than any other.
+void order_far_to_near(ImportTable& table) {
+    const auto n = static_cast<std::size_t>(table.count);
+    int16_t* from = records.order.data();
+    int16_t* to = records.scratch.data();
+    for (std::size_t i = 0; i < n; ++i) from[i] = static_cast<int16_t>(i);
+    const auto position = [](int16_t i) { return records.position[static_cast<std::size_t>(i)]; };
+    for (std::size_t width = 1; width < n; width *= 2) {
+        for (std::size_t low = 0; low < n; low += 2 * width) {
+            const std::size_t middle = low + width < n ? low + width : n;
+            const std::size_t high = low + 2 * width < n ? low + 2 * width : n;
+            std::size_t left = low;
+            std::size_t right = middle;
+            for (std::size_t k = low; k < high; ++k) {
+                // The later record goes first only where its position is larger.
+                const bool take_right =
+                    left == middle ||
+                    (right < high && position(from[right]) > position(from[left]));
+                to[k] = take_right ? from[right++] : from[left++];
+            }
+        }
+        int16_t* const merged = to;
+        to = from;
+        from = merged;
+    }
+    int16_t* const order = from;
+    // Each place takes the record that order names for it, one cycle at a time.
+    for (std::size_t i = 0; i < n; ++i) {
+        if (static_cast<std::size_t>(order[i]) == i) continue;
+        const RecordText first = table.points[i];
+        std::size_t j = i;
+        for (;;) {
+            const auto k = static_cast<std::size_t>(order[j]);
+            order[j] = static_cast<int16_t>(j);
+            if (k == i) {
+                table.points[j] = first;
+                break;
+            }
+            table.points[j] = table.points[k];
+            j = k;
+        }
+    }
+}
+
+}  // namespace
+
+void records_start(const ImportOptions& options, ImportTable& table) {
+    records.mean = options.mean;
+    records.keep_order = options.keep_order;
+    records.slot.fill(0);
+    table.count = 0;
+    table.readings = 0;
+    table.rounded = 0;
+    table.fewest_per_point = 0;
+    table.most_per_point = 0;
+}
+
+void records_add(LineNo line_no, const RecordText& point, ImportTable& table) {
+    const double position = text_to_double(point.stage.data());
+    int32_t i = table.count;
+    bool fresh = true;
+    if (!records.mean) {
+        if (i >= kMaxMeasurements) fail_line(line_no, "more than 1000 points");
+    } else {
+        i = record_at(position, table, fresh);
+        if (i < 0) fail_line(line_no, "more than 1000 positions");
+    }
+    const auto k = static_cast<std::size_t>(i);
+    if (fresh) {
+        table.points[k] = point;  // with -mean, the text of its first line
+        records.position[k] = position;
+        records.sum[k] = 0;
+        records.readings[k] = 0;
+        ++table.count;
+    }
+    if (records.readings[k] == kMaxPerPosition) {
+        fail_line(line_no, "more than 2147483647 readings at one position");
+    }
+    records.sum[k] += point.psd;
+    ++records.readings[k];
+    ++table.readings;
+}
+
+void records_finish(ImportTable& table) {
+    if (records.mean) {
+        for (std::size_t k = 0; k < static_cast<std::size_t>(table.count); ++k) {
+            const int64_t n = records.readings[k];
+            table.points[k].psd = rounded_mean(records.sum[k], n);
+            if (k == 0 || n < table.fewest_per_point) table.fewest_per_point = n;
+            if (n > table.most_per_point) table.most_per_point = n;
+        }
+    }
+    if (!records.keep_order) order_far_to_near(table);
+}
+
+void print_import_summary(const ImportOptions& options, const ImportTable& table) {
+    char line[200];
+    if (options.round) {
+        std::snprintf(line, sizeof line, "readings: %s of %s rounded to whole numbers\n",
+                      number_text(static_cast<uint64_t>(table.rounded)).text,
+                      number_text(static_cast<uint64_t>(table.readings)).text);
+        console_puts(stdout, line);
+    }
+    if (options.mean) {
+        char each[64];
+        const NumberText fewest = number_text(static_cast<uint64_t>(table.fewest_per_point));
+        if (table.fewest_per_point == table.most_per_point) {
+            std::snprintf(each, sizeof each, "%s", fewest.text);
+        } else {
+            std::snprintf(each, sizeof each, "%s to %s", fewest.text,
+                          number_text(static_cast<uint64_t>(table.most_per_point)).text);
+        }
+        std::snprintf(line, sizeof line,
+                      "readings: %s averaged into %s record%s, %s at each position\n",
+                      number_text(static_cast<uint64_t>(table.readings)).text,
+                      number_text(static_cast<uint64_t>(table.count)).text,
+                      table.count == 1 ? "" : "s", each);
+        console_puts(stdout, line);
+    }
+}
+
+}  // namespace vextal
