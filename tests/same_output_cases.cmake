@@ -48,7 +48,7 @@ same_output_case(import_lab_sheet INPUTS tests/data/lab_sheet.csv
 same_output_case(import_lab_sheet_refused INPUTS tests/data/lab_sheet.csv
                  ARGS import lab_sheet.csv -cols 2,4 -decimal point)
 # check: the example against its own table with a tolerance it misses, the
-# summary's CSV and picture; the worked example against a table edited by
+# summary's CSV and picture; the six-record run against a table edited by
 # hand.
 same_output_case(check_example INPUTS examples/sensor_10_80.msm
                  ARGS check sensor_10_80 -tol 3 -f report -svg)
