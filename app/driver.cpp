@@ -69,12 +69,12 @@ int run_program(int argc, const char* const* argv) {
         if (slot < 0) {
             error_exit("Serial Port could not be opened!", kExitError, port_open_failure());
         }
-        stage_init();
+        stage_init(s.home_on_init != 0, s.centre_position);
         result = run_measurement();
         port_close(slot);
     } else if (s.command == kLoad || s.command == kCal) {
         console_puts(stdout, "\nLoading Data...\n");
-        result = load_measurement_file(s.input_file);
+        result = load_measurements(s.input_file);
     } else {
         error_exit("Unrecognized Command", kExitError);
     }
