@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "app/option_words.h"
+#include "data/import_state.h"
 #include "data/measurement.h"
 #include "data/measurement_file.h"
 #include "data/table_file.h"
@@ -57,7 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string table_path = "/tmp/vextal_fuzz_import_" + std::to_string(getpid());
     static const std::string msm_path = table_path + ".msm";
     static ImportTable table;
+    static ImportState state;
     ImportOptions options;
+    options.words = import_words();
     size_t used = 0;
     if (!options_of(data, size, options, used)) return 0;
     FILE* f = std::fopen(table_path.c_str(), "wb");
@@ -66,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(f);
 
     try {
-        read_table_file(table_path.c_str(), options, table);
+        read_table_file(table_path.c_str(), options, state, table);
     } catch (const fuzz::RunEnded& e) {
         if (e.exit_code != 2) __builtin_trap();
         return 0;
@@ -90,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ImportOptions keep = options;
         keep.keep_order = true;
         try {
-            read_table_file(table_path.c_str(), keep, kept);
+            read_table_file(table_path.c_str(), keep, state, kept);
         } catch (const fuzz::RunEnded&) {
             __builtin_trap();  // the order does not decide whether a table is taken
         }
