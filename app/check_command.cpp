@@ -1,5 +1,6 @@
 #include "app/check_command.h"
 
+#include "app/option_words.h"
 #include "app/outputs.h"
 #include "calib/calibration.h"
 #include "calib/check.h"
@@ -27,7 +28,7 @@ CheckData data;
 // The run's own warnings, then the calibration's message: a check of a run
 // that cal cannot calibrate ends as cal does.
 [[noreturn]] void fail_as_cal(const char* message, int32_t first, int32_t last) {
-    run_warnings(first, last, data.warnings);
+    run_warnings(g_measurements, first, last, data.warnings);
     print_warnings(data.warnings);
     error_exit(message, kExitError);
 }
@@ -36,8 +37,9 @@ CheckData data;
 
 int run_check() {
     const Settings& s = g_settings;
-    load_measurement_file(s.input_file);
+    load_measurements(s.input_file);
     CheckRequest request;
+    request.run = &g_measurements;
     request.table = &data.table;
     request.tolerance_given = s.tolerance_given != 0;
     request.tolerance = s.tolerance;
@@ -50,19 +52,19 @@ int run_check() {
         request.by_range = true;
         int32_t first = 0;
         int32_t last = -1;
-        if (g_measurements.count > 0) find_monotone_range(first, last);
-        run_warnings(first, last, data.warnings);
+        if (g_measurements.count > 0) find_monotone_range(g_measurements, first, last);
+        run_warnings(g_measurements, first, last, data.warnings);
     } else {
         int32_t first = 0;
         int32_t last = -1;
-        if (g_measurements.count > 0) find_monotone_range(first, last);
+        if (g_measurements.count > 0) find_monotone_range(g_measurements, first, last);
         if (g_measurements.count < kMinCalRecords) fail_as_cal(kTooFewMeasurements, first, last);
-        if (!compute_calibration(s.steps, data.cal)) {
+        if (!compute_calibration(g_measurements, s.steps, data.cal)) {
             fail_as_cal(kRangeTooSmall, data.cal.first, data.cal.last);
         }
         firmware_table(data.cal, data.table);
-        table_warnings(data.cal, data.table, data.warnings);
-        run_warnings(data.cal.first, data.cal.last, data.warnings);
+        table_warnings(g_measurements, data.cal, data.table, kStepsWord, data.warnings);
+        run_warnings(g_measurements, data.cal.first, data.cal.last, data.warnings);
         request.first = data.cal.first;
         request.last = data.cal.last;
     }

@@ -4,12 +4,14 @@
 #include "app/check_command.h"
 #include "app/command_line.h"
 #include "app/help.h"
+#include "app/option_words.h"
 #include "app/outputs.h"
 #include "calib/calibration.h"
 #include "common/console.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
 #include "common/settings.h"
+#include "data/import_state.h"
 #include "data/measurement_file.h"
 #include "data/table_file.h"
 #include "files/file_name.h"
@@ -30,6 +32,7 @@ namespace {
 // -f the output is the input name without its last extension.
 int run_import(const Settings& s) {
     static ImportTable table;
+    static ImportState state;  // static for its tables
     console_puts(stdout, "\nLoading Data...\n");
     std::array<char, kMaxPath> path;
     const char* base = s.output_prefix != nullptr ? s.output_prefix : s.input_file;
@@ -41,12 +44,13 @@ int run_import(const Settings& s) {
                    kExitError);
     }
     ImportOptions options;
+    options.words = import_words();
     if (s.columns != nullptr) parse_column_choice(s.columns, options.columns);
     options.decimal_mark = s.decimal_mark;
     options.round = s.round_readings != 0;
     options.mean = s.mean_readings != 0;
     options.keep_order = s.keep_order != 0;
-    read_table_file(s.input_file, options, table);
+    read_table_file(s.input_file, options, state, table);
     print_import_summary(options, table);
     console_puts(stdout, "Writing Data...\n");
     write_import_output(path.data(), table);
@@ -69,12 +73,12 @@ int run_program(int argc, const char* const* argv) {
         if (slot < 0) {
             error_exit("Serial Port could not be opened!", kExitError, port_open_failure());
         }
-        stage_init();
+        stage_init(s.home_on_init != 0, s.centre_position);
         result = run_measurement();
         port_close(slot);
     } else if (s.command == kLoad || s.command == kCal) {
         console_puts(stdout, "\nLoading Data...\n");
-        result = load_measurement_file(s.input_file);
+        result = load_measurements(s.input_file);
     } else {
         error_exit("Unrecognized Command", kExitError);
     }

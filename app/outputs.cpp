@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/option_words.h"
 #include "calib/calibration.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
@@ -15,10 +16,28 @@
 #include "picture/picture.h"
 
 namespace vextal {
+
+MeasurementTable g_measurements;
+
+int load_measurements(const char* name) {
+    Settings& s = g_settings;
+    HeaderValues values{s.max_range, s.average, s.serial_number};
+    const int result = load_measurement_file(name, g_measurements, values);
+    s.max_range = values.max_range;
+    s.average = values.average;
+    s.serial_number = values.serial_number;
+    return result;
+}
+
 namespace {
 
 constexpr const char* kTooFewMeasurements = "File does not contain enough measurements!\n";
 constexpr const char* kPictureFailed = "SVG file could not be written.\n";
+
+// The output files of a run, each with its write buffer.
+OutFile plot_file;
+CalibrationFiles calibration_files;
+OutFile picture_file;
 
 // The calibration and the check of its table that the picture draws; static
 // for their tables.
@@ -34,14 +53,15 @@ void self_check(const Calibration* cal, PictureContent& c) {
     if (cal != nullptr && cal->points > 0) {
         firmware_table(*cal, firmware);
         CheckRequest request;
+        request.run = &g_measurements;
         request.table = &firmware;
         request.first = cal->first;
         request.last = cal->last;
         check_table(request, stretch_check);
-        table_warnings(*cal, firmware, warnings);
+        table_warnings(g_measurements, *cal, firmware, kStepsWord, warnings);
         c.check = &stretch_check;
     }
-    if (c.stretch_known) run_warnings(c.stretch_first, c.stretch_last, warnings);
+    if (c.stretch_known) run_warnings(g_measurements, c.stretch_first, c.stretch_last, warnings);
     c.warnings = &warnings;
 }
 
@@ -68,7 +88,7 @@ PictureContent picture_content(const Calibration* cal, const char* note) {
         c.stretch_last = cal->last;
     } else if (t.count > 0) {
         c.stretch_known = true;
-        find_monotone_range(c.stretch_first, c.stretch_last);
+        find_monotone_range(t, c.stretch_first, c.stretch_last);
     }
     c.table = cal;
     c.note = note;
@@ -81,7 +101,7 @@ PictureContent picture_content(const Calibration* cal, const char* note) {
 void prepare_picture_if_asked(const Calibration* cal, const char* note) {
     const Settings& s = g_settings;
     if (!s.svg || s.output_prefix == nullptr) return;
-    if (!prepare_picture(s.output_prefix, picture_content(cal, note))) {
+    if (!prepare_picture(picture_file, s.output_prefix, picture_content(cal, note))) {
         file_error_exit(kPictureFailed);
     }
 }
@@ -94,7 +114,7 @@ void commit_outputs(const char* message) {
 
 void write_curve_outputs() {
     const Settings& s = g_settings;
-    const bool plot = s.psd_plot && prepare_plot_file(s.output_prefix);
+    const bool plot = s.psd_plot && prepare_plot_file(plot_file, s.output_prefix, g_measurements);
     prepare_picture_if_asked(nullptr, nullptr);
     commit_outputs(plot ? kPlotWriteFailed : kPictureFailed);
 }
@@ -108,7 +128,12 @@ void write_cal_outputs() {
     if (g_measurements.count < kMinCalRecords) {
         failure = kTooFewMeasurements;
     } else {
-        failure = prepare_calibration(s.output_prefix, s.steps, calibration);
+        CalibrationJob job;
+        job.table = &g_measurements;
+        job.prefix = s.output_prefix;
+        job.steps = s.steps;
+        job.call_params = s.call_params.data();
+        failure = prepare_calibration(job, calibration_files, calibration);
         drawn = &calibration;
     }
     prepare_picture_if_asked(drawn, failure);
@@ -152,11 +177,12 @@ void write_check_outputs(const CheckRequest& request, const CheckResult& result,
         c.unit = s.unit;
         c.measurements = &g_measurements;
         c.steps = s.steps;
+        c.steps_word = kStepsWord;
         c.check = &result;
         c.request = &request;
         c.table_file = s.table_file;
         c.warnings = &check_warnings;
-        if (!prepare_picture(s.output_prefix, c)) file_error_exit(kPictureFailed);
+        if (!prepare_picture(picture_file, s.output_prefix, c)) file_error_exit(kPictureFailed);
     }
     commit_outputs(message);
 }

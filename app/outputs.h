@@ -2,9 +2,18 @@
 #pragma once
 
 #include "calib/check.h"
+#include "data/measurement.h"
 #include "data/table_file.h"
 
 namespace vextal {
+
+/// The one process-wide measurement table.
+extern MeasurementTable g_measurements;
+
+/// Reads the measurement file `name` into g_measurements and the header
+/// values it holds into g_settings; ends the program with exit code 2 on a
+/// fault.
+int load_measurements(const char* name);
 
 /// Writes the outputs of the command in g_settings from g_measurements: the
 /// plot file (load, measure), the calibration files (cal) and, with -svg, the

@@ -72,7 +72,7 @@ void BM_ReadLargestFile(benchmark::State& state) {
     }
     std::string name = file.string();
     for (auto _ : state) {
-        load_measurement_file(name.c_str());
+        load_measurements(name.c_str());
         benchmark::DoNotOptimize(g_measurements.count);
     }
     fs::remove(file);

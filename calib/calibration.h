@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "data/measurement.h"
+#include "files/output_file.h"
 
 namespace vextal {
 
@@ -16,9 +17,9 @@ struct CalPoint {
 };
 
 /// The longest run of records around the middle record (count / 2) of
-/// g_measurements whose PSD readings never decrease with the index; both ends
+/// `table` whose PSD readings never decrease with the index; both ends
 /// inclusive. Counts beyond the table's capacity are taken as the capacity.
-void find_monotone_range(int32_t& first, int32_t& last);
+void find_monotone_range(const MeasurementTable& table, int32_t& first, int32_t& last);
 
 /// Upper-bound search over `count` records of `record_size` bytes, each
 /// beginning with a float key: the index of the last record whose key is at
@@ -42,7 +43,7 @@ constexpr std::size_t kMaxCalPoints = kMaxMeasurements + 3;
 /// y of both closing points, the value for readings beyond the measured range.
 constexpr float kClosingY = 99.9f;
 
-/// A calibration of g_measurements as the output files hold it.
+/// A calibration of a run as the output files hold it.
 struct Calibration {
     int32_t first = 0;   ///< monotone range, first record (0-based)
     int32_t last = 0;    ///< monotone range, last record, inclusive
@@ -52,21 +53,39 @@ struct Calibration {
     std::array<CalPoint, kMaxCalPoints> requantized{};
 };
 
-/// Computes the calibration of g_measurements with `steps` (held within 1 to
+/// Computes the calibration of `table` with `steps` (held within 1 to
 /// kMaxSteps) requantized entries. False, with only the range set, when the
 /// monotone range holds fewer than two records.
-bool compute_calibration(int32_t steps, Calibration& cal);
+bool compute_calibration(const MeasurementTable& table, int32_t steps, Calibration& cal);
 
-/// Opens "<prefix>.cal" and "<prefix>.c", computes the calibration into `cal`
-/// and writes and closes both files without putting them in place yet.
-/// Returns nullptr then; when the monotone range is too small it discards
-/// both and returns that failure's message. Every other failure ends the run.
-const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& cal);
+/// What a calibration's files are written from: the run, the step count and
+/// the joined command line that the ".c" file's comment line names.
+struct CalibrationJob {
+    const MeasurementTable* table = nullptr;
+    const char* prefix = nullptr;
+    int32_t steps = 0;
+    const char* call_params = "";
+};
+
+/// The ".cal" and the ".c" file, owned by the caller: each holds its write
+/// buffer.
+struct CalibrationFiles {
+    OutFile cal;
+    OutFile c;
+};
+
+/// Opens "<prefix>.cal" and "<prefix>.c" in `files`, computes the calibration
+/// into `cal` and writes and closes both files without putting them in place
+/// yet. Returns nullptr then; when the monotone range is too small it
+/// discards both and returns that failure's message. Every other failure
+/// ends the run.
+const char* prepare_calibration(const CalibrationJob& job, CalibrationFiles& files,
+                                Calibration& cal);
 
 /// The message of a calibration whose files cannot be written or put in place.
-extern const char* const kCalibrationWriteFailed;
+extern const char kCalibrationWriteFailed[];
 /// The message of a monotone range of fewer than two records.
-extern const char* const kRangeTooSmall;
+extern const char kRangeTooSmall[];
 
 /// The entry the firmware reads as "out of range": the closing y in tenths.
 constexpr int32_t kOutOfRangeEntry = 999;

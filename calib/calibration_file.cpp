@@ -29,18 +29,14 @@ constexpr double kCScale = 10.0;
 constexpr int32_t kValuesPerLine = 16;
 constexpr const char* kContinuationIndent = "\n                    ";  // 20 blanks
 
-// The two outputs; static because each holds its write buffer.
-OutFile cal_file;
-OutFile c_file;
-
 using PointTable = std::array<CalPoint, kMaxCalPoints>;
 
-void open_outputs(const char* prefix) {
+void open_outputs(const char* prefix, CalibrationFiles& files) {
     std::array<char, kMaxPath> name;
     make_file_name(name, prefix, ".cal");
-    bool cal_ok = out_open(cal_file, name.data());
+    bool cal_ok = out_open(files.cal, name.data());
     make_file_name(name, prefix, ".c");
-    bool c_ok = out_open(c_file, name.data());
+    bool c_ok = out_open(files.c, name.data());
     if (!cal_ok || !c_ok) file_error_exit("Ausgabedateien konnten nicht geoeffnet werden.\n");
 }
 
@@ -56,8 +52,9 @@ void write_point(OutFile& out, int32_t x, double y) {
 // The leading point at x = 0, one point per record of the range (half the
 // reading, truncated toward zero, against the stage position) and the two
 // closing points. Returns the number of points.
-int32_t build_original_table(int32_t first, int32_t last, PointTable& table) {
-    const auto& records = g_measurements.records;
+int32_t build_original_table(const MeasurementTable& run, int32_t first, int32_t last,
+                             PointTable& table) {
+    const auto& records = run.records;
     std::size_t m = 0;
     table[m++] = {0.0f, to_single(records[static_cast<std::size_t>(first)].stage)};
     for (int32_t i = first; i <= last; ++i) {
@@ -79,7 +76,7 @@ int32_t build_original_table(int32_t first, int32_t last, PointTable& table) {
 // trigraph of two question marks and a slash) gets a '.' after it, since a
 // compiler splices the next line onto a comment that ends in a backslash,
 // blanks after it notwithstanding.
-void write_call_params(const char* text) {
+void write_call_params(OutFile& c_file, const char* text) {
     std::array<char, kCallParamsSize + 1> line{};
     std::size_t n = 0;
     std::size_t end = 0;  // just after the last character that is not a blank
@@ -104,9 +101,10 @@ int32_t firmware_entry(const CalPoint& point) {
     return truncate_to_int(static_cast<double>(point.y) * kCScale);
 }
 
-void write_c_file(const PointTable& requantized, int32_t steps) {
+void write_c_file(OutFile& c_file, const char* call_params, const PointTable& requantized,
+                  int32_t steps) {
     out_text(c_file, "// CallParams: ");
-    write_call_params(g_settings.call_params.data());
+    write_call_params(c_file, call_params);
     out_text(c_file, " \n{");
     char text[kIntTextMax + 2];
     for (int32_t i = 0; i < steps; ++i) {
@@ -126,8 +124,8 @@ void write_c_file(const PointTable& requantized, int32_t steps) {
 
 }  // namespace
 
-const char* const kCalibrationWriteFailed = "Ausgabedateien konnten nicht geschrieben werden.\n";
-const char* const kRangeTooSmall = "Monotone PSD range is too small!\n";
+const char kCalibrationWriteFailed[] = "Ausgabedateien konnten nicht geschrieben werden.\n";
+const char kRangeTooSmall[] = "Monotone PSD range is too small!\n";
 
 void firmware_table(const Calibration& cal, FirmwareTable& table) {
     table.count = cal.steps < kMaxTableEntries ? cal.steps : kMaxTableEntries;
@@ -137,17 +135,17 @@ void firmware_table(const Calibration& cal, FirmwareTable& table) {
     }
 }
 
-bool compute_calibration(int32_t steps, Calibration& cal) {
+bool compute_calibration(const MeasurementTable& table, int32_t steps, Calibration& cal) {
     // The command line keeps steps within 3 to 1000; the bounds only protect
     // the table.
     if (steps < 1) steps = 1;
     if (steps > kMaxSteps) steps = kMaxSteps;
     cal.points = 0;
     cal.steps = 0;
-    find_monotone_range(cal.first, cal.last);
+    find_monotone_range(table, cal.first, cal.last);
     if (cal.last - cal.first < 1) return false;
 
-    cal.points = build_original_table(cal.first, cal.last, cal.original);
+    cal.points = build_original_table(table, cal.first, cal.last, cal.original);
     for (int32_t j = 0; j < steps; ++j) {
         float x = static_cast<float>(j);
         double y = table_lookup(cal.original.data(), cal.points, x);
@@ -157,13 +155,15 @@ bool compute_calibration(int32_t steps, Calibration& cal) {
     return true;
 }
 
-const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& cal) {
-    open_outputs(prefix != nullptr ? prefix : "");
-    if (!compute_calibration(steps, cal)) {
-        out_discard(cal_file);
-        out_discard(c_file);
+const char* prepare_calibration(const CalibrationJob& job, CalibrationFiles& files,
+                                Calibration& cal) {
+    open_outputs(job.prefix != nullptr ? job.prefix : "", files);
+    if (!compute_calibration(*job.table, job.steps, cal)) {
+        out_discard(files.cal);
+        out_discard(files.c);
         return kRangeTooSmall;
     }
+    OutFile& cal_file = files.cal;
 
     out_text(cal_file, "# Original Table:\n");
     for (int32_t i = 0; i < cal.points; ++i) {
@@ -174,10 +174,10 @@ const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& 
     for (int32_t j = 0; j < cal.steps; ++j) {
         write_point(cal_file, j, cal.requantized[static_cast<std::size_t>(j)].y);
     }
-    write_c_file(cal.requantized, cal.steps);
+    write_c_file(files.c, job.call_params, cal.requantized, cal.steps);
 
     bool cal_ok = out_close(cal_file);
-    bool c_ok = out_close(c_file);
+    bool c_ok = out_close(files.c);
     if (!cal_ok || !c_ok) file_error_exit(kCalibrationWriteFailed);
     return nullptr;
 }

@@ -17,12 +17,12 @@ constexpr double kEntryScale = 10.0;
 constexpr int32_t kInt16Min = -32768;
 constexpr int32_t kInt16Max = 32767;
 
-const Measurement& record(int32_t i) {
-    return g_measurements.records[static_cast<std::size_t>(i)];
+const Measurement& record(const MeasurementTable& run, int32_t i) {
+    return run.records[static_cast<std::size_t>(i)];
 }
 
-int32_t record_count() {
-    const int32_t n = g_measurements.count;
+int32_t record_count(const MeasurementTable& run) {
+    const int32_t n = run.count;
     return n < 0 ? 0 : (n > kMaxMeasurements ? kMaxMeasurements : n);
 }
 
@@ -33,10 +33,14 @@ struct Text {
     std::size_t room;  // bytes of `out`
     std::size_t n = 0;
 
-    Text(char* buffer, std::size_t size) : out(buffer), room(size) { out[0] = '\0'; }
+    /// Without a buffer, a line that is built and not kept.
+    Text(char* buffer, std::size_t size) : out(buffer), room(size) {
+        if (out != nullptr) out[0] = '\0';
+    }
     template <std::size_t N>
     explicit Text(char (&buffer)[N]) : Text(buffer, N) {}
     Text& put(const char* text, std::size_t size) {
+        if (out == nullptr) return *this;
         if (size > room - 1 - n) size = room - 1 - n;
         std::memcpy(out + n, text, size);
         n += size;
@@ -57,8 +61,7 @@ struct Text {
 // The next warning's line, to be filled in; past the last one, a line that
 // is not kept.
 Text next_warning(Warnings& warnings) {
-    static char spare[kWarningSize];
-    if (warnings.count >= kMaxWarnings) return Text(spare);
+    if (warnings.count >= kMaxWarnings) return Text(nullptr, 0);
     return Text(warnings.text[static_cast<std::size_t>(warnings.count++)].data(), kWarningSize);
 }
 
@@ -90,14 +93,15 @@ bool firmware_answer(const FirmwareTable& table, int32_t reading, double& answer
 void check_table(const CheckRequest& request, CheckResult& result) {
     const FirmwareTable& table = *request.table;
     result = CheckResult{};
-    result.count = record_count();
+    result.run = request.run;
+    result.count = record_count(*request.run);
     double lo = 0.0;
     double hi = 0.0;
     const bool has_range = request.by_range && answer_range(table, lo, hi);
     double sum = 0.0;
     double squares = 0.0;
     for (int32_t i = 0; i < result.count; ++i) {
-        const Measurement& r = record(i);
+        const Measurement& r = record(*request.run, i);
         CheckStatus& status = result.status[static_cast<std::size_t>(i)];
         const bool inside = request.by_range ? has_range && r.stage >= lo && r.stage <= hi
                                              : i >= request.first && i <= request.last;
@@ -133,7 +137,7 @@ void check_table(const CheckRequest& request, CheckResult& result) {
 }
 
 double check_error(const CheckResult& result, int32_t i) {
-    return result.answer[static_cast<std::size_t>(i)] - record(i).stage;
+    return result.answer[static_cast<std::size_t>(i)] - record(*result.run, i).stage;
 }
 
 bool check_failed(const CheckRequest& request, const CheckResult& result) {
@@ -142,9 +146,10 @@ bool check_failed(const CheckRequest& request, const CheckResult& result) {
 
 // ---- warnings ----
 
-void table_warnings(const Calibration& cal, const FirmwareTable& table, Warnings& warnings) {
-    const int32_t first_half = record(cal.first).psd / 2;
-    const int32_t last_reading = record(cal.last).psd;
+void table_warnings(const MeasurementTable& run, const Calibration& cal, const FirmwareTable& table,
+                    const char* steps_word, Warnings& warnings) {
+    const int32_t first_half = record(run, cal.first).psd / 2;
+    const int32_t last_reading = record(run, cal.last).psd;
     const int32_t last_half = last_reading / 2;
     if (last_half >= table.count) {
         {
@@ -155,9 +160,11 @@ void table_warnings(const Calibration& cal, const FirmwareTable& table, Warnings
                 .put(2 * table.count)
                 .put(" up are not in the table");
             if (last_half < kMaxSteps) {
-                text.put("; -n ").put(last_half + 1).put(" covers the whole stretch");
+                text.put("; ").put(steps_word).put(" ").put(last_half + 1);
+                text.put(" covers the whole stretch");
             } else {
-                text.put("; the largest table, -n 1000, covers readings up to 1999 only");
+                text.put("; the largest table, ").put(steps_word);
+                text.put(" 1000, covers readings up to 1999 only");
             }
         }
     }
@@ -205,39 +212,41 @@ namespace {
 // The stretch was ended by record `end` (0-based, next to the stretch);
 // `beyond` is the first record past it whose reading goes on the stretch's
 // way.
-void cut_short_warning(Warnings& warnings, int32_t end, int32_t beyond, bool before) {
+void cut_short_warning(const MeasurementTable& run, Warnings& warnings, int32_t end, int32_t beyond,
+                       bool before) {
     Text text = next_warning(warnings);
-    const Measurement& r = record(end);
+    const Measurement& r = record(run, end);
     text.put("the stretch was cut short at record ").put(end + 1).put(" (stage ");
     text.fixed(r.stage, 2).put(", reading ").put(r.psd).put(", after ");
-    text.put(record(end - 1).psd).put(" and before ").put(record(end + 1).psd);
+    text.put(record(run, end - 1).psd).put(" and before ").put(record(run, end + 1).psd);
     text.put("): the readings go on ");
-    text.put(before ? "falling before it (to " : "rising after it (to ").put(record(beyond).psd);
+    text.put(before ? "falling before it (to " : "rising after it (to ")
+        .put(record(run, beyond).psd);
     text.put(" at record ").put(beyond + 1).put("), as after a noisy reading; correct or measure ");
     text.put("the readings around it again to use the whole run");
 }
 
 }  // namespace
 
-void run_warnings(int32_t first, int32_t last, Warnings& warnings) {
-    const int32_t n = record_count();
+void run_warnings(const MeasurementTable& run, int32_t first, int32_t last, Warnings& warnings) {
+    const int32_t n = record_count(run);
     if (n < 2 || first < 0 || last >= n || first > last) return;
     // Before the stretch: an earlier reading below its first one.
     if (first >= 2) {
-        const int32_t low = record(first).psd;
+        const int32_t low = record(run, first).psd;
         for (int32_t j = first - 2; j >= 0; --j) {
-            if (record(j).psd < low) {
-                cut_short_warning(warnings, first - 1, j, true);
+            if (record(run, j).psd < low) {
+                cut_short_warning(run, warnings, first - 1, j, true);
                 break;
             }
         }
     }
     // After it: a later reading above its last one.
     if (last + 2 < n) {
-        const int32_t high = record(last).psd;
+        const int32_t high = record(run, last).psd;
         for (int32_t j = last + 2; j < n; ++j) {
-            if (record(j).psd > high) {
-                cut_short_warning(warnings, last + 1, j, false);
+            if (record(run, j).psd > high) {
+                cut_short_warning(run, warnings, last + 1, j, false);
                 break;
             }
         }
@@ -245,8 +254,8 @@ void run_warnings(int32_t first, int32_t last, Warnings& warnings) {
     int32_t falls = 0;
     int32_t rises = 0;
     for (int32_t i = 1; i < n; ++i) {
-        if (record(i).psd < record(i - 1).psd) ++falls;
-        if (record(i).psd > record(i - 1).psd) ++rises;
+        if (record(run, i).psd < record(run, i - 1).psd) ++falls;
+        if (record(run, i).psd > record(run, i - 1).psd) ++rises;
     }
     if (falls > rises) {
         {
@@ -291,8 +300,9 @@ void check_summary_line(const CheckRequest& request, const CheckResult& result, 
                 break;
             }
             put_unit(text.fixed(result.max_error, 2), request).put(" at stage ");
-            put_unit(text.fixed(record(result.max_record).stage, 2), request).put(" (reading ");
-            text.put(record(result.max_record).psd).put(")");
+            put_unit(text.fixed(record(*result.run, result.max_record).stage, 2), request)
+                .put(" (reading ");
+            text.put(record(*result.run, result.max_record).psd).put(")");
             break;
         case 3:
             text.put("mean error: ");
@@ -349,10 +359,10 @@ void print_check_report(const CheckRequest& request, const CheckResult& result,
 }
 
 void write_check_csv(OutFile& out, const CheckResult& result) {
-    static constexpr const char* kStatus[] = {"ok", "over", "no answer", "outside"};
+    static constexpr char kStatus[][10] = {"ok", "over", "no answer", "outside"};
     out_text(out, "no,stage,psd,index,answer,error,status\n");
     for (int32_t i = 0; i < result.count; ++i) {
-        const Measurement& r = record(i);
+        const Measurement& r = record(*result.run, i);
         const CheckStatus status = result.status[static_cast<std::size_t>(i)];
         char line[2 * kIntTextMax + kRoundTripTextMax + 3 * kFixedTextMax + 16];
         Text text(line);

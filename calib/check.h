@@ -26,6 +26,7 @@ bool firmware_answer(const FirmwareTable& table, int32_t reading, double& answer
 
 /// Which records are checked and against what.
 struct CheckRequest {
+    const MeasurementTable* run = nullptr;
     const FirmwareTable* table = nullptr;
     /// True: the records whose stage lies between the table's smallest and
     /// largest answer; false: the records of the stretch first .. last.
@@ -38,8 +39,9 @@ struct CheckRequest {
     const char* unit = nullptr;
 };
 
-/// The outcome of a check of g_measurements.
+/// The outcome of a check of a run.
 struct CheckResult {
+    const MeasurementTable* run = nullptr;  ///< the run checked
     std::array<CheckStatus, kMaxMeasurements> status{};
     std::array<double, kMaxMeasurements> answer{};  ///< where answered
     int32_t count = 0;                              ///< records of the run
@@ -68,12 +70,14 @@ struct Warnings {
     std::array<std::array<char, kWarningSize>, kMaxWarnings> text{};
 };
 
-/// The warnings of a calibration's table: the stretch beyond the table, entries
-/// that do not fit an int16_t, entries of 999 that are measured distances.
-void table_warnings(const Calibration& cal, const FirmwareTable& table, Warnings& warnings);
-/// The warnings of the run with the monotone stretch first .. last: a stretch
+/// The warnings of a calibration of `run` and its table: the stretch beyond
+/// the table (naming the step count's option `steps_word`), entries that do
+/// not fit an int16_t, entries of 999 that are measured distances.
+void table_warnings(const MeasurementTable& run, const Calibration& cal, const FirmwareTable& table,
+                    const char* steps_word, Warnings& warnings);
+/// The warnings of `run` with the monotone stretch first .. last: a stretch
 /// cut short by a noisy reading, a run from near to far.
-void run_warnings(int32_t first, int32_t last, Warnings& warnings);
+void run_warnings(const MeasurementTable& run, int32_t first, int32_t last, Warnings& warnings);
 
 /// Writes each warning to standard output as a line "warning: ...".
 void print_warnings(const Warnings& warnings);

@@ -7,9 +7,9 @@ namespace vextal {
 // neighbour nearer to the middle. Equal neighbours belong to the range. The
 // readings are 32-bit integers, so comparing them as integers gives the same
 // outcome as comparing them widened to double.
-void find_monotone_range(int32_t& first, int32_t& last) {
-    const auto& records = g_measurements.records;
-    int32_t count = g_measurements.count;
+void find_monotone_range(const MeasurementTable& table, int32_t& first, int32_t& last) {
+    const auto& records = table.records;
+    int32_t count = table.count;
     if (count > kMaxMeasurements) count = kMaxMeasurements;
     if (count < 0) count = 0;
     const int32_t middle = count / 2;

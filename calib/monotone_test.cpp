@@ -9,10 +9,13 @@
 namespace vextal {
 namespace {
 
-void set_readings(const std::vector<int32_t>& psd, int32_t count) {
-    g_measurements = MeasurementTable{};
-    for (std::size_t i = 0; i < psd.size(); ++i) g_measurements.records[i] = {1.0, psd[i]};
-    g_measurements.count = count;
+// A run of the readings `psd` that claims `count` records; static for its size.
+const MeasurementTable& run_of(const std::vector<int32_t>& psd, int32_t count) {
+    static MeasurementTable table;
+    table = MeasurementTable{};
+    for (std::size_t i = 0; i < psd.size(); ++i) table.records[i] = {1.0, psd[i]};
+    table.count = count;
+    return table;
 }
 
 struct RangeCase {
@@ -35,10 +38,9 @@ TEST(MonotoneRange, WalksOutwardFromTheMiddle) {
         {"extreme readings", {INT32_MIN, INT32_MAX, INT32_MIN}, 0, 1},
     };
     for (const auto& c : cases) {
-        set_readings(c.psd, static_cast<int32_t>(c.psd.size()));
         int32_t first = -99;
         int32_t last = -99;
-        find_monotone_range(first, last);
+        find_monotone_range(run_of(c.psd, static_cast<int32_t>(c.psd.size())), first, last);
         EXPECT_EQ(first, c.first) << c.what;
         EXPECT_EQ(last, c.last) << c.what;
     }
@@ -58,10 +60,9 @@ TEST(MonotoneRange, StaysInsideTheTable) {
         {INT32_MAX, 0, kMaxMeasurements - 1},
     };
     for (const auto& c : cases) {
-        set_readings(rising, c.count);
         int32_t first = -99;
         int32_t last = -99;
-        find_monotone_range(first, last);
+        find_monotone_range(run_of(rising, c.count), first, last);
         EXPECT_EQ(first, c.first) << c.count;
         EXPECT_EQ(last, c.last) << c.count;
     }

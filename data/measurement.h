@@ -25,7 +25,4 @@ struct MeasurementTable {
     std::array<Measurement, kMaxMeasurements> records{};
 };
 
-/// The one process-wide measurement table.
-extern MeasurementTable g_measurements;
-
 }  // namespace vextal

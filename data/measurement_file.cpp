@@ -4,7 +4,6 @@
 
 #include "common/console.h"
 #include "common/error_exit.h"
-#include "common/settings.h"
 #include "data/attribute.h"
 #include "data/measurement.h"
 #include "files/file_failure.h"
@@ -16,8 +15,6 @@
 #include "text/numscan.h"
 
 namespace vextal {
-
-MeasurementTable g_measurements;
 
 namespace {
 
@@ -78,8 +75,7 @@ const char* read_written_form(const char* line, const char* limit, Values& value
 // One body line that holds "<measurement": stores its stage and psd as the
 // next record and checks that it is complete and numbered in turn. `written`
 // holds the values of a line in the written form, or is null.
-void take_measurement(const char* line, const Values* written) {
-    MeasurementTable& table = g_measurements;
+void take_measurement(const char* line, const Values* written, MeasurementTable& table) {
     // A 1001st measurement is refused before anything else is looked at, so
     // that no record is ever stored beyond the table.
     if (table.count >= kMaxMeasurements)
@@ -122,7 +118,7 @@ void find_tags(const char* line, const char* end, bool& end_tag, bool& measureme
 
 }  // namespace
 
-int load_measurement_file(const char* name) {
+int load_measurement_file(const char* name, MeasurementTable& table, HeaderValues& values) {
     std::array<char, kMaxPath> path;
     build_input_name(name, path);
 
@@ -140,13 +136,12 @@ int load_measurement_file(const char* name) {
     if (!line_reader_next(reader, line) || std::strstr(line, kRootTag) == nullptr) {
         error_exit("File does not start with <Vextal ...>\n", kExitError);
     }
-    MeasurementTable& table = g_measurements;
-    table.has_max_range = read_double_attribute(line, kMaxRangeName, g_settings.max_range) != 0;
-    table.has_average = read_int_attribute(line, kAverageName, g_settings.average) != 0;
+    table.has_max_range = read_double_attribute(line, kMaxRangeName, values.max_range) != 0;
+    table.has_average = read_int_attribute(line, kAverageName, values.average) != 0;
     table.has_serial_number =
-        read_long_attribute(line, kSerialNumberName, g_settings.serial_number) != 0;
+        read_long_attribute(line, kSerialNumberName, values.serial_number) != 0;
 
-    g_measurements.count = 0;
+    table.count = 0;
     for (;;) {
         const std::size_t length = line_reader_next(reader, line);
         if (length == 0) break;
@@ -155,15 +150,15 @@ int load_measurement_file(const char* name) {
         // the psd value. Bytes after a NUL are not seen.
         bool end_tag = false;
         bool measurement = false;
-        Values values;
-        const char* rest = read_written_form(line, line + length + 1, values);
+        Values written;
+        const char* rest = read_written_form(line, line + length + 1, written);
         const char* from = rest != nullptr ? rest : line;
         find_tags(from, from + std::strlen(from), end_tag, measurement);
         if (end_tag) break;
         if (rest != nullptr) {
-            take_measurement(line, &values);
+            take_measurement(line, &written, table);
         } else if (measurement) {
-            take_measurement(line, nullptr);
+            take_measurement(line, nullptr, table);
         }
     }
     line_reader_close(reader);

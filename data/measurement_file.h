@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "data/measurement.h"
 #include "files/output_file.h"
 
 namespace vextal {
@@ -13,10 +14,19 @@ namespace vextal {
 /// The extension of a measurement file's name.
 inline constexpr char kMeasurementExtension[] = ".msm";
 
+/// The three values of a measurement file's root tag that the run's settings
+/// take over.
+struct HeaderValues {
+    double max_range = 0.0;
+    int32_t average = 0;
+    int32_t serial_number = 0;
+};
+
 /// Reads the measurement file `name` (".msm" appended unless the name holds
-/// that text) into g_measurements and the three header values into
-/// g_settings; returns 0 or ends the program with exit code 2.
-int load_measurement_file(const char* name);
+/// that text) into `table`, and each header value that line 1 holds into
+/// `values` (the others stay as they are, the table's flags say which);
+/// returns 0 or ends the program with exit code 2.
+int load_measurement_file(const char* name, MeasurementTable& table, HeaderValues& values);
 
 /// Longest stage position text the writer takes: every measurement line it
 /// writes stays well inside the 249 characters the reader takes as one line.

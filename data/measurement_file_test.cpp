@@ -1,5 +1,5 @@
-// The header values: they go into the settings and nothing later prints them,
-// so they are checked here rather than end to end.
+// The header values: the run's settings take them over and nothing later
+// prints them, so they are checked here rather than end to end.
 #include "data/measurement_file.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <fstream>
 #include <string>
 
-#include "common/settings.h"
 #include "data/measurement.h"
 #include "files/sys_file.h"
 
@@ -24,7 +23,7 @@ struct HeaderCase {
     int32_t serial_number;
 };
 
-// The settings as the command line left them before the file is read.
+// The values as the command line left them before the file is read.
 constexpr double kGivenRange = 12.5;
 constexpr int32_t kGivenAverage = 50;
 constexpr int32_t kGivenSerial = 77;
@@ -56,14 +55,15 @@ TEST(MeasurementFile, HeaderAttributesOverrideOnlyWhenPresentOnLine1) {
         fs::temp_directory_path() / ("vextal_header_" + std::to_string(sys_process_id()) + ".msm");
     for (const auto& c : cases) {
         std::ofstream(file, std::ios::binary) << c.text;
-        g_settings.max_range = kGivenRange;
-        g_settings.average = kGivenAverage;
-        g_settings.serial_number = kGivenSerial;
-        EXPECT_EQ(load_measurement_file(file.string().c_str()), 0) << c.text;
-        EXPECT_EQ(g_settings.max_range, c.max_range) << c.text;
-        EXPECT_EQ(g_settings.average, c.average) << c.text;
-        EXPECT_EQ(g_settings.serial_number, c.serial_number) << c.text;
-        EXPECT_EQ(g_measurements.count, 0) << c.text;
+        static MeasurementTable table;
+        table.count = 1;
+        HeaderValues values{kGivenRange, kGivenAverage, kGivenSerial};
+        EXPECT_EQ(load_measurement_file(file.string().c_str(), table, values), 0) << c.text;
+        EXPECT_EQ(values.max_range, c.max_range) << c.text;
+        EXPECT_EQ(values.average, c.average) << c.text;
+        EXPECT_EQ(values.serial_number, c.serial_number) << c.text;
+        EXPECT_EQ(table.has_max_range, c.max_range != kGivenRange) << c.text;
+        EXPECT_EQ(table.count, 0) << c.text;
     }
     fs::remove(file);
 }

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "common/error_exit.h"
-#include "data/measurement.h"
 #include "files/file_failure.h"
 #include "files/file_name.h"
 #include "files/output_file.h"
@@ -25,19 +24,15 @@ void write_plot_line(OutFile& out, const Measurement& record) {
     out_line(out, text, n);
 }
 
-// The plot file between writing and being put in place; static because it
-// holds its write buffer.
-OutFile plot_out;
-
 [[noreturn]] void fail_writing() {
     file_error_exit(kPlotWriteFailed);
 }
 
 }  // namespace
 
-const char* const kPlotWriteFailed = "PlotFile konnte nicht geschrieben werden.\n";
+const char kPlotWriteFailed[] = "PlotFile konnte nicht geschrieben werden.\n";
 
-bool prepare_plot_file(const char* prefix) {
+bool prepare_plot_file(OutFile& plot_out, const char* prefix, const MeasurementTable& table) {
     if (prefix == nullptr) return false;
 
     std::array<char, kMaxPath> name;
@@ -48,8 +43,8 @@ bool prepare_plot_file(const char* prefix) {
     if (!out_open(plot_out, name.data())) {
         file_error_exit("PlotFile kann nicht geoeffnet werden.\n");
     }
-    for (int32_t i = 0; i < g_measurements.count; ++i) {
-        write_plot_line(plot_out, g_measurements.records[static_cast<std::size_t>(i)]);
+    for (int32_t i = 0; i < table.count; ++i) {
+        write_plot_line(plot_out, table.records[static_cast<std::size_t>(i)]);
     }
     if (!out_close(plot_out)) fail_writing();
     return true;

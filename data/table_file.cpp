@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/error_exit.h"
+#include "data/import_state.h"
 #include "data/table_fields.h"
 #include "data/table_records.h"
 #include "data/table_values.h"
@@ -41,99 +42,73 @@ const char* separator_name(Separator sep) {
 
 // ---- what the lines read so far decided ----
 
-// What the lines before the first data line held, for one separator: the
-// most fields of one of them (the header's, where one has two or more), and
-// the first that held a number in a chosen column without being data.
-struct Before {
-    int32_t fields = 0;
-    LineNo fields_line = 0;
-    LineNo odd_line = 0;
-    std::array<char, kLineSize> odd{};
-    std::size_t odd_n = 0;
-};
-
-struct TableState {
-    const ImportOptions* options = nullptr;
-    ImportTable* table = nullptr;
-    std::array<int32_t, 2> column{};  // from 0
-    bool named = false;               // a column is chosen by name: the header line first
-    bool header_found = false;
-    Separator sep = Separator::kNone;
-    bool sep_known = false;  // given by "sep=" or by the header line
-    LineNo sep_line = 0;     // the line that decided the separator
-    bool data = false;       // the first data line has been read
-    std::array<Before, kSeparatorCount> before{};
-    int32_t most_fields = 0;  // a data line may hold no more; 0 until known
-    LineNo most_fields_line = 0;
-    bool header = false;  // most_fields is the header's
-};
-
-TableState state;
-
 // ---- the lines ----
 
-[[noreturn]] void fail_separator(LineNo line_no, Text line) {
+[[noreturn]] void fail_separator(const ImportState& state, LineNo line_no, Text line) {
     const Separator own = separator_of(line);
     if (own == Separator::kNone) fail_line(line_no, kTwoColumns);
     char what[120];
     std::snprintf(what, sizeof what, "columns separated by %s, but by %s on line %s",
-                  separator_name(own), separator_name(state.sep), number_text(state.sep_line).text);
+                  separator_name(own), separator_name(state.lines.sep),
+                  number_text(state.lines.sep_line).text);
     fail_line(line_no, what);
 }
 
 // A data line may hold no more fields than the header, or without a header
 // than the first data line: where it does, its columns are not the header's.
-void check_fields(LineNo line_no, int32_t fields) {
-    if (state.most_fields == 0) {
-        state.most_fields = fields;
-        state.most_fields_line = line_no;
+void check_fields(ImportState& state, LineNo line_no, int32_t fields) {
+    if (state.lines.most_fields == 0) {
+        state.lines.most_fields = fields;
+        state.lines.most_fields_line = line_no;
         return;
     }
-    if (fields <= state.most_fields) return;
+    if (fields <= state.lines.most_fields) return;
     char what[160];
     std::snprintf(what, sizeof what, "holds %s fields, more than the %s of %s %s",
-                  number_text(fields).text, number_text(state.most_fields).text,
-                  state.header ? "the header on line" : "the first data line, line",
-                  number_text(state.most_fields_line).text);
+                  number_text(fields).text, number_text(state.lines.most_fields).text,
+                  state.lines.header ? "the header on line" : "the first data line, line",
+                  number_text(state.lines.most_fields_line).text);
     fail_line(line_no, what);
 }
 
-void take_data_line(LineNo line_no, Text line) {
+void take_data_line(ImportState& state, LineNo line_no, Text line) {
     ImportTable& table = *state.table;
-    if (!state.options->mean && table.count + values_waiting() >= kMaxMeasurements) {
+    if (!state.options->mean && table.count + values_waiting(state) >= kMaxMeasurements) {
         fail_line(line_no, "more than 1000 points");
     }
-    if (state.sep == Separator::kNone) fail_line(line_no, kTwoColumns);
-    if (!holds(line, static_cast<char>(state.sep))) fail_separator(line_no, line);
+    if (state.lines.sep == Separator::kNone) fail_line(line_no, kTwoColumns);
+    if (!holds(line, static_cast<char>(state.lines.sep))) fail_separator(state, line_no, line);
     Field position;
     Field reading;
-    check_fields(line_no, split_fields(line, state.sep, state.column[0], position, state.column[1],
-                                       reading));
-    take_values(line_no, state.sep, position.view(), reading.view());
+    check_fields(state, line_no,
+                 split_fields(line, state.lines.sep, state.lines.column[0], position,
+                              state.lines.column[1], reading));
+    take_values(state, line_no, state.lines.sep, position.view(), reading.view());
 }
 
 // A line before the data that held a number in a chosen column is a data
 // line at fault: it is taken as the first data line, separated by the first
 // separator it holds, as such a line always was, and is refused there.
-void take_odd_line(const Before& b) {
+void take_odd_line(ImportState& state, const LinesBefore& b) {
     const Text line{b.odd.data(), b.odd_n};
-    const Separator sep = state.sep;
-    state.sep = separator_of(line);
-    take_data_line(b.odd_line, line);
-    state.sep = sep;
+    const Separator sep = state.lines.sep;
+    state.lines.sep = separator_of(line);
+    take_data_line(state, b.odd_line, line);
+    state.lines.sep = sep;
 }
 
-// The data begin, separated by state.sep. A line before them that held a
+// The data begin, separated by state.lines.sep. A line before them that held a
 // number in a chosen column under this separator is taken as a data line
 // at fault; the most fields of a line before them are the header's.
-void start_data() {
-    state.data = true;
-    const Before& b = state.before[static_cast<std::size_t>(separator_index(state.sep))];
-    if (b.odd_line != 0) take_odd_line(b);
+void start_data(ImportState& state) {
+    state.lines.data = true;
+    const LinesBefore& b =
+        state.lines.before[static_cast<std::size_t>(separator_index(state.lines.sep))];
+    if (b.odd_line != 0) take_odd_line(state, b);
     if (b.fields >= 2) {
-        state.most_fields = b.fields;
-        state.most_fields_line = b.fields_line;
-        state.header = true;
+        state.lines.most_fields = b.fields;
+        state.lines.most_fields_line = b.fields_line;
+        state.lines.header = true;
     }
 }
 
@@ -144,18 +119,18 @@ struct Look {
     bool second = false;  // the reading's column holds a number
 };
 
-Look look(Text line, Separator sep) {
+Look look(const ImportState& state, Text line, Separator sep) {
     Field a;
     Field b;
     Look l;
-    l.fields = split_fields(line, sep, state.column[0], a, state.column[1], b);
+    l.fields = split_fields(line, sep, state.lines.column[0], a, state.lines.column[1], b);
     l.first = a.n > 0 && number_kind(a.view(), sep) != NumberKind::kNotNumber;
     l.second = b.n > 0 && number_kind(b.view(), sep) != NumberKind::kNotNumber;
     return l;
 }
 
-void note_before(LineNo line_no, Separator sep, Text line, const Look& l) {
-    Before& b = state.before[static_cast<std::size_t>(separator_index(sep))];
+void note_before(ImportState& state, LineNo line_no, Separator sep, Text line, const Look& l) {
+    LinesBefore& b = state.lines.before[static_cast<std::size_t>(separator_index(sep))];
     if (l.fields > b.fields) {
         b.fields = l.fields;
         b.fields_line = line_no;
@@ -169,12 +144,12 @@ void note_before(LineNo line_no, Separator sep, Text line, const Look& l) {
 
 // The header line of columns chosen by name: the first line that holds each
 // name as a field under one separator, which is then the file's.
-void find_header(LineNo line_no, Text line) {
+void find_header(ImportState& state, LineNo line_no, Text line) {
     const ColumnChoice& choice = state.options->columns;
     for (Separator sep : kSeparators) {
-        if (state.sep_known && sep != state.sep) continue;
+        if (state.lines.sep_known && sep != state.lines.sep) continue;
         if (!holds(line, static_cast<char>(sep))) continue;
-        std::array<int32_t, 2> column = state.column;
+        std::array<int32_t, 2> column = state.lines.column;
         for (int k = 0; k < 2; ++k) {
             if (choice.number[k] != 0) continue;
             const char* name = choice.name[k].data();
@@ -182,16 +157,20 @@ void find_header(LineNo line_no, Text line) {
         }
         if (column[0] < 0 || column[1] < 0) continue;
         if (column[0] == column[1]) {
-            fail_line(line_no, "-cols names one column for both the position and the reading");
+            char what[120];
+            std::snprintf(what, sizeof what,
+                          "%s names one column for both the position and the reading",
+                          state.options->words.columns);
+            fail_line(line_no, what);
         }
-        state.column = column;
-        state.header_found = true;
-        state.sep = sep;
-        state.sep_known = true;
-        state.sep_line = line_no;
-        Look header = look(line, sep);
+        state.lines.column = column;
+        state.lines.header_found = true;
+        state.lines.sep = sep;
+        state.lines.sep_known = true;
+        state.lines.sep_line = line_no;
+        Look header = look(state, line, sep);
         header.first = header.second = false;  // the names are no data at fault
-        note_before(line_no, sep, line, header);
+        note_before(state, line_no, sep, line, header);
         return;
     }
 }
@@ -201,59 +180,59 @@ void find_header(LineNo line_no, Text line) {
 // chosen columns both hold numbers under a separator it holds, tried in
 // turn; a line with a number in one of them only is kept in view, as it is
 // a data line at fault if the data turn out to be separated as it is.
-bool pass_over(LineNo line_no, Text line) {
-    if (state.named && !state.header_found) {
-        find_header(line_no, line);
+bool pass_over(ImportState& state, LineNo line_no, Text line) {
+    if (state.lines.named && !state.lines.header_found) {
+        find_header(state, line_no, line);
         return true;
     }
-    if (state.sep_known) {
-        const Look l = look(line, state.sep);
+    if (state.lines.sep_known) {
+        const Look l = look(state, line, state.lines.sep);
         if (l.first || l.second) return false;
-        note_before(line_no, state.sep, line, l);
+        note_before(state, line_no, state.lines.sep, line, l);
         return true;
     }
     std::array<Look, kSeparatorCount> looks;
     for (int i = 0; i < kSeparatorCount; ++i) {
-        looks[static_cast<std::size_t>(i)] = look(line, kSeparators[i]);
+        looks[static_cast<std::size_t>(i)] = look(state, line, kSeparators[i]);
     }
     for (int i = 0; i < kSeparatorCount; ++i) {
         const Look& l = looks[static_cast<std::size_t>(i)];
         if (l.first && l.second && holds(line, static_cast<char>(kSeparators[i]))) {
-            state.sep = kSeparators[i];
-            state.sep_line = line_no;
+            state.lines.sep = kSeparators[i];
+            state.lines.sep_line = line_no;
             return false;
         }
     }
     for (int i = 0; i < kSeparatorCount; ++i) {
-        note_before(line_no, kSeparators[i], line, looks[static_cast<std::size_t>(i)]);
+        note_before(state, line_no, kSeparators[i], line, looks[static_cast<std::size_t>(i)]);
     }
     return true;
 }
 
-void take_line(LineNo line_no, Text line) {
-    if (!state.data) {
-        if (pass_over(line_no, line)) return;
-        start_data();
+void take_line(ImportState& state, LineNo line_no, Text line) {
+    if (!state.lines.data) {
+        if (pass_over(state, line_no, line)) return;
+        start_data(state);
     }
-    take_data_line(line_no, line);
+    take_data_line(state, line_no, line);
 }
 
 // ---- the file ----
 
-void start(const ImportOptions& options, ImportTable& table) {
-    state = TableState{};
+void start(ImportState& state, const ImportOptions& options, ImportTable& table) {
     state.options = &options;
     state.table = &table;
+    state.lines = ImportLines{};
     for (int k = 0; k < 2; ++k) {
-        state.column[static_cast<std::size_t>(k)] = options.columns.number[k] - 1;
-        if (options.columns.number[k] == 0) state.named = true;
+        state.lines.column[static_cast<std::size_t>(k)] = options.columns.number[k] - 1;
+        if (options.columns.number[k] == 0) state.lines.named = true;
     }
-    values_start(options, table);
-    records_start(options, table);
+    values_start(state);
+    records_start(state);
 }
 
 // Excel's first line "sep=;" names the separator.
-bool take_separator_hint(Text text) {
+bool take_separator_hint(ImportState& state, Text text) {
     if (text.n < 5 || std::memcmp(text.p, "sep=", 4) != 0) return false;
     Text rest{text.p + 5, text.n - 5};
     while (rest.n > 0 && rest.p[rest.n - 1] == '\r') --rest.n;
@@ -261,13 +240,13 @@ bool take_separator_hint(Text text) {
     if (rest.n != 0 || (c != ';' && c != ',' && c != '\t')) {
         fail_line(1, "sep= names a separator that is not read (a comma, a semicolon or a tab)");
     }
-    state.sep = static_cast<Separator>(c);
-    state.sep_known = true;
-    state.sep_line = 1;
+    state.lines.sep = static_cast<Separator>(c);
+    state.lines.sep_known = true;
+    state.lines.sep_line = 1;
     return true;
 }
 
-[[noreturn]] void fail_no_header() {
+[[noreturn]] void fail_no_header(const ImportState& state) {
     const ColumnChoice& choice = state.options->columns;
     char names[2 * (kShownField + 16)] = {};
     std::size_t n = 0;
@@ -284,24 +263,24 @@ bool take_separator_hint(Text text) {
         ++named;
     }
     char message[sizeof names + 64];
-    std::snprintf(message, sizeof message, "No line of the input file names the %s %s of -cols",
-                  named > 1 ? "columns" : "column", names);
+    std::snprintf(message, sizeof message, "No line of the input file names the %s %s of %s",
+                  named > 1 ? "columns" : "column", names, state.options->words.columns);
     error_exit(message, kExitError);
 }
 
-void finish() {
-    if (!state.data) {
-        if (state.named && !state.header_found) fail_no_header();
+void finish(ImportState& state) {
+    if (!state.lines.data) {
+        if (state.lines.named && !state.lines.header_found) fail_no_header(state);
         // A line that held a number, and nothing after it that was data: it
         // is a data line at fault, separated as it is.
-        const Before* first = nullptr;
-        for (const Before& b : state.before) {
+        const LinesBefore* first = nullptr;
+        for (const LinesBefore& b : state.lines.before) {
             if (b.odd_line != 0 && (first == nullptr || b.odd_line < first->odd_line)) first = &b;
         }
-        if (first != nullptr) take_odd_line(*first);
+        if (first != nullptr) take_odd_line(state, *first);
     }
-    values_finish(state.sep);
-    records_finish(*state.table);
+    values_finish(state, state.lines.sep);
+    records_finish(state);
     if (state.table->count == 0) error_exit("The input file holds no data lines", kExitError);
 }
 
@@ -338,12 +317,13 @@ bool cut(const char (&line)[kLineSize], std::size_t length) {
 
 }  // namespace
 
-void read_table_file(const char* name, const ImportOptions& options, ImportTable& table) {
+void read_table_file(const char* name, const ImportOptions& options, ImportState& state,
+                     ImportTable& table) {
     LineReader reader;
     if (!line_reader_open(reader, name, LineEnds::kDetect)) {
         fail_name("Input file cannot be opened: ", name);
     }
-    start(options, table);
+    start(state, options, table);
     char line[kLineSize];
     std::size_t length = 0;
     LineNo line_no = 0;
@@ -363,7 +343,7 @@ void read_table_file(const char* name, const ImportOptions& options, ImportTable
             text.p += 3;
             text.n -= 3;
         }
-        if (line_no == 1 && !cut_off && take_separator_hint(text)) continue;
+        if (line_no == 1 && !cut_off && take_separator_hint(state, text)) continue;
         trim(text, " \t\r");
         const bool comment = text.n > 0 && text.p[0] == '#';
         if (cut_off) {
@@ -374,10 +354,10 @@ void read_table_file(const char* name, const ImportOptions& options, ImportTable
             continue;
         }
         if (text.n == 0 || comment || only_separators(text)) continue;
-        take_line(line_no, text);
+        take_line(state, line_no, text);
     }
     line_reader_close(reader);
-    finish();
+    finish(state);
 }
 
 }  // namespace vextal

@@ -29,8 +29,17 @@ struct ColumnChoice {
 /// it names two different columns.
 bool parse_column_choice(const char* text, ColumnChoice& choice);
 
+/// The option words that the import's messages name, as the command line
+/// spells them.
+struct ImportWords {
+    const char* columns = nullptr;  ///< chooses the two columns
+    const char* decimal = nullptr;  ///< gives the decimal mark
+    const char* round = nullptr;    ///< rounds the readings
+};
+
 /// How a table is read.
 struct ImportOptions {
+    ImportWords words;
     ColumnChoice columns;
     char decimal_mark = '\0';  ///< ',' or '.' where given; otherwise the file decides
     bool round = false;        ///< readings with decimals are rounded, halves away from zero
@@ -53,9 +62,13 @@ struct ImportTable {
     int64_t most_per_point = 0;
 };
 
-/// Reads the table in `name` (opened as given) into `table`; ends the program
-/// with exit code 2 on any fault, naming the line where it was found.
-void read_table_file(const char* name, const ImportOptions& options, ImportTable& table);
+struct ImportState;
+
+/// Reads the table in `name` (opened as given) into `table`, keeping what the
+/// reading needs between the lines in `state` (data/import_state.h); ends the
+/// program with exit code 2 on any fault, naming the line where it was found.
+void read_table_file(const char* name, const ImportOptions& options, ImportState& state,
+                     ImportTable& table);
 
 /// Writes to standard output what -round and -mean made of the readings of
 /// `table`, a line for each of them that `options` hold.

@@ -10,29 +10,9 @@ namespace vextal {
 
 namespace {
 
-// Slots of the table that finds the record of a position: twice the
-// records, so that a search rarely looks at more than one or two.
-constexpr std::size_t kSlots = 2048;
-static_assert(kSlots >= 2 * static_cast<std::size_t>(kMaxMeasurements));
 // Readings at one position that -mean adds up: their sum stays far inside
 // 64 bits.
 constexpr int64_t kMaxPerPosition = INT32_MAX;
-
-// What the records are made of besides their text: the position's value,
-// which orders them and tells them apart, and with -mean the sum and the
-// number of the readings.
-struct Records {
-    bool mean = false;
-    bool keep_order = false;
-    std::array<double, kMaxMeasurements> position{};
-    std::array<int64_t, kMaxMeasurements> sum{};
-    std::array<int64_t, kMaxMeasurements> readings{};
-    std::array<int16_t, kSlots> slot{};  // a record's index plus 1; 0 where free
-    std::array<int16_t, kMaxMeasurements> order{};
-    std::array<int16_t, kMaxMeasurements> scratch{};
-};
-
-Records records;
 
 std::size_t slot_of(double position) {
     const double key = position == 0.0 ? 0.0 : position;  // -0 is the position 0
@@ -40,14 +20,16 @@ std::size_t slot_of(double position) {
     std::memcpy(&bits, &key, sizeof bits);
     bits ^= bits >> 31;
     bits *= 0x9E3779B97F4A7C15u;
-    return static_cast<std::size_t>(bits >> 53) & (kSlots - 1);
+    return static_cast<std::size_t>(bits >> 53) & (kRecordSlots - 1);
 }
 
 // The record at `position`; where there is none yet, the next one, and
 // `fresh` says so; -1 when the table is full.
-int32_t record_at(double position, const ImportTable& table, bool& fresh) {
+int32_t record_at(ImportState& state, double position, bool& fresh) {
+    ImportRecords& records = state.records;
+    const ImportTable& table = *state.table;
     std::size_t s = slot_of(position);
-    for (; records.slot[s] != 0; s = (s + 1) & (kSlots - 1)) {
+    for (; records.slot[s] != 0; s = (s + 1) & (kRecordSlots - 1)) {
         const int32_t i = records.slot[s] - 1;
         if (records.position[static_cast<std::size_t>(i)] == position) {
             fresh = false;
@@ -73,12 +55,16 @@ int32_t rounded_mean(int64_t sum, int64_t count) {
 // equal position keep their order. A merge of ever longer runs of their
 // numbers, so that a run recorded from near to far, the other way round,
 // costs no more than any other.
-void order_far_to_near(ImportTable& table) {
+void order_far_to_near(ImportState& state) {
+    ImportRecords& records = state.records;
+    ImportTable& table = *state.table;
     const auto n = static_cast<std::size_t>(table.count);
     int16_t* from = records.order.data();
     int16_t* to = records.scratch.data();
     for (std::size_t i = 0; i < n; ++i) from[i] = static_cast<int16_t>(i);
-    const auto position = [](int16_t i) { return records.position[static_cast<std::size_t>(i)]; };
+    const auto position = [&records](int16_t i) {
+        return records.position[static_cast<std::size_t>(i)];
+    };
     for (std::size_t width = 1; width < n; width *= 2) {
         for (std::size_t low = 0; low < n; low += 2 * width) {
             const std::size_t middle = low + width < n ? low + width : n;
@@ -118,7 +104,10 @@ void order_far_to_near(ImportTable& table) {
 
 }  // namespace
 
-void records_start(const ImportOptions& options, ImportTable& table) {
+void records_start(ImportState& state) {
+    const ImportOptions& options = *state.options;
+    ImportTable& table = *state.table;
+    ImportRecords& records = state.records;
     records.mean = options.mean;
     records.keep_order = options.keep_order;
     records.slot.fill(0);
@@ -129,14 +118,16 @@ void records_start(const ImportOptions& options, ImportTable& table) {
     table.most_per_point = 0;
 }
 
-void records_add(LineNo line_no, const RecordText& point, ImportTable& table) {
+void records_add(ImportState& state, LineNo line_no, const RecordText& point) {
+    ImportRecords& records = state.records;
+    ImportTable& table = *state.table;
     const double position = text_to_double(point.stage.data());
     int32_t i = table.count;
     bool fresh = true;
     if (!records.mean) {
         if (i >= kMaxMeasurements) fail_line(line_no, "more than 1000 points");
     } else {
-        i = record_at(position, table, fresh);
+        i = record_at(state, position, fresh);
         if (i < 0) fail_line(line_no, "more than 1000 positions");
     }
     const auto k = static_cast<std::size_t>(i);
@@ -155,7 +146,9 @@ void records_add(LineNo line_no, const RecordText& point, ImportTable& table) {
     ++table.readings;
 }
 
-void records_finish(ImportTable& table) {
+void records_finish(ImportState& state) {
+    const ImportRecords& records = state.records;
+    ImportTable& table = *state.table;
     if (records.mean) {
         for (std::size_t k = 0; k < static_cast<std::size_t>(table.count); ++k) {
             const int64_t n = records.readings[k];
@@ -164,7 +157,7 @@ void records_finish(ImportTable& table) {
             if (n > table.most_per_point) table.most_per_point = n;
         }
     }
-    if (!records.keep_order) order_far_to_near(table);
+    if (!records.keep_order) order_far_to_near(state);
 }
 
 void print_import_summary(const ImportOptions& options, const ImportTable& table) {

@@ -3,18 +3,18 @@
 // down unless the file's order is kept.
 #pragma once
 
-#include "data/table_fields.h"
-#include "data/table_file.h"
+#include "data/import_state.h"
 
 namespace vextal {
 
-/// Starts `table` with no records, to be made as `options` say.
-void records_start(const ImportOptions& options, ImportTable& table);
+/// Starts the table that `state` fills with no records, to be made as its
+/// options say.
+void records_start(ImportState& state);
 /// Takes the point of data line `line_no`: the next record, or with -mean a
 /// reading more at its position. Ends the program when the table is full.
-void records_add(LineNo line_no, const RecordText& point, ImportTable& table);
+void records_add(ImportState& state, LineNo line_no, const RecordText& point);
 /// Makes the records final: with -mean each one the mean of its readings;
 /// then their order.
-void records_finish(ImportTable& table);
+void records_finish(ImportState& state);
 
 }  // namespace vextal

@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "common/settings.h"
+#include "app/option_words.h"
+#include "data/import_state.h"
 #include "data/measurement.h"
 #include "data/measurement_file.h"
 #include "data/table_file.h"
@@ -58,7 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string table_path = "/tmp/vextal_fuzz_import_" + std::to_string(getpid());
     static const std::string msm_path = table_path + ".msm";
     static ImportTable table;
+    static ImportState state;
     ImportOptions options;
+    options.words = import_words();
     size_t used = 0;
     if (!options_of(data, size, options, used)) return 0;
     FILE* f = std::fopen(table_path.c_str(), "wb");
@@ -67,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(f);
 
     try {
-        read_table_file(table_path.c_str(), options, table);
+        read_table_file(table_path.c_str(), options, state, table);
     } catch (const fuzz::RunEnded& e) {
         if (e.exit_code != 2) __builtin_trap();
         return 0;
@@ -91,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ImportOptions keep = options;
         keep.keep_order = true;
         try {
-            read_table_file(table_path.c_str(), keep, kept);
+            read_table_file(table_path.c_str(), keep, state, kept);
         } catch (const fuzz::RunEnded&) {
             __builtin_trap();  // the order does not decide whether a table is taken
         }
@@ -114,30 +117,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     header.max_range = text_to_double(table.points[0].stage.data());
     header.has_average = true;
     header.average = table.points[0].psd;
-    g_settings = Settings{};
-    g_measurements.count = 0;
+    static MeasurementTable loaded;
+    HeaderValues values;
     try {
         static OutFile out;
         if (!out_open(out, msm_path.c_str())) return 0;
         write_measurement_file(out, header, table.points.data(), table.count);
         if (!out_close(out) || !out_commit_all()) __builtin_trap();
-        load_measurement_file(msm_path.c_str());
+        load_measurement_file(msm_path.c_str(), loaded, values);
     } catch (const fuzz::RunEnded&) {
         __builtin_trap();  // a table that was taken must be written and read back
     }
     unlink(msm_path.c_str());
-    if (g_measurements.count != table.count) __builtin_trap();
-    if (!same_bits(g_settings.max_range, header.max_range)) __builtin_trap();
-    if (g_settings.average != header.average) __builtin_trap();
+    if (loaded.count != table.count) __builtin_trap();
+    if (!same_bits(values.max_range, header.max_range)) __builtin_trap();
+    if (values.average != header.average) __builtin_trap();
     for (int32_t i = 0; i < table.count; ++i) {
         const RecordText& point = table.points[static_cast<std::size_t>(i)];
-        const Measurement& record = g_measurements.records[static_cast<std::size_t>(i)];
+        const Measurement& record = loaded.records[static_cast<std::size_t>(i)];
         if (!same_bits(record.stage, text_to_double(point.stage.data()))) __builtin_trap();
         if (record.psd != point.psd) __builtin_trap();
         // From the largest position down unless the file's order is kept;
         // with -mean no position twice.
         for (int32_t j = 0; j < i; ++j) {
-            const double earlier = g_measurements.records[static_cast<std::size_t>(j)].stage;
+            const double earlier = loaded.records[static_cast<std::size_t>(j)].stage;
             if (!options.keep_order && earlier < record.stage) __builtin_trap();
             if (options.mean && earlier == record.stage) __builtin_trap();
         }

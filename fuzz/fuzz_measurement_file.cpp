@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "common/settings.h"
 #include "data/measurement.h"
 #include "data/measurement_file.h"
 #include "fuzz/fuzz_exit.h"
@@ -36,28 +35,29 @@ Outcome load(const std::string& path, const std::string& content) {
     std::fwrite(content.data(), 1, content.size(), f);
     std::fclose(f);
 
-    g_settings = Settings{};
-    g_measurements.count = 0;
+    static MeasurementTable table;
+    table.count = 0;
+    HeaderValues values;
     try {
-        load_measurement_file(path.c_str());
+        load_measurement_file(path.c_str(), table, values);
     } catch (const fuzz::RunEnded& e) {
         if (e.exit_code != 2) __builtin_trap();
         outcome.exit_code = e.exit_code;
     }
     // However the reading ends, it never stores beyond the table.
-    if (g_measurements.count < 0 || g_measurements.count > kMaxMeasurements) __builtin_trap();
-    outcome.count = g_measurements.count;
+    if (table.count < 0 || table.count > kMaxMeasurements) __builtin_trap();
+    outcome.count = table.count;
     // Every field is copied on its own: the records' padding is no data.
-    for (int32_t i = 0; i < g_measurements.count; ++i) {
-        const Measurement& r = g_measurements.records[static_cast<std::size_t>(i)];
+    for (int32_t i = 0; i < table.count; ++i) {
+        const Measurement& r = table.records[static_cast<std::size_t>(i)];
         unsigned char bytes[sizeof r.stage + sizeof r.psd];
         std::memcpy(bytes, &r.stage, sizeof r.stage);
         std::memcpy(bytes + sizeof r.stage, &r.psd, sizeof r.psd);
         outcome.records.insert(outcome.records.end(), bytes, bytes + sizeof bytes);
     }
-    outcome.max_range = g_settings.max_range;
-    outcome.average = g_settings.average;
-    outcome.serial_number = g_settings.serial_number;
+    outcome.max_range = values.max_range;
+    outcome.average = values.average;
+    outcome.serial_number = values.serial_number;
     return outcome;
 }
 

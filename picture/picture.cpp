@@ -254,8 +254,7 @@ int32_t check_height(const PictureContent& c) {
 
 }  // namespace
 
-bool prepare_picture(const char* prefix, const PictureContent& content) {
-    static OutFile file;  // static for its write buffer
+bool prepare_picture(OutFile& file, const char* prefix, const PictureContent& content) {
     std::array<char, kMaxPath> name;
     make_file_name(name, prefix, ".svg");
     if (!out_open(file, name.data())) return false;

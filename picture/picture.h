@@ -7,6 +7,7 @@
 #include "calib/calibration.h"
 #include "calib/check.h"
 #include "data/measurement.h"
+#include "files/output_file.h"
 
 namespace vextal {
 
@@ -38,8 +39,10 @@ struct PictureContent {
     bool stretch_known = false;
     int32_t stretch_first = 0;
     int32_t stretch_last = 0;
-    /// The calibration's step count, named in the title.
+    /// The calibration's step count, named in the title; a check's title names
+    /// it with the option that sets it.
     int32_t steps = 0;
+    const char* steps_word = nullptr;
     /// The table drawn (cal): null, or without points, when there is none;
     /// `note` then says why.
     const Calibration* table = nullptr;
@@ -54,10 +57,10 @@ struct PictureContent {
     const Warnings* warnings = nullptr;
 };
 
-/// Writes "<prefix>.svg" of `content`, complete and closed but not yet in
-/// place: it is put in place with the run's other outputs (out_commit_all).
-/// False, with nothing left behind, when it cannot be opened or written; a
-/// name that does not fit ends the run.
-bool prepare_picture(const char* prefix, const PictureContent& content);
+/// Writes "<prefix>.svg" of `content` through `file`, complete and closed but
+/// not yet in place: it is put in place with the run's other outputs
+/// (out_commit_all). False, with nothing left behind, when it cannot be
+/// opened or written; a name that does not fit ends the run.
+bool prepare_picture(OutFile& file, const char* prefix, const PictureContent& content);
 
 }  // namespace vextal

@@ -217,7 +217,9 @@ void check_title(Svg& svg, const PictureContent& c) {
         svg_put_name(svg, c.table_file, kShownName);
         svg_put(svg, ".c");
     } else {
-        svg_put(svg, "against the table that cal writes with -n ");
+        svg_put(svg, "against the table that cal writes with ");
+        svg_put(svg, c.steps_word);
+        svg_put(svg, " ");
         svg_put_int(svg, c.steps);
     }
     svg_text_close(svg);

@@ -67,7 +67,7 @@ int usi2_open(uint8_t requested_axes) {
     return usi2_h_command(kOpenParameter);
 }
 
-void stage_init() {
+void stage_init(bool home, double centre) {
     console_puts(stdout, "\nInitialize Linear Stage...\n");
     int result = usi2_open(1);
     if (result == kUsi2NotFound)
@@ -76,8 +76,7 @@ void stage_init() {
         error_exit("USI2-Device found but not responding: check power supply.", kExitNoResponse);
     }
     // A refusal, a failed send or a library status does not stop the run.
-    if (g_settings.home_on_init) usi2_h_command(kHomeParameter);
-    const double centre = g_settings.centre_position;
+    if (home) usi2_h_command(kHomeParameter);
     axis_set_position(0, centre != kNoCentrePosition ? position_from_centre(centre) : 0);
 }
 

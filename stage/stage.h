@@ -97,9 +97,11 @@ extern uint8_t axis_count;
 /// Finds, opens and sets up the USI2, resets both axes and sends 'H' 255;
 /// 0, kUsi2NotFound, the result of that command or a library status.
 int usi2_open(uint8_t requested_axes);
-/// Opens and sets up the USI2 and the axis state from g_settings; ends the
-/// program with exit code 100 or 102 when the interface is missing or silent.
-void stage_init();
+/// Opens and sets up the USI2 and the axis state, homing the stage where
+/// `home` is set and placing axis 0 at `centre` (kNoCentrePosition: at 0);
+/// ends the program with exit code 100 or 102 when the interface is missing
+/// or silent.
+void stage_init(bool home, double centre);
 /// Sets the position of an axis (0 or 1; others are ignored).
 void axis_set_position(int8_t axis, int32_t value);
 /// Sets the flag of an axis (0 or 1; others are ignored).

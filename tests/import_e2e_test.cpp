@@ -334,6 +334,8 @@ TEST(Import, RefusedTablesNameTheirLine) {
     std::string full;
     for (int i = 0; i < 1000; ++i) full += std::to_string(i) + ",1\n";
     const std::string cut = "1,2" + std::string(246, ' ') + "\n";
+    std::string undecided;  // each position reads two ways
+    for (int i = 0; i < 1001; ++i) undecided += "1.100;" + std::to_string(i) + "\n";
     const RefusalCase cases[] = {
         {"empty file", "", "The input file holds no data lines"},
         {"only a header and comments", "# x\nposition,reading\n\n",
@@ -433,6 +435,10 @@ TEST(Import, RefusedTablesNameTheirLine) {
                      10),
          "Line 1: holds a NUL byte (UTF-16 text is not read)"},
         {"1001 points", full + "# more\n1000,1\n", "Line 1002: more than 1000 points"},
+        {"1001 lines waiting for the mark",
+         undecided,
+         "Line 1001: more than 1000 lines wait for the decimal mark to be known" + kSayWhich,
+         {"-mean"}},
     };
     const std::string earlier = "earlier\n";
     for (const auto& c : cases) {

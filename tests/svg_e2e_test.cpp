@@ -447,6 +447,30 @@ TEST(Picture, TablePanelAndUnit) {
     EXPECT_NE(svg.find(">PSD reading<"), std::string::npos);
 }
 
+// A check's title names the table it was made against: the file given, or
+// the one that cal writes with the step count, named as the option it takes.
+TEST(Picture, CheckTitleNamesItsTable) {
+    const struct {
+        Args args;
+        std::string line;
+    } cases[] = {
+        {{"check", "sensor_10_80", "-svg", "-f", "out"},
+         "against the table that cal writes with -n 128"},
+        {{"check", "sensor_10_80", "-n", "300", "-svg", "-f", "out"},
+         "against the table that cal writes with -n 300"},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("sensor_10_80.msm", kExample);
+        box.run(c.args);
+        bool found = false;
+        for (const TextElement& t : text_elements(read_file(box.path() / "out.svg"))) {
+            found = found || t.text == c.line;
+        }
+        EXPECT_TRUE(found) << c.line;
+    }
+}
+
 // A real SVG renderer draws the example's picture: a PNG of the picture's
 // size that is far from the blank page of that size.
 TEST(Picture, ARendererDrawsIt) {

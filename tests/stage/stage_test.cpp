@@ -161,28 +161,26 @@ TEST(StageInit, HomesAndSetsTheCentrePosition) {
     for (const InitCase& c : cases) {
         SCOPED_TRACE(c.name);
         use_sim(c.scenario);
-        g_settings.home_on_init = c.home ? 1 : 0;
-        g_settings.centre_position = c.centre;
         axis_table[0].position = 12345;
-        stage_init();
+        stage_init(c.home, c.centre);
         EXPECT_EQ(axis_table[0].position, c.position);
         EXPECT_EQ(frames_sent(), c.frames);
     }
-    g_settings = Settings{};
 }
 
 TEST(StageInitDeathTest, MissingOrSilentInterfaceEndsTheProgram) {
     use_sim("");
-    EXPECT_EXIT(stage_init(), testing::ExitedWithCode(100),
+    EXPECT_EXIT(stage_init(true, kNoCentrePosition), testing::ExitedWithCode(100),
                 "^Error: USI2-Device not found: check USB-Cable\\.\n$");
     use_sim(kOneUsi2 + "reply silence\n");
-    EXPECT_EXIT(stage_init(), testing::ExitedWithCode(102),
+    EXPECT_EXIT(stage_init(true, kNoCentrePosition), testing::ExitedWithCode(102),
                 "^Error: USI2-Device found but not responding: check power supply\\.\n$");
     use_sim(kOneUsi2 + "reply 02 06 04\n");
-    EXPECT_EXIT(stage_init(), testing::ExitedWithCode(102), "not responding");
+    EXPECT_EXIT(stage_init(true, kNoCentrePosition), testing::ExitedWithCode(102),
+                "not responding");
     use_sim(kOneUsi2);
     d2xx_use(nullptr);
-    EXPECT_EXIT(stage_init(), testing::ExitedWithCode(100), "not found");
+    EXPECT_EXIT(stage_init(true, kNoCentrePosition), testing::ExitedWithCode(100), "not found");
 }
 
 TEST(AxisSetters, OnlyAxesZeroAndOneAreWritten) {
