@@ -10,7 +10,7 @@
 
 #include "common/settings.h"
 #include "data/measurement.h"
-#include "files/sys_file.h"
+#include "tests/support/temp_folder.h"
 
 namespace vextal {
 namespace {
@@ -52,8 +52,8 @@ TEST(MeasurementFile, HeaderAttributesOverrideOnlyWhenPresentOnLine1) {
         // "avg" inside another word, or a tab before '=': not the attribute.
         {"<Vextal xavg='7' sn\t='8'>\n", kGivenRange, kGivenAverage, kGivenSerial},
     };
-    const fs::path file =
-        fs::temp_directory_path() / ("vextal_header_" + std::to_string(sys_process_id()) + ".msm");
+    const test::TempFolder dir;
+    const fs::path file = dir.path() / "header.msm";
     for (const auto& c : cases) {
         std::ofstream(file, std::ios::binary) << c.text;
         g_settings.max_range = kGivenRange;
@@ -65,7 +65,6 @@ TEST(MeasurementFile, HeaderAttributesOverrideOnlyWhenPresentOnLine1) {
         EXPECT_EQ(g_settings.serial_number, c.serial_number) << c.text;
         EXPECT_EQ(g_measurements.count, 0) << c.text;
     }
-    fs::remove(file);
 }
 
 }  // namespace
