@@ -162,7 +162,7 @@ TEST_F(TextFileTest, WritesCrLfAndReplacesOnlyWhenCommitted) {
     EXPECT_EQ(dir_.read("out.txt"), "old");
     ASSERT_TRUE(out_close(out));
     EXPECT_EQ(dir_.read("out.txt"), "old");
-    ASSERT_TRUE(out_commit(out));
+    ASSERT_TRUE(out_commit_all());
     EXPECT_EQ(dir_.read("out.txt"), "a\tb\r\n\r\nc");
     EXPECT_EQ(files(), Lines{"out.txt"});
 }
