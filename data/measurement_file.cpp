@@ -86,9 +86,9 @@ void take_measurement(const char* line, const Values* written) {
         error_exit("Zu viele Messwerte (maximal 1000).\n", kExitError);
     Measurement& record = table.records[static_cast<std::size_t>(table.count)];
     int32_t no = 0;
-    int has_no = 1;
-    int has_stage = 1;
-    int has_psd = 1;
+    bool has_no = true;
+    bool has_stage = true;
+    bool has_psd = true;
     if (written != nullptr) {
         no = written->no;
         record.stage = written->stage;
@@ -141,10 +141,10 @@ int load_measurement_file(const char* name) {
         error_exit("File does not start with <Vextal ...>\n", kExitError);
     }
     MeasurementTable& table = g_measurements;
-    table.has_max_range = read_double_attribute(line, kMaxRangeName, g_settings.max_range) != 0;
-    table.has_average = read_int_attribute(line, kAverageName, g_settings.average) != 0;
+    table.has_max_range = read_double_attribute(line, kMaxRangeName, g_settings.max_range);
+    table.has_average = read_int_attribute(line, kAverageName, g_settings.average);
     table.has_serial_number =
-        read_long_attribute(line, kSerialNumberName, g_settings.serial_number) != 0;
+        read_long_attribute(line, kSerialNumberName, g_settings.serial_number);
 
     g_measurements.count = 0;
     for (;;) {
