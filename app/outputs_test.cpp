@@ -5,14 +5,14 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/settings.h"
 #include "data/measurement.h"
+#include "tests/support/six_records.h"
+#include "tests/support/temp_folder.h"
 
 namespace vextal {
 namespace {
@@ -23,41 +23,12 @@ namespace fs = std::filesystem;
 class CalibrationFile : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ =
-            fs::temp_directory_path() /
-            ("vextal_calib_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         g_measurements = MeasurementTable{};
         g_settings = Settings{};
         g_settings.command = kCal;
         std::strcpy(g_settings.call_params.data(), "cal demo -n 20 ");
     }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string prefix() const { return (dir_ / "demo").string(); }
-
-    void write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(dir_ / name, std::ios::binary) << bytes;
-    }
-
-    // Every file in the folder, by name, with its bytes; folders as "<dir>".
-    std::map<std::string, std::string> files() const {
-        std::map<std::string, std::string> all;
-        for (const auto& e : fs::directory_iterator(dir_)) {
-            std::string name = e.path().filename().string();
-            if (e.is_directory()) {
-                all[name] = "<dir>";
-            } else {
-                std::ifstream in(e.path(), std::ios::binary);
-                std::ostringstream bytes;
-                bytes << in.rdbuf();
-                all[name] = bytes.str();
-            }
-        }
-        return all;
-    }
+    std::string prefix() const { return dir_.file("demo"); }
 
     // The outputs of `cal <prefix> -n <steps>` from the table as it stands.
     static void write_calibration(const std::string& prefix, int32_t steps) {
@@ -71,12 +42,12 @@ class CalibrationFile : public ::testing::Test {
         g_measurements.count = static_cast<int32_t>(records.size());
     }
 
-    fs::path dir_;
+    test::TempFolder dir_{test::current_test_name()};
 };
 
 TEST_F(CalibrationFile, WritesTheWorkedExample) {
-    set_records({{30.0, 40}, {25.0, 9}, {20.0, 12}, {10.7, 20}, {8.0, 30}, {5.0, 28}});
-    write("demo.cal", "an earlier calibration");
+    set_records(test::six_records<Measurement>());
+    dir_.write("demo.cal", "an earlier calibration");
     write_calibration(prefix(), 20);
 
     const std::string cal =
@@ -94,7 +65,7 @@ TEST_F(CalibrationFile, WritesTheWorkedExample) {
         "                    999, 999, 999, 999};\r\n"
         "\r\n";
     std::map<std::string, std::string> expected = {{"demo.cal", cal}, {"demo.c", c}};
-    EXPECT_EQ(files(), expected);
+    EXPECT_EQ(dir_.entries(), expected);
 }
 
 TEST_F(CalibrationFile, SaturatesPositionsBeyondTheFloatRange) {
@@ -113,7 +84,7 @@ TEST_F(CalibrationFile, SaturatesPositionsBeyondTheFloatRange) {
         "// CallParams: x  \r\n"
         "{2147483647, 2147483647, 2147483647, 2147483647, 2147483647, -2147483648};\r\n\r\n";
     std::map<std::string, std::string> expected = {{"demo.cal", cal}, {"demo.c", c}};
-    EXPECT_EQ(files(), expected);
+    EXPECT_EQ(dir_.entries(), expected);
 }
 
 // Each failure ends the run with exit code 2 and its message, and leaves the
@@ -121,7 +92,7 @@ TEST_F(CalibrationFile, SaturatesPositionsBeyondTheFloatRange) {
 TEST_F(CalibrationFile, FailuresLeaveEarlierFilesUntouched) {
     const std::vector<Measurement> good = {{30.0, 10}, {20.0, 20}, {10.0, 30}};
     const std::vector<Measurement> falling = {{30.0, 30}, {20.0, 20}, {10.0, 10}};
-    const std::string long_prefix = (dir_ / std::string(4092 - dir_.string().size(), 'p')).string();
+    const std::string long_prefix = dir_.file(std::string(4092 - dir_.path().string().size(), 'p'));
     struct {
         const char* what;
         std::vector<Measurement> records;
@@ -139,20 +110,19 @@ TEST_F(CalibrationFile, FailuresLeaveEarlierFilesUntouched) {
         {"name too long", good, long_prefix, false, "Dateiname zu lang.", ""},
     };
     for (const auto& c : cases) {
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        write("demo.cal", "earlier cal\r\n");
+        dir_.clear();
+        dir_.write("demo.cal", "earlier cal\r\n");
         if (c.c_is_folder) {
-            fs::create_directory(dir_ / "demo.c");
+            fs::create_directory(dir_.path() / "demo.c");
         } else {
-            write("demo.c", "earlier c\r\n");
+            dir_.write("demo.c", "earlier c\r\n");
         }
-        const auto before = files();
+        const auto before = dir_.entries();
         set_records(c.records);
         EXPECT_EXIT(write_calibration(c.prefix, 20), ::testing::ExitedWithCode(2),
                     std::string("^Error: ") + c.message + "\n\n" + c.detail + "$")
             << c.what;
-        EXPECT_EQ(files(), before) << c.what;
+        EXPECT_EQ(dir_.entries(), before) << c.what;
     }
 }
 

@@ -5,31 +5,17 @@
 #include <sys/resource.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/outputs.h"
 #include "common/settings.h"
 #include "data/measurement.h"
+#include "tests/support/six_records.h"
+#include "tests/support/temp_folder.h"
 
 namespace vextal {
 namespace {
-
-namespace fs = std::filesystem;
-
-std::map<std::string, std::string> files_in(const fs::path& dir) {
-    std::map<std::string, std::string> all;
-    for (const auto& e : fs::directory_iterator(dir)) {
-        std::ifstream in(e.path(), std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        all[e.path().filename().string()] = bytes.str();
-    }
-    return all;
-}
 
 // Writes the calibration under a file size limit of `limit` bytes.
 void write_limited(const std::string& prefix, rlim_t limit) {
@@ -43,27 +29,23 @@ void write_limited(const std::string& prefix, rlim_t limit) {
 }
 
 TEST(CalibrationFileWrite, FailedWriteLeavesEarlierFilesUntouched) {
-    const fs::path dir = fs::temp_directory_path() / "vextal_calib_write_failure";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    std::ofstream(dir / "demo.cal", std::ios::binary) << "earlier cal\r\n";
-    std::ofstream(dir / "demo.c", std::ios::binary) << "earlier c\r\n";
-    const auto before = files_in(dir);
+    const test::TempFolder dir(test::current_test_name());
+    dir.write("demo.cal", "earlier cal\r\n");
+    dir.write("demo.c", "earlier c\r\n");
+    const auto before = dir.files();
 
     g_measurements = MeasurementTable{};
-    const Measurement records[] = {{30.0, 40}, {25.0, 9}, {20.0, 12},
-                                   {10.7, 20}, {8.0, 30}, {5.0, 28}};
-    for (std::size_t i = 0; i < 6; ++i) g_measurements.records[i] = records[i];
-    g_measurements.count = 6;
+    const std::vector<Measurement> records = test::six_records<Measurement>();
+    for (std::size_t i = 0; i < records.size(); ++i) g_measurements.records[i] = records[i];
+    g_measurements.count = static_cast<int32_t>(records.size());
     std::strcpy(g_settings.call_params.data(), "cal demo -n 20 ");
 
     // 200 bytes hold the .c file (about 160) and the error report, but not
     // the .cal file (over 400).
-    EXPECT_EXIT(write_limited((dir / "demo").string(), 200), ::testing::ExitedWithCode(2),
+    EXPECT_EXIT(write_limited(dir.file("demo"), 200), ::testing::ExitedWithCode(2),
                 "^Error: Ausgabedateien konnten nicht geschrieben werden.\n\n"
                 ".*/demo\\.cal: File too large\n$");
-    EXPECT_EQ(files_in(dir), before);
-    fs::remove_all(dir);
+    EXPECT_EQ(dir.files(), before);
 }
 
 }  // namespace

@@ -59,18 +59,18 @@ const char* find_attribute(const char* line, const char* name) {
     }
 }
 
-int read_double_attribute(const char* line, const char* name, double& target) {
+bool read_double_attribute(const char* line, const char* name, double& target) {
     const char* value = find_attribute(line, name);
-    if (value == nullptr) return 0;
+    if (value == nullptr) return false;
     target = text_to_double(value);
-    return 1;
+    return true;
 }
 
-int read_int_attribute(const char* line, const char* name, int32_t& target) {
+bool read_int_attribute(const char* line, const char* name, int32_t& target) {
     const char* value = find_attribute(line, name);
-    if (value == nullptr) return 0;
+    if (value == nullptr) return false;
     target = text_to_int(value);
-    return 1;
+    return true;
 }
 
 }  // namespace vextal

@@ -82,9 +82,9 @@ void take_measurement(const char* line, const Values* written, MeasurementTable&
         error_exit("Zu viele Messwerte (maximal 1000).\n", kExitError);
     Measurement& record = table.records[static_cast<std::size_t>(table.count)];
     int32_t no = 0;
-    int has_no = 1;
-    int has_stage = 1;
-    int has_psd = 1;
+    bool has_no = true;
+    bool has_stage = true;
+    bool has_psd = true;
     if (written != nullptr) {
         no = written->no;
         record.stage = written->stage;
@@ -136,10 +136,9 @@ int load_measurement_file(const char* name, MeasurementTable& table, HeaderValue
     if (!line_reader_next(reader, line) || std::strstr(line, kRootTag) == nullptr) {
         error_exit("File does not start with <Vextal ...>\n", kExitError);
     }
-    table.has_max_range = read_double_attribute(line, kMaxRangeName, values.max_range) != 0;
-    table.has_average = read_int_attribute(line, kAverageName, values.average) != 0;
-    table.has_serial_number =
-        read_long_attribute(line, kSerialNumberName, values.serial_number) != 0;
+    table.has_max_range = read_double_attribute(line, kMaxRangeName, values.max_range);
+    table.has_average = read_int_attribute(line, kAverageName, values.average);
+    table.has_serial_number = read_long_attribute(line, kSerialNumberName, values.serial_number);
 
     table.count = 0;
     for (;;) {

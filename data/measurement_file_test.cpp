@@ -9,7 +9,7 @@
 #include <string>
 
 #include "data/measurement.h"
-#include "files/sys_file.h"
+#include "tests/support/temp_folder.h"
 
 namespace vextal {
 namespace {
@@ -51,8 +51,8 @@ TEST(MeasurementFile, HeaderAttributesOverrideOnlyWhenPresentOnLine1) {
         // "avg" inside another word, or a tab before '=': not the attribute.
         {"<Vextal xavg='7' sn\t='8'>\n", kGivenRange, kGivenAverage, kGivenSerial},
     };
-    const fs::path file =
-        fs::temp_directory_path() / ("vextal_header_" + std::to_string(sys_process_id()) + ".msm");
+    const test::TempFolder dir;
+    const fs::path file = dir.path() / "header.msm";
     for (const auto& c : cases) {
         std::ofstream(file, std::ios::binary) << c.text;
         static MeasurementTable table;
@@ -65,7 +65,6 @@ TEST(MeasurementFile, HeaderAttributesOverrideOnlyWhenPresentOnLine1) {
         EXPECT_EQ(table.has_max_range, c.max_range != kGivenRange) << c.text;
         EXPECT_EQ(table.count, 0) << c.text;
     }
-    fs::remove(file);
 }
 
 }  // namespace

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -10,42 +7,21 @@
 #include "files/file_name.h"
 #include "files/line_reader.h"
 #include "files/output_file.h"
+#include "tests/support/temp_folder.h"
 
 namespace vextal {
 namespace {
 
-namespace fs = std::filesystem;
-
 class TextFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("vextal_text_" + std::to_string(sys_process_id()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string path(const char* name) const { return (dir_ / name).string(); }
-
-    void write(const char* name, const std::string& bytes) const {
-        std::ofstream(path(name), std::ios::binary) << bytes;
-    }
-
-    std::string read(const char* name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
     // The lines of `bytes`; with `skip`, each run of empty lines at the start
     // of a line is passed over and stands as that many "\n" in the result,
     // and `skipped` counts them.
     std::vector<std::string> lines(const std::string& bytes, LineEnds ends = LineEnds::kLineFeed,
                                    bool skip = false, uint64_t* skipped = nullptr) const {
-        write("in.txt", bytes);
+        dir_.write("in.txt", bytes);
         LineReader reader;
-        EXPECT_TRUE(line_reader_open(reader, path("in.txt").c_str(), ends));
+        EXPECT_TRUE(line_reader_open(reader, dir_.file("in.txt").c_str(), ends));
         std::vector<std::string> result;
         char line[kLineSize];
         bool line_start = true;
@@ -64,15 +40,14 @@ class TextFileTest : public ::testing::Test {
         return result;
     }
 
+    // The names of what the folder holds, in order.
     std::vector<std::string> files() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
+        for (const auto& [name, bytes] : dir_.entries()) names.push_back(name);
         return names;
     }
 
-    fs::path dir_;
+    test::TempFolder dir_{test::current_test_name()};
 };
 
 using Lines = std::vector<std::string>;
@@ -175,30 +150,30 @@ TEST_F(TextFileTest, RandomTextsAreCutAsTheRuleSays) {
 
 TEST_F(TextFileTest, FolderCannotBeOpened) {
     LineReader reader;
-    EXPECT_FALSE(line_reader_open(reader, dir_.string().c_str()));
-    EXPECT_FALSE(line_reader_open(reader, path("missing").c_str()));
+    EXPECT_FALSE(line_reader_open(reader, dir_.path().string().c_str()));
+    EXPECT_FALSE(line_reader_open(reader, dir_.file("missing").c_str()));
 }
 
 TEST_F(TextFileTest, WritesCrLfAndReplacesOnlyWhenCommitted) {
-    write("out.txt", "old");
+    dir_.write("out.txt", "old");
     OutFile out;
-    ASSERT_TRUE(out_open(out, path("out.txt").c_str()));
+    ASSERT_TRUE(out_open(out, dir_.file("out.txt").c_str()));
     out_text(out, "a\tb\n\nc");
-    EXPECT_EQ(read("out.txt"), "old");
+    EXPECT_EQ(dir_.read("out.txt"), "old");
     ASSERT_TRUE(out_close(out));
-    EXPECT_EQ(read("out.txt"), "old");
-    ASSERT_TRUE(out_commit(out));
-    EXPECT_EQ(read("out.txt"), "a\tb\r\n\r\nc");
+    EXPECT_EQ(dir_.read("out.txt"), "old");
+    ASSERT_TRUE(out_commit_all());
+    EXPECT_EQ(dir_.read("out.txt"), "a\tb\r\n\r\nc");
     EXPECT_EQ(files(), Lines{"out.txt"});
 }
 
 TEST_F(TextFileTest, DiscardLeavesTheTargetAndNoTemporaryFile) {
-    write("keep.txt", "earlier");
+    dir_.write("keep.txt", "earlier");
     OutFile out;
-    ASSERT_TRUE(out_open(out, path("keep.txt").c_str()));
+    ASSERT_TRUE(out_open(out, dir_.file("keep.txt").c_str()));
     out_text(out, std::string(100000, 'z').c_str());
     out_discard_all();
-    EXPECT_EQ(read("keep.txt"), "earlier");
+    EXPECT_EQ(dir_.read("keep.txt"), "earlier");
     EXPECT_EQ(files(), Lines{"keep.txt"});
     out_discard(out);  // a second discard does nothing
     EXPECT_EQ(files(), Lines{"keep.txt"});
@@ -206,10 +181,10 @@ TEST_F(TextFileTest, DiscardLeavesTheTargetAndNoTemporaryFile) {
 
 TEST_F(TextFileTest, RefusesFoldersAndOverlongNames) {
     OutFile out;
-    EXPECT_FALSE(out_open(out, dir_.string().c_str()));
-    std::string longname = path("x") + std::string(kMaxPath, 'y');
+    EXPECT_FALSE(out_open(out, dir_.path().string().c_str()));
+    std::string longname = dir_.file("x") + std::string(kMaxPath, 'y');
     EXPECT_FALSE(out_open(out, longname.c_str()));
-    EXPECT_FALSE(out_open(out, path("no/such/folder/f").c_str()));
+    EXPECT_FALSE(out_open(out, dir_.file("no/such/folder/f").c_str()));
     EXPECT_EQ(files(), Lines{});
 }
 

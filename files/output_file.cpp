@@ -48,7 +48,7 @@ bool ready(const OutFile& out) {
 
 // The output is in place: its staging file and the earlier bytes go.
 void finish(OutFile& out) {
-    sys_output_release(out.slot);
+    output_release(out.slot);
     out.slot = -1;
     untrack(&out);
 }
@@ -58,7 +58,7 @@ void finish(OutFile& out) {
 // staging files go, with system calls only.
 void exit_cleanup(ExitPath path) {
     if (path == ExitPath::kSignal) {
-        sys_output_abandon_all();
+        output_abandon_all();
     } else {
         out_discard_all();
     }
@@ -74,7 +74,7 @@ bool out_open(OutFile& out, const char* target) {
     const std::size_t length = std::strlen(target);
     if (length >= kMaxPath) return false;
     std::memcpy(out.target.data(), target, length + 1);
-    out.slot = sys_output_open(target, out.file);
+    out.slot = output_open(target, out.file);
     if (out.slot < 0) {
         note_file_failure(target);
         return false;
@@ -132,16 +132,6 @@ bool out_close(OutFile& out) {
     return !out.failed;
 }
 
-bool out_commit(OutFile& out) {
-    if (!ready(out)) return false;
-    if (!sys_output_put(out.slot)) {
-        note_file_failure(out.target.data());
-        return false;
-    }
-    finish(out);
-    return true;
-}
-
 bool out_commit_all() {
     bool ok = true;
     for (OutFile* out : pending) {
@@ -153,8 +143,8 @@ bool out_commit_all() {
     std::size_t count = 0;
     for (bool undoable : {true, false}) {
         for (OutFile* out : pending) {
-            if (!ok || out == nullptr || sys_output_undoable(out->slot) != undoable) continue;
-            if (sys_output_put(out->slot)) {
+            if (!ok || out == nullptr || output_undoable(out->slot) != undoable) continue;
+            if (output_put(out->slot)) {
                 put[count++] = out;
             } else {
                 note_file_failure(out->target.data());
@@ -163,13 +153,13 @@ bool out_commit_all() {
         }
     }
     if (!ok) {
-        while (count > 0) sys_output_undo(put[--count]->slot);
+        while (count > 0) output_undo(put[--count]->slot);
         out_discard_all();
         return false;
     }
     // Every output is in place: from here they stay, whatever happens while
     // their staging files and earlier bytes go.
-    sys_output_keep_all();
+    output_keep_all();
     for (OutFile* out : pending) {
         if (out != nullptr) finish(*out);
     }
@@ -179,7 +169,7 @@ bool out_commit_all() {
 void out_discard(OutFile& out) {
     if (out.file != kNoFile) sys_close(out.file);
     out.file = kNoFile;
-    if (out.slot >= 0) sys_output_release(out.slot);
+    if (out.slot >= 0) output_release(out.slot);
     out.slot = -1;
     untrack(&out);
 }

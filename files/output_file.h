@@ -41,9 +41,6 @@ void out_bytes(OutFile& out, const char* data, std::size_t size);
 /// Writes what is buffered and closes the staging file; false if any write or
 /// the close failed.
 bool out_close(OutFile& out);
-/// Puts this one closed output in place; false on failure (the target then
-/// holds its earlier bytes and the output stays pending).
-bool out_commit(OutFile& out);
 /// Puts every pending output in place, all together: if any of them is still
 /// open, failed to write, or cannot be put in place, those already put in
 /// place get their earlier bytes back, every pending output is discarded and

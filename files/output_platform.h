@@ -48,9 +48,9 @@ void sys_folder_unlock(SysFile handle, bool held);
 /// Pauses for `ms` milliseconds.
 void sys_pause_ms(unsigned ms);
 
-/// True when `target` is a file the run reads (sys_output_guard_input): such
+/// True when `target` is a file the run reads (output_guard_input): such
 /// a target may not be written, and sys_target_open keeps kIsInput as why.
-bool sys_output_is_input(const FileIdentity& target);
+bool output_is_input(const FileIdentity& target);
 inline constexpr char kIsInput[] = "the same file as an input of the run";
 
 /// Takes `target` for the slot: finds the file it names and decides how the

@@ -190,7 +190,7 @@ bool inspect_target(Target& t) {
         keep_error(S_ISDIR(st.st_mode) ? EISDIR : ELOOP);
         return false;
     }
-    if (sys_output_is_input(identity_of(st))) {
+    if (output_is_input(identity_of(st))) {
         sys_keep_failure(kIsInput);
         return false;
     }

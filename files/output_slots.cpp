@@ -15,7 +15,7 @@ constexpr int kStageAttempts = 100;
 
 OutputSlot slots[kMaxOutputs];
 unsigned serial = 0;
-// The outputs put so far are final (sys_output_keep_all); one flag for all
+// The outputs put so far are final (output_keep_all); one flag for all
 // of them, so that a signal never finds some kept and others not.
 volatile OutputFlag keep_all = 0;
 
@@ -125,19 +125,19 @@ bool open_target(int slot, const char* target) {
 
 }  // namespace
 
-void sys_output_guard_input(const FileIdentity& input) {
-    if (sys_output_is_input(input) || input_count == kMaxGuardedInputs) return;
+void output_guard_input(const FileIdentity& input) {
+    if (output_is_input(input) || input_count == kMaxGuardedInputs) return;
     inputs[input_count++] = input;
 }
 
-bool sys_output_is_input(const FileIdentity& target) {
+bool output_is_input(const FileIdentity& target) {
     for (int i = 0; i < input_count; ++i) {
         if (inputs[i] == target) return true;
     }
     return false;
 }
 
-int sys_output_open(const char* target, SysFile& staging) {
+int output_open(const char* target, SysFile& staging) {
     staging = kNoFile;
     int slot = 0;
     while (slot < kMaxOutputs && slots[slot].state != OutputSlot::kFree) ++slot;
@@ -149,18 +149,18 @@ int sys_output_open(const char* target, SysFile& staging) {
     SysFile fd = kNoFile;
     if (open_target(slot, target)) fd = create_stage(slot, o);
     if (fd == kNoFile) {
-        sys_output_release(slot);
+        output_release(slot);
         return -1;
     }
     staging = fd;
     return slot;
 }
 
-bool sys_output_undoable(int slot) {
+bool output_undoable(int slot) {
     return slot_output(slot) != nullptr && sys_target_undoable(slot);
 }
 
-bool sys_output_put(int slot) {
+bool output_put(int slot) {
     OutputSlot* p = slot_output(slot);
     if (p == nullptr || p->state != OutputSlot::kStaged) return false;
     OutputSlot& o = *p;
@@ -177,18 +177,18 @@ bool sys_output_put(int slot) {
     return true;
 }
 
-void sys_output_undo(int slot) {
+void output_undo(int slot) {
     OutputSlot* o = slot_output(slot);
     if (o == nullptr || o->state != OutputSlot::kPut) return;
     sys_target_restore(slot, *o, false);
     o->state = OutputSlot::kStaged;
 }
 
-void sys_output_keep_all() {
+void output_keep_all() {
     keep_all = 1;
 }
 
-void sys_output_release(int slot) {
+void output_release(int slot) {
     OutputSlot* o = slot_output(slot);
     if (o == nullptr) return;
     remove_files(slot, *o);
@@ -197,7 +197,7 @@ void sys_output_release(int slot) {
     o->state = OutputSlot::kFree;
 }
 
-void sys_output_abandon_all() {
+void output_abandon_all() {
     for (int slot = 0; slot < kMaxOutputs; ++slot) {
         OutputSlot& o = slots[slot];
         if (o.state == OutputSlot::kFree) continue;

@@ -19,7 +19,7 @@ constexpr int kMaxGuardedInputs = 8;
 /// Marks a file the run reads: an output that leads to it, by its name, a
 /// symbolic link or another hard link, cannot be opened. Further inputs
 /// beyond kMaxGuardedInputs are not marked.
-void sys_output_guard_input(const FileIdentity& input);
+void output_guard_input(const FileIdentity& input);
 
 /// Starts an output for `target`: follows symbolic links to the file they
 /// finally name, decides how the content will be put in place (replaced by a
@@ -28,27 +28,27 @@ void sys_output_guard_input(const FileIdentity& input);
 /// `staging`. Returns the output's slot, or -1 when `target` may not be
 /// written: a folder, a write-protected file, a name that is too long or a
 /// folder that does not exist.
-int sys_output_open(const char* target, SysFile& staging);
+int output_open(const char* target, SysFile& staging);
 /// False when putting the output in place cannot be undone: a device or a
 /// pipe keeps no earlier bytes.
-bool sys_output_undoable(int slot);
+bool output_undoable(int slot);
 /// Puts the closed staging file's content in place and keeps the earlier
 /// bytes until the slot is released. On failure the target holds its earlier
 /// bytes (as far as it is undoable) and false is returned.
-bool sys_output_put(int slot);
+bool output_put(int slot);
 /// Gives the target of a put output its earlier bytes back.
-void sys_output_undo(int slot);
+void output_undo(int slot);
 /// Marks the outputs put so far as final: from now on a process that ends on
 /// a signal leaves them in place instead of undoing them. A group commit does
 /// this once every output is in place, before it releases them one by one,
 /// so that the group is all old or all new at every moment. The next put
 /// starts a new group.
-void sys_output_keep_all();
+void output_keep_all();
 /// Removes the staging file and the kept earlier bytes and frees the slot.
-void sys_output_release(int slot);
+void output_release(int slot);
 /// Undoes every output that is being put or has been put (unless kept) and
 /// removes every staging and backup file, leaving the slots as they are: for
 /// a process that ends on a signal. Async-signal-safe.
-void sys_output_abandon_all();
+void output_abandon_all();
 
 }  // namespace vextal

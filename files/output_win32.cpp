@@ -127,7 +127,7 @@ bool sys_target_open(int slot, const char* target) {
     BY_HANDLE_FILE_INFORMATION info{};
     const bool known = h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info);
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    if (known && sys_output_is_input(identity_of(info))) {
+    if (known && output_is_input(identity_of(info))) {
         sys_keep_failure(kIsInput);
         return false;
     }

@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         int32_t i = 12345;
         double d = 0.5;
-        int found_i = read_int_attribute(line.c_str(), name, i);
-        int found_d = read_double_attribute(line.c_str(), name, d);
+        const bool found_i = read_int_attribute(line.c_str(), name, i);
+        const bool found_d = read_double_attribute(line.c_str(), name, d);
         if (found_i != (value != nullptr) || found_d != found_i) __builtin_trap();
         if (!found_i && (i != 12345 || d != 0.5)) __builtin_trap();
     }

@@ -4,13 +4,20 @@
 # Any finding fails the run; the input that caused it is printed in hex.
 #
 # Usage: fuzz/run.sh [seconds per target, default 60] [target ...]
+# Without targets it runs every one the build made (listed in bin/fuzz_targets).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 bin=$here/../build/fuzz/bin
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(attribute measurement_file command_line calibration usi2 import firmware_table)
+if [ ${#targets[@]} -eq 0 ]; then
+    if [ ! -f "$bin/fuzz_targets" ]; then
+        echo "fuzz/run.sh: no $bin/fuzz_targets: build the fuzz preset first" >&2
+        exit 1
+    fi
+    mapfile -t targets < "$bin/fuzz_targets"
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -171,11 +171,6 @@ void svg_put_int(Svg& svg, int32_t value) {
     put_bytes(svg, text, format_int(value, 0, text));
 }
 
-void svg_put_fixed(Svg& svg, double value, int decimals) {
-    char text[kFixedTextMax];
-    put_bytes(svg, text, format_fixed(value, decimals, text));
-}
-
 namespace {
 
 // Longest value written with a fixed number of decimals; a longer one is

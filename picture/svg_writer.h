@@ -72,7 +72,6 @@ void svg_shift_close(Svg& svg, double dy);
 /// Writes text that needs no escaping (the program's own words).
 void svg_put(Svg& svg, const char* text);
 void svg_put_int(Svg& svg, int32_t value);
-void svg_put_fixed(Svg& svg, double value, int decimals);
 /// A coordinate, with one decimal.
 void svg_put_coord(Svg& svg, double v);
 /// An attribute ` name="value"`.

@@ -12,22 +12,18 @@
 #include <vector>
 
 #include "tests/harness.h"
-#include "tests/msm_text.h"
+#include "tests/support/msm.h"
+#include "tests/support/six_records.h"
 
 namespace vextal::test {
 namespace {
 
-using Records = std::vector<std::pair<std::string, int>>;  // stage as written, psd
+using Records = std::vector<MsmPoint>;
 
 const std::string kIndent = "\r\n" + std::string(20, ' ');
 
 std::string msm(const Records& records) {
-    std::vector<std::string> lines = {"<Vextal max_range='80' avg='10' sn='1234'>"};
-    for (const auto& [stage, psd] : records) {
-        lines.push_back(msm_line(static_cast<int>(lines.size()), stage, std::to_string(psd)));
-    }
-    lines.push_back("</Vextal>");
-    return msm_file(lines);
+    return msm_file("<Vextal max_range='80' avg='10' sn='1234'>", records);
 }
 
 std::string repeat(const std::string& text, int times) {
@@ -47,9 +43,7 @@ std::string cal_file(const std::string& original, const std::string& requantized
     return "# Original Table:\r\n" + original + "\r\n\r\n# Requantized Table:\r\n" + requantized;
 }
 
-// A small run of six records, of which records 1 to 4 are monotone.
-const Records kExample = {{"30.0", 40}, {"25.0", 9}, {"20.0", 12},
-                          {"10.7", 20}, {"8.0", 30}, {"5.0", 28}};
+const Records kExample = six_record_points();
 const std::string kExampleOriginal =
     "0\t25.00\r\n4\t25.00\r\n6\t20.00\r\n10\t10.70\r\n15\t8.00\r\n16\t99.90\r\n255\t99.90\r\n";
 // Requantized lines for j = 0 ... 15; from 16 on every entry is 99.90.

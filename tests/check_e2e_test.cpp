@@ -13,22 +13,17 @@
 #include <vector>
 
 #include "tests/harness.h"
-#include "tests/msm_text.h"
+#include "tests/support/msm.h"
 
 namespace vextal::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-using Records = std::vector<std::pair<std::string, int>>;  // stage as written, psd
+using Records = std::vector<MsmPoint>;
 
 std::string msm(const Records& records) {
-    std::vector<std::string> lines = {"<Vextal>"};
-    for (const auto& [stage, psd] : records) {
-        lines.push_back(msm_line(static_cast<int>(lines.size()), stage, std::to_string(psd)));
-    }
-    lines.push_back("</Vextal>");
-    return msm_file(lines, "\r\n");
+    return msm_file("<Vextal>", records, "\r\n");
 }
 
 const std::string kExample = read_file(fs::path(VEXTAL_EXAMPLES_DIR) / "sensor_10_80.msm");

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/harness.h"
-#include "tests/msm_text.h"
+#include "tests/support/msm.h"
 
 namespace vextal::test {
 namespace {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
+
 namespace vextal::test {
 
 using Args = std::vector<std::string>;
-/// Files by their path relative to a folder, with their bytes.
-using Files = std::map<std::string, std::string>;
 
 /// What load and cal print on their way: the reading, then the writing.
 inline const std::string kLoading = "\nLoading Data...\n";
@@ -39,15 +39,8 @@ struct Program {
 enum class Attach { terminal, pipe };
 
 /// A fresh, empty folder that the program runs in; removed afterwards.
-class Sandbox {
+class Sandbox : public TempFolder {
   public:
-    Sandbox();
-    ~Sandbox();
-    Sandbox(const Sandbox&) = delete;
-    Sandbox& operator=(const Sandbox&) = delete;
-
-    /// Creates a file (and its folders) with exactly these bytes.
-    void write(const std::string& name, const std::string& bytes) const;
     /// Runs vextal with `args` (the words after the program name) in the
     /// folder; `env` holds extra "NAME=value" entries for the child.
     RunResult run(const std::vector<std::string>& args,
@@ -62,17 +55,7 @@ class Sandbox {
     /// `env`. Honoured only where kCanAttach is true.
     RunResult run_attached(Attach where, const std::vector<std::string>& args,
                            const std::vector<std::string>& env) const;
-    /// Every file below the folder, by its path relative to it ('/'
-    /// separated), with its bytes.
-    std::map<std::string, std::string> files() const;
-    std::filesystem::path path() const { return dir_; }
-
-  private:
-    std::filesystem::path dir_;
 };
-
-/// Every byte of a file; empty when it cannot be read.
-std::string read_file(const std::filesystem::path& path);
 
 /// The folder that holds the test programs and vextal itself.
 std::filesystem::path program_folder();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/harness.h"
+#include "tests/support/msm.h"
 
 namespace vextal::test {
 namespace {
@@ -18,13 +19,10 @@ namespace fs = std::filesystem;
 // A measurement file as import writes it: the header, the points, the end tag,
 // every line ended by CR LF.
 std::string msm(const std::string& header, const std::vector<std::string>& points) {
-    std::string text = header + "\r\n";
-    int no = 1;
-    for (std::size_t i = 0; i + 1 < points.size(); i += 2) {
-        text += "<measurement no='" + std::to_string(no++) + "' stage='" + points[i] + "' psd='" +
-                points[i + 1] + "'/>\r\n";
-    }
-    return text + "</Vextal>\r\n";
+    std::vector<MsmPoint> pairs;
+    for (std::size_t i = 0; i + 1 < points.size(); i += 2)
+        pairs.emplace_back(points[i], points[i + 1]);
+    return msm_file(header, pairs, "\r\n");
 }
 
 // Each line of a plot file rewritten by `line`, with a header and line ends

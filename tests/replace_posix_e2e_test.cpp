@@ -25,6 +25,7 @@
 
 #include "harness.h"
 #include "small_cal_run.h"
+#include "tests/support/seed.h"
 
 namespace vextal::test {
 namespace {
@@ -417,10 +418,12 @@ TEST(OutputReplace, ConcurrentRunsNeverMixTheirOutputs) {
 }
 
 // Ending signals at random moments of whole runs: whenever one lands, the
-// outputs are all old or all new, and nothing is left behind.
+// outputs are all old or all new, and nothing is left behind. The moments
+// differ from run to run; a failure names the seed that replays its choices.
 TEST(OutputReplace, EndingSignalsAtRandomMoments) {
     const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM};
-    std::mt19937 random(42);
+    const uint32_t seed = test_seed();
+    std::mt19937 random(seed);
     for (int round = 0; round < 150; ++round) {
         Sandbox box;
         box.write("d.msm", kInput);
@@ -436,8 +439,10 @@ TEST(OutputReplace, EndingSignalsAtRandomMoments) {
         const std::string c = read_file(box.path() / "out.c");
         const bool old_pair = cal == kOldCal && c == kOldC;
         const bool new_pair = cal == kCal && c == c_file("out");
-        ASSERT_TRUE(old_pair || new_pair) << round << " " << strsignal(sig);
-        ASSERT_EQ(leftovers(box.path()), std::vector<std::string>{}) << round;
+        ASSERT_TRUE(old_pair || new_pair)
+            << "round " << round << ", " << strsignal(sig) << "; " << replay_with(seed);
+        ASSERT_EQ(leftovers(box.path()), std::vector<std::string>{})
+            << "round " << round << "; " << replay_with(seed);
     }
 }
 

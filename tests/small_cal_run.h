@@ -5,16 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/six_records.h"
+
 namespace vextal::test {
 
-// Positions falling from 25.0 to 8.0 while the readings rise: with three
-// steps every requantized entry lies before the range and takes its first y.
-inline const std::string kInput =
-    "<Vextal>\n"
-    "<measurement no='1' stage='25.0' psd='9'/>\n"
-    "<measurement no='2' stage='20.0' psd='12'/>\n"
-    "<measurement no='3' stage='10.7' psd='20'/>\n"
-    "<measurement no='4' stage='8.0' psd='30'/>\n";
+// Records 2 to 5 of the six-record run, positions falling from 25.0 to 8.0
+// while the readings rise: with three steps every requantized entry lies
+// before the range and takes its first y.
+inline const std::string kInput = msm_file("<Vextal>", six_record_points(2, 5));
 inline const std::string kCal =
     "# Original Table:\r\n0\t25.00\r\n4\t25.00\r\n6\t20.00\r\n10\t10.70\r\n15\t8.00\r\n"
     "16\t99.90\r\n255\t99.90\r\n\r\n\r\n# Requantized Table:\r\n0\t25.00\r\n1\t25.00\r\n"
