@@ -1,6 +1,11 @@
 # What `cmake --install` puts in place: the program, its manual page, its
-# bash completion, the README, the licence and the example measurement file.
+# bash completion, the README, the licence, the example measurement file and
+# the pages the README links to.
 include(GNUInstallDirs)
+
+# The README links to these by relative names, so they go into docs/ beside
+# it wherever it is installed.
+set(vextal_linked_docs docs/manual.md docs/architecture.md docs/sensor_10_80.svg)
 
 # The manual page names the version of the project() call.
 configure_file(${PROJECT_SOURCE_DIR}/docs/vextal.1.in ${CMAKE_BINARY_DIR}/docs/vextal.1 @ONLY)
@@ -9,12 +14,14 @@ if(WIN32)
     # A Windows user unpacks one folder: the program beside its documents.
     install(TARGETS vextal RUNTIME DESTINATION .)
     install(FILES README.md LICENSE DESTINATION .)
+    install(FILES ${vextal_linked_docs} DESTINATION docs)
     install(FILES examples/sensor_10_80.msm DESTINATION examples)
     return()
 endif()
 
 install(TARGETS vextal RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${vextal_linked_docs} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 # Where bash-completion looks for a command's completion when it is first
 # used.
 install(FILES completion/vextal DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)

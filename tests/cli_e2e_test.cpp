@@ -276,6 +276,7 @@ TEST(Install, InstalledProgramCalibratesTheInstalledExample) {
     ASSERT_EQ(install.exit_code, 0) << install.out << install.err;
     for (const char* file :
          {"bin/vextal", "share/man/man1/vextal.1.gz", "share/doc/vextal/README.md",
+          "share/doc/vextal/docs/manual.md", "share/doc/vextal/docs/architecture.md",
           "share/doc/vextal/LICENSE", "share/doc/vextal/copyright"}) {
         EXPECT_TRUE(fs::is_regular_file(stage / file)) << file;
     }
