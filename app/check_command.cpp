@@ -3,6 +3,7 @@
 #include "app/outputs.h"
 #include "calib/calibration.h"
 #include "calib/check.h"
+#include "calib/fit.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
 #include "common/settings.h"
@@ -57,7 +58,9 @@ int run_check() {
         int32_t last = -1;
         if (g_measurements.count > 0) find_monotone_range(first, last);
         if (g_measurements.count < kMinCalRecords) fail_as_cal(kTooFewMeasurements, first, last);
-        if (!compute_calibration(s.steps, data.cal)) {
+        const bool computed = s.fit ? compute_fit_calibration(g_measurements, s.steps, data.cal)
+                                    : compute_calibration(s.steps, data.cal);
+        if (!computed) {
             fail_as_cal(kRangeTooSmall, data.cal.first, data.cal.last);
         }
         firmware_table(data.cal, data.table);

@@ -108,7 +108,7 @@ void write_cal_outputs() {
     if (g_measurements.count < kMinCalRecords) {
         failure = kTooFewMeasurements;
     } else {
-        failure = prepare_calibration(s.output_prefix, s.steps, calibration);
+        failure = prepare_calibration(s.output_prefix, s.steps, calibration, s.fit != 0);
         drawn = &calibration;
     }
     prepare_picture_if_asked(drawn, failure);

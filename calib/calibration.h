@@ -44,10 +44,11 @@ constexpr float kClosingY = 99.9f;
 
 /// A calibration of g_measurements as the output files hold it.
 struct Calibration {
-    int32_t first = 0;   ///< monotone range, first record (0-based)
-    int32_t last = 0;    ///< monotone range, last record, inclusive
-    int32_t points = 0;  ///< entries of `original`; 0 when the range is too small
-    int32_t steps = 0;   ///< entries of `requantized`
+    int32_t first = 0;     ///< monotone range, first record (0-based)
+    int32_t last = 0;      ///< monotone range, last record, inclusive
+    int32_t points = 0;    ///< entries of `original`; 0 when the range is too small
+    int32_t steps = 0;     ///< entries of `requantized`
+    bool rounded = false;  ///< -fit: entries rounded to the nearest tenth, not truncated
     std::array<CalPoint, kMaxCalPoints> original{};
     std::array<CalPoint, kMaxCalPoints> requantized{};
 };
@@ -58,10 +59,11 @@ struct Calibration {
 bool compute_calibration(int32_t steps, Calibration& cal);
 
 /// Opens "<prefix>.cal" and "<prefix>.c", computes the calibration into `cal`
-/// and writes and closes both files without putting them in place yet.
-/// Returns nullptr then; when the monotone range is too small it discards
-/// both and returns that failure's message. Every other failure ends the run.
-const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& cal);
+/// (with `fit`, the -fit calibration) and writes and closes both files without putting them in
+/// place yet. Returns nullptr then; when the monotone range is too small it discards both and
+/// returns that failure's message. Every other failure ends the run.
+const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& cal,
+                                bool fit = false);
 
 /// The message of a calibration whose files cannot be written or put in place.
 extern const char* const kCalibrationWriteFailed;
@@ -74,7 +76,8 @@ constexpr int32_t kOutOfRangeEntry = 999;
 constexpr int32_t kMaxTableEntries = 4096;
 
 /// A table as the firmware holds it: the requantized positions in tenths of
-/// the stage unit, truncated toward zero, indexed by half the reading.
+/// the stage unit, truncated toward zero (-fit: rounded), indexed by half the
+/// reading.
 struct FirmwareTable {
     int32_t count = 0;
     std::array<int32_t, kMaxTableEntries> entries{};

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "calib/calibration.h"
+#include "calib/fit.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
 #include "common/settings.h"
@@ -99,18 +100,20 @@ void write_call_params(const char* text) {
     out_bytes(c_file, line.data(), n);
 }
 
-// Tenths, truncated toward zero: 10.7 (10.6999998 as a float) gives 106.
-int32_t firmware_entry(const CalPoint& point) {
+// Tenths, truncated toward zero: 10.7 (10.6999998 as a float) gives 106; the
+// -fit table rounds them.
+int32_t firmware_entry(const CalPoint& point, bool rounded) {
+    if (rounded) return fit_entry(point.y);
     return truncate_to_int(static_cast<double>(point.y) * kCScale);
 }
 
-void write_c_file(const PointTable& requantized, int32_t steps) {
+void write_c_file(const PointTable& requantized, int32_t steps, bool rounded) {
     out_text(c_file, "// CallParams: ");
     write_call_params(g_settings.call_params.data());
     out_text(c_file, " \n{");
     char text[kIntTextMax + 2];
     for (int32_t i = 0; i < steps; ++i) {
-        const int32_t value = firmware_entry(requantized[static_cast<std::size_t>(i)]);
+        const int32_t value = firmware_entry(requantized[static_cast<std::size_t>(i)], rounded);
         if (i == steps - 1) {
             out_bytes(c_file, text, format_int(value, 0, text));
             break;
@@ -133,7 +136,7 @@ void firmware_table(const Calibration& cal, FirmwareTable& table) {
     table.count = cal.steps < kMaxTableEntries ? cal.steps : kMaxTableEntries;
     for (int32_t i = 0; i < table.count; ++i) {
         table.entries[static_cast<std::size_t>(i)] =
-            firmware_entry(cal.requantized[static_cast<std::size_t>(i)]);
+            firmware_entry(cal.requantized[static_cast<std::size_t>(i)], cal.rounded);
     }
 }
 
@@ -144,6 +147,7 @@ bool compute_calibration(int32_t steps, Calibration& cal) {
     if (steps > kMaxSteps) steps = kMaxSteps;
     cal.points = 0;
     cal.steps = 0;
+    cal.rounded = false;
     find_monotone_range(cal.first, cal.last);
     if (cal.last - cal.first < 1) return false;
 
@@ -157,9 +161,11 @@ bool compute_calibration(int32_t steps, Calibration& cal) {
     return true;
 }
 
-const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& cal) {
+const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& cal, bool fit) {
     open_outputs(prefix != nullptr ? prefix : "");
-    if (!compute_calibration(steps, cal)) {
+    const bool computed =
+        fit ? compute_fit_calibration(g_measurements, steps, cal) : compute_calibration(steps, cal);
+    if (!computed) {
         out_discard(cal_file);
         out_discard(c_file);
         return kRangeTooSmall;
@@ -174,7 +180,7 @@ const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& 
     for (int32_t j = 0; j < cal.steps; ++j) {
         write_point(cal_file, j, cal.requantized[static_cast<std::size_t>(j)].y);
     }
-    write_c_file(cal.requantized, cal.steps);
+    write_c_file(cal.requantized, cal.steps, cal.rounded);
 
     bool cal_ok = out_close(cal_file);
     bool c_ok = out_close(c_file);
