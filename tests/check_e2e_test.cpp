@@ -300,6 +300,9 @@ TEST(Check, RefusedOptions) {
     } cases[] = {
         {{"check", "run", "-t", "t", "-n", "40"},
          "Error: -n cannot be given with -t: the table file's entries are checked\n"},
+        {{"check", "run", "-t", "t", "-fit"},
+         "Error: -fit cannot be given with -t: the table file's entries are checked\n"},
+        {{"load", "run", "-fit"}, "Error: Unbekannte Option: -fit\n\n"},
         {{"check", "run", "-tol", "-1"}, "Error: -tol requires a tolerance of 0 or more\n"},
         {{"check", "run", "-tol"}, "Error: -tol requires the largest error allowed\n"},
         {{"check", "run", "-psdplot"}, "Error: Unbekannte Option: -psdplot\n\n"},
