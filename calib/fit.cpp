@@ -253,7 +253,10 @@ bool compute_fit_calibration(const MeasurementTable& table, int32_t steps, Calib
         float y = to_single(entry_position(knots, peak_reading, j));
         // The firmware reads 999 as "no answer": a measured position that
         // would round to it is written a tenth off instead.
-        if (measured && fit_entry(y) == kOutOfRangeEntry) y = y < kClosingY ? kBelow999 : kAbove999;
+        const bool near_999 = y > kBelow999 && y < kAbove999;
+        if (measured && near_999 && fit_entry(y) == kOutOfRangeEntry) {
+            y = y < kClosingY ? kBelow999 : kAbove999;
+        }
         cal.requantized[static_cast<std::size_t>(j)] = {static_cast<float>(j), y};
     }
     cal.steps = steps;
