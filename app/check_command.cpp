@@ -25,10 +25,16 @@ struct CheckData {
 };
 CheckData data;
 
+// The run's stretch and order warnings, which the -fit table does not depend
+// on.
+void stretch_warnings(int32_t first, int32_t last) {
+    if (!g_settings.fit) run_warnings(first, last, data.warnings);
+}
+
 // The run's own warnings, then the calibration's message: a check of a run
 // that cal cannot calibrate ends as cal does.
 [[noreturn]] void fail_as_cal(const char* message, int32_t first, int32_t last) {
-    run_warnings(first, last, data.warnings);
+    stretch_warnings(first, last);
     print_warnings(data.warnings);
     error_exit(message, kExitError);
 }
@@ -65,7 +71,7 @@ int run_check() {
         }
         firmware_table(data.cal, data.table);
         table_warnings(data.cal, data.table, data.warnings);
-        run_warnings(data.cal.first, data.cal.last, data.warnings);
+        stretch_warnings(data.cal.first, data.cal.last);
         request.first = data.cal.first;
         request.last = data.cal.last;
     }

@@ -41,7 +41,7 @@ void self_check(const Calibration* cal, PictureContent& c) {
         table_warnings(*cal, firmware, warnings);
         c.check = &stretch_check;
     }
-    if (c.stretch_known) run_warnings(c.stretch_first, c.stretch_last, warnings);
+    if (c.stretch_known && !g_settings.fit) run_warnings(c.stretch_first, c.stretch_last, warnings);
     c.warnings = &warnings;
 }
 
