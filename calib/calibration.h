@@ -44,11 +44,12 @@ constexpr float kClosingY = 99.9f;
 
 /// A calibration of g_measurements as the output files hold it.
 struct Calibration {
-    int32_t first = 0;     ///< monotone range, first record (0-based)
-    int32_t last = 0;      ///< monotone range, last record, inclusive
-    int32_t points = 0;    ///< entries of `original`; 0 when the range is too small
-    int32_t steps = 0;     ///< entries of `requantized`
-    bool rounded = false;  ///< -fit: entries rounded to the nearest tenth, not truncated
+    int32_t first = 0;   ///< monotone range, first record (0-based)
+    int32_t last = 0;    ///< monotone range, last record, inclusive
+    int32_t points = 0;  ///< entries of `original`; 0 when the range is too small
+    int32_t steps = 0;   ///< entries of `requantized`
+    /// -fit: the firmware entries are rounded to the nearest tenth, not truncated.
+    bool rounded = false;
     std::array<CalPoint, kMaxCalPoints> original{};
     std::array<CalPoint, kMaxCalPoints> requantized{};
 };
@@ -59,9 +60,10 @@ struct Calibration {
 bool compute_calibration(int32_t steps, Calibration& cal);
 
 /// Opens "<prefix>.cal" and "<prefix>.c", computes the calibration into `cal`
-/// (with `fit`, the -fit calibration) and writes and closes both files without putting them in
-/// place yet. Returns nullptr then; when the monotone range is too small it discards both and
-/// returns that failure's message. Every other failure ends the run.
+/// and writes and closes both files without putting them in place yet.
+/// Returns nullptr then; when the monotone range is too small it discards
+/// both and returns that failure's message. Every other failure ends the run.
+/// With `fit`, the calibration is the -fit one.
 const char* prepare_calibration(const char* prefix, int32_t steps, Calibration& cal,
                                 bool fit = false);
 
