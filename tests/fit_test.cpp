@@ -96,7 +96,8 @@ const double kNoises[] = {0.5, 1.0, 2.0};
 
 std::string name(const Sensor& s, double noise, bool near_first) {
     char text[80];
-    std::snprintf(text, sizeof text, "%d-bit %g-%g %s, noise %g, %s", s.bits, s.near_cm, s.far_cm,
+    std::snprintf(text, sizeof text, "%d-bit %g-%g %s, noise %g, %s", s.bits,
+                  s.near_cm * s.unit_per_cm, s.far_cm * s.unit_per_cm,
                   s.unit_per_cm == 1.0 ? "cm" : "mm", noise,
                   near_first ? "near to far" : "far to near");
     return text;
