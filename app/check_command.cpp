@@ -4,6 +4,7 @@
 #include "app/outputs.h"
 #include "calib/calibration.h"
 #include "calib/check.h"
+#include "calib/fit.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
 #include "common/settings.h"
@@ -25,10 +26,16 @@ struct CheckData {
 };
 CheckData data;
 
+// The run's stretch and order warnings, which the -fit table does not depend
+// on.
+void stretch_warnings(int32_t first, int32_t last) {
+    if (!g_settings.fit) run_warnings(g_measurements, first, last, data.warnings);
+}
+
 // The run's own warnings, then the calibration's message: a check of a run
 // that cal cannot calibrate ends as cal does.
 [[noreturn]] void fail_as_cal(const char* message, int32_t first, int32_t last) {
-    run_warnings(g_measurements, first, last, data.warnings);
+    stretch_warnings(first, last);
     print_warnings(data.warnings);
     error_exit(message, kExitError);
 }
@@ -59,12 +66,14 @@ int run_check() {
         int32_t last = -1;
         if (g_measurements.count > 0) find_monotone_range(g_measurements, first, last);
         if (g_measurements.count < kMinCalRecords) fail_as_cal(kTooFewMeasurements, first, last);
-        if (!compute_calibration(g_measurements, s.steps, data.cal)) {
+        const bool computed = s.fit ? compute_fit_calibration(g_measurements, s.steps, data.cal)
+                                    : compute_calibration(g_measurements, s.steps, data.cal);
+        if (!computed) {
             fail_as_cal(kRangeTooSmall, data.cal.first, data.cal.last);
         }
         firmware_table(data.cal, data.table);
         table_warnings(g_measurements, data.cal, data.table, kStepsWord, data.warnings);
-        run_warnings(g_measurements, data.cal.first, data.cal.last, data.warnings);
+        stretch_warnings(data.cal.first, data.cal.last);
         request.first = data.cal.first;
         request.last = data.cal.last;
     }

@@ -109,6 +109,7 @@ constexpr Option kOptions[] = {
          g_settings.tolerance_given = 1;
      },
      "-tol requires the largest error allowed", bit(kCheck)},
+    {"-fit", false, [](const char*) { g_settings.fit = 1; }, nullptr, bit(kCal) | bit(kCheck)},
     {"-cols", true, [](const char* a) { g_settings.columns = a; }, kColumnsRequired, bit(kImport)},
     {"-decimal", true,
      [](const char* a) {
@@ -155,6 +156,10 @@ void validate() {
     if (s.command == kCheck) {
         if (s.table_file != nullptr && s.steps_given) {
             error_exit("-n cannot be given with -t: the table file's entries are checked",
+                       kExitError);
+        }
+        if (s.table_file != nullptr && s.fit) {
+            error_exit("-fit cannot be given with -t: the table file's entries are checked",
                        kExitError);
         }
         if (s.tolerance_given && !(s.tolerance >= 0.0)) {

@@ -61,7 +61,9 @@ void self_check(const Calibration* cal, PictureContent& c) {
         table_warnings(g_measurements, *cal, firmware, kStepsWord, warnings);
         c.check = &stretch_check;
     }
-    if (c.stretch_known) run_warnings(g_measurements, c.stretch_first, c.stretch_last, warnings);
+    if (c.stretch_known && !g_settings.fit) {
+        run_warnings(g_measurements, c.stretch_first, c.stretch_last, warnings);
+    }
     c.warnings = &warnings;
 }
 
@@ -132,6 +134,7 @@ void write_cal_outputs() {
         job.table = &g_measurements;
         job.prefix = s.output_prefix;
         job.steps = s.steps;
+        job.fit = s.fit != 0;
         job.call_params = s.call_params.data();
         failure = prepare_calibration(job, calibration_files, calibration);
         drawn = &calibration;

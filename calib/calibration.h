@@ -49,6 +49,8 @@ struct Calibration {
     int32_t last = 0;    ///< monotone range, last record, inclusive
     int32_t points = 0;  ///< entries of `original`; 0 when the range is too small
     int32_t steps = 0;   ///< entries of `requantized`
+    /// -fit: the firmware entries are rounded to the nearest tenth, not truncated.
+    bool rounded = false;
     std::array<CalPoint, kMaxCalPoints> original{};
     std::array<CalPoint, kMaxCalPoints> requantized{};
 };
@@ -58,12 +60,14 @@ struct Calibration {
 /// monotone range holds fewer than two records.
 bool compute_calibration(const MeasurementTable& table, int32_t steps, Calibration& cal);
 
-/// What a calibration's files are written from: the run, the step count and
-/// the joined command line that the ".c" file's comment line names.
+/// What a calibration's files are written from: the run, the step count,
+/// whether the table is the -fit one, and the joined command line that the
+/// ".c" file's comment line names.
 struct CalibrationJob {
     const MeasurementTable* table = nullptr;
     const char* prefix = nullptr;
     int32_t steps = 0;
+    bool fit = false;
     const char* call_params = "";
 };
 
@@ -93,7 +97,8 @@ constexpr int32_t kOutOfRangeEntry = 999;
 constexpr int32_t kMaxTableEntries = 4096;
 
 /// A table as the firmware holds it: the requantized positions in tenths of
-/// the stage unit, truncated toward zero, indexed by half the reading.
+/// the stage unit, truncated toward zero (-fit: rounded), indexed by half the
+/// reading.
 struct FirmwareTable {
     int32_t count = 0;
     std::array<int32_t, kMaxTableEntries> entries{};

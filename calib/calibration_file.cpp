@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "calib/calibration.h"
+#include "calib/fit.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
 #include "common/settings.h"
@@ -96,19 +97,21 @@ void write_call_params(OutFile& c_file, const char* text) {
     out_bytes(c_file, line.data(), n);
 }
 
-// Tenths, truncated toward zero: 10.7 (10.6999998 as a float) gives 106.
-int32_t firmware_entry(const CalPoint& point) {
+// Tenths, truncated toward zero: 10.7 (10.6999998 as a float) gives 106; the
+// -fit table rounds them.
+int32_t firmware_entry(const CalPoint& point, bool rounded) {
+    if (rounded) return fit_entry(point.y);
     return truncate_to_int(static_cast<double>(point.y) * kCScale);
 }
 
 void write_c_file(OutFile& c_file, const char* call_params, const PointTable& requantized,
-                  int32_t steps) {
+                  int32_t steps, bool rounded) {
     out_text(c_file, "// CallParams: ");
     write_call_params(c_file, call_params);
     out_text(c_file, " \n{");
     char text[kIntTextMax + 2];
     for (int32_t i = 0; i < steps; ++i) {
-        const int32_t value = firmware_entry(requantized[static_cast<std::size_t>(i)]);
+        const int32_t value = firmware_entry(requantized[static_cast<std::size_t>(i)], rounded);
         if (i == steps - 1) {
             out_bytes(c_file, text, format_int(value, 0, text));
             break;
@@ -131,7 +134,7 @@ void firmware_table(const Calibration& cal, FirmwareTable& table) {
     table.count = cal.steps < kMaxTableEntries ? cal.steps : kMaxTableEntries;
     for (int32_t i = 0; i < table.count; ++i) {
         table.entries[static_cast<std::size_t>(i)] =
-            firmware_entry(cal.requantized[static_cast<std::size_t>(i)]);
+            firmware_entry(cal.requantized[static_cast<std::size_t>(i)], cal.rounded);
     }
 }
 
@@ -142,6 +145,7 @@ bool compute_calibration(const MeasurementTable& table, int32_t steps, Calibrati
     if (steps > kMaxSteps) steps = kMaxSteps;
     cal.points = 0;
     cal.steps = 0;
+    cal.rounded = false;
     find_monotone_range(table, cal.first, cal.last);
     if (cal.last - cal.first < 1) return false;
 
@@ -158,7 +162,9 @@ bool compute_calibration(const MeasurementTable& table, int32_t steps, Calibrati
 const char* prepare_calibration(const CalibrationJob& job, CalibrationFiles& files,
                                 Calibration& cal) {
     open_outputs(job.prefix != nullptr ? job.prefix : "", files);
-    if (!compute_calibration(*job.table, job.steps, cal)) {
+    const bool computed = job.fit ? compute_fit_calibration(*job.table, job.steps, cal)
+                                  : compute_calibration(*job.table, job.steps, cal);
+    if (!computed) {
         out_discard(files.cal);
         out_discard(files.c);
         return kRangeTooSmall;
@@ -174,7 +180,7 @@ const char* prepare_calibration(const CalibrationJob& job, CalibrationFiles& fil
     for (int32_t j = 0; j < cal.steps; ++j) {
         write_point(cal_file, j, cal.requantized[static_cast<std::size_t>(j)].y);
     }
-    write_c_file(files.c, job.call_params, cal.requantized, cal.steps);
+    write_c_file(files.c, job.call_params, cal.requantized, cal.steps, cal.rounded);
 
     bool cal_ok = out_close(cal_file);
     bool c_ok = out_close(files.c);

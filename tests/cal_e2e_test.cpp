@@ -147,6 +147,21 @@ TEST(Cal, WritesBothFilesByteForByte) {
          cal_file("0\t10.00\r\n-5\t10.00\r\n2\t20.00\r\n3\t30.00\r\n4\t99.90\r\n255\t99.90\r\n",
                   "0\t17.14\r\n1\t18.57\r\n2\t20.00\r\n3\t30.00\r\n4\t99.90\r\n5\t99.90\r\n"),
          "// CallParams: cal demo -n 6  \r\n{171, 185, 200, 300, 999, 999};\r\n\r\n"},
+        // -fit on a run from near to far with a fold at 5: the branch 10 to 6
+        // reads 4 to 20 on a line, so the curve is stage 11 - reading / 4,
+        // and entry j the mean of its stage at 2j and 2j + 1, rounded to the
+        // tenth (9.875 gives 99); the peak's 20 alone serves entry 10.
+        {"-fit",
+         {{"5", 18}, {"6", 20}, {"7", 16}, {"8", 12}, {"9", 8}, {"10", 4}},
+         {"cal", "demo", "-fit", "-n", "12"},
+         "demo",
+         cal_file("0\t10.00\r\n2\t10.00\r\n4\t9.00\r\n6\t8.00\r\n8\t7.00\r\n10\t6.00\r\n"
+                  "11\t99.90\r\n255\t99.90\r\n",
+                  flat_lines(0, 1, "10.00") +
+                      "2\t9.88\r\n3\t9.38\r\n4\t8.88\r\n5\t8.38\r\n6\t7.88\r\n7\t7.38\r\n"
+                      "8\t6.88\r\n9\t6.38\r\n10\t6.00\r\n11\t99.90\r\n"),
+         "// CallParams: cal demo -fit -n 12  \r\n"
+         "{100, 100,  99,  94,  89,  84,  79,  74,  69,  64,  60, 999};\r\n\r\n"},
         {"input name with .msm is the prefix as written",
          kExample,
          {"cal", "demo.msm", "-n", "3"},
