@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "app/check_command.h"
+#include "app/cli_table.h"
 #include "app/command_line.h"
 #include "app/help.h"
 #include "app/outputs.h"
@@ -37,8 +38,7 @@ int run_import(const Settings& s) {
         s.output_prefix != nullptr ? std::strlen(base) : without_extension(base);
     make_file_name(path, base, length, kMeasurementExtension);
     if (sys_same_file(s.input_file, path.data())) {
-        error_exit("The measurement file to write is the input file itself; name another with -f",
-                   kExitError);
+        error_exit(kImportOverItsInput, kExitError);
     }
     ImportOptions options;
     if (s.columns != nullptr) parse_column_choice(s.columns, options.columns);
