@@ -187,6 +187,33 @@ const char kStepsWithTable[] = "-n cannot be given with -t: the table file's ent
 const char kImportOverItsInput[] =
     "The measurement file to write is the input file itself; name another with -f";
 
+const char kHelpAfterCommands[] =
+    "\n"
+    "cal, load and check append \".msm\" to <InFile> unless it contains that text\n"
+    "(on Windows in capitals too).\n"
+    "Without -f, cal and load write under <InFile> as given (cal data.msm writes\n"
+    "data.msm.cal), import under <InFile> without its last extension; measure\n"
+    "writes files only with -f.\n";
+
+const char kHelpAfterOptions[] =
+    "Options may stand in any order; words that do not begin with \"-\" are\n"
+    "passed over; a number that cannot be read counts as 0. measure, load, cal\n"
+    "and interactive take one another's options, also where one has no effect.\n"
+    "\n"
+    "Output:\n"
+    "  Files go where <OutFile> says (a bare name: the current folder); a file\n"
+    "  is replaced only when it is complete. Progress lines go to standard\n"
+    "  output, errors to standard error as \"Error: <message>\"; a file or a port\n"
+    "  that failed is named on the next line with the system's reason. Two runs\n"
+    "  writing into one folder take turns.\n"
+    "\n"
+    "Exit codes:\n"
+    "  0    success, this help, the version or the usage text\n"
+    "  1    check -tol: the table does not meet the tolerance\n"
+    "  2    an error of the command line, a file, the calibration or the port\n"
+    "  100  the USB stepper-motor interface was not found\n"
+    "  102  the interface was found but does not answer\n";
+
 std::span<const CommandRow> command_rows() {
     return kCommands;
 }

@@ -90,6 +90,10 @@ const char* option_word(OptionId id);
 std::span<const char* const> help_words();
 std::span<const char* const> version_words();
 
+/// The paragraphs of the help text after the commands and after the options.
+extern const char kHelpAfterCommands[];
+extern const char kHelpAfterOptions[];
+
 /// The message when -t and -n are both given to check.
 extern const char kStepsWithTable[];
 /// The message when import would write over its own input.

@@ -14,40 +14,11 @@ namespace {
 
 constexpr char kVersionLine[] = "Vextal " VEXTAL_VERSION "\n";
 
-// The help text is composed from the tables of commands and options; only
-// what no row holds is written here. The historical usage text (no
-// arguments) stays as it always was.
+// The help text is laid out here from the tables of commands and options and
+// the paragraphs beside them. The historical usage text (no arguments) stays
+// as it always was.
 constexpr char kTitle[] =
     "Vextal " VEXTAL_VERSION ": calibration of an infrared PSD distance sensor\n";
-
-constexpr char kFileRules[] =
-    "\n"
-    "cal, load and check append \".msm\" to <InFile> unless it contains that text\n"
-    "(on Windows in capitals too).\n"
-    "Without -f, cal and load write under <InFile> as given (cal data.msm writes\n"
-    "data.msm.cal), import under <InFile> without its last extension; measure\n"
-    "writes files only with -f.\n";
-
-constexpr char kOptionRules[] =
-    "Options may stand in any order; words that do not begin with \"-\" are\n"
-    "passed over; a number that cannot be read counts as 0. measure, load, cal\n"
-    "and interactive take one another's options, also where one has no effect.\n";
-
-constexpr char kOutputAndExitCodes[] =
-    "\n"
-    "Output:\n"
-    "  Files go where <OutFile> says (a bare name: the current folder); a file\n"
-    "  is replaced only when it is complete. Progress lines go to standard\n"
-    "  output, errors to standard error as \"Error: <message>\"; a file or a port\n"
-    "  that failed is named on the next line with the system's reason. Two runs\n"
-    "  writing into one folder take turns.\n"
-    "\n"
-    "Exit codes:\n"
-    "  0    success, this help, the version or the usage text\n"
-    "  1    check -tol: the table does not meet the tolerance\n"
-    "  2    an error of the command line, a file, the calibration or the port\n"
-    "  100  the USB stepper-motor interface was not found\n"
-    "  102  the interface was found but does not answer\n";
 
 // Help lines are wrapped to this width.
 constexpr std::size_t kWidth = 78;
@@ -145,14 +116,13 @@ void put_help() {
         put_label(row.word, nullptr, kCommandColumn);
         put_wrapped(row.help, kCommandColumn, kCommandColumn);
     }
-    put(kFileRules);
+    put(kHelpAfterCommands);
     put("\nOptions:\n");
     for (const OptionRow& row : option_rows()) {
         put_label(row.word, row.argument, kOptionColumn);
         put_wrapped(row.help, kOptionColumn, kOptionColumn);
     }
-    put(kOptionRules);
-    put(kOutputAndExitCodes);
+    put(kHelpAfterOptions);
 }
 
 bool is_one_of(const char* word, std::span<const char* const> words) {
