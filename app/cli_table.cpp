@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "app/check_command.h"
+#include "app/driver.h"
 #include "text/numscan.h"
 
 namespace vextal {
@@ -21,15 +23,16 @@ constexpr CommandRow kCommands[] = {
      "read the measurement file <InFile>, write the calibration table <OutFile>.cal and the "
      "firmware table <OutFile>.c",
      "The calibration table is two columns of text, the firmware table the distances in tenths "
-     "as a brace-enclosed list of integers."},
+     "as a brace-enclosed list of integers.",
+     run_load},
     {"load", kLoad, Input::kScanned, true, "load <InFile> [-psdplot] [-svg] [-f <OutFile>]",
-     "read the measurement file <InFile>", nullptr},
+     "read the measurement file <InFile>", nullptr, run_load},
     {"measure", kMeasure, Input::kNone, true,
      "measure [-z <range>] [-n <steps>] [-m <average>] [-p <centre>]\n"
      "[-sp <port>] [-hc] [-psdplot] [-svg] [-f <OutFile>]",
      "open the serial port and initialise the linear stage through its USB stepper-motor "
      "interface (the measurement run itself takes no readings yet)",
-     nullptr},
+     nullptr, run_measure},
     {"import", kImport, Input::kVerbatim, true,
      "import <InFile> [-f <OutFile>] [-z <range>] [-m <average>]\n"
      "[-cols <position>,<reading>] [-decimal comma|point]\n"
@@ -41,7 +44,8 @@ constexpr CommandRow kCommands[] = {
      "A data line may hold no more fields than the header. The decimal mark, a point or a "
      "comma, is the same for the whole file and decided by a number that reads one way only; "
      "the other mark groups digits in threes. The records are written from the largest "
-     "position to the smallest."},
+     "position to the smallest.",
+     run_import},
     {"check", kCheck, Input::kVerbatim, true,
      "check <InFile> [-t <Table>] [-n <steps>] [-tol <max error>]\n"
      "[-f <OutFile>] [-svg]",
@@ -53,9 +57,10 @@ constexpr CommandRow kCommands[] = {
      "and largest answer. It prints the number of records checked, those without an answer, "
      "the largest, mean and rms error, and a line \"warning: ...\" for each way the table or "
      "the run is unfit (a stretch beyond the table, entries that do not fit an int16_t, a "
-     "measured 99.9, a stretch cut short by a noisy reading, a run from near to far)."},
+     "measured 99.9, a stretch cut short by a noisy reading, a run from near to far).",
+     run_check},
     {"interactive", kInteractive, Input::kNone, false, nullptr,
-     "accepted, but runs nothing (exit code 2)", nullptr},
+     "accepted, but runs nothing (exit code 2)", nullptr, run_interactive},
 };
 
 constexpr char kColumnsRequired[] =

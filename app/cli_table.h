@@ -51,6 +51,7 @@ struct CommandRow {
     const char* usage;  ///< its usage lines, each after "vextal ", '\n' between
     const char* help;   ///< one paragraph, unwrapped
     const char* more;   ///< more for the manual page and the manual, or nullptr
+    int (*run)();       ///< runs the command as g_settings give it; returns the exit code
 };
 
 /// One option: its word, its argument, the commands that take it, its help

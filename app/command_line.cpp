@@ -1,3 +1,5 @@
+#include "app/command_line.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -119,7 +121,7 @@ void print_usage() {
     end_process(0);
 }
 
-void parse_command_line(int argc, const char* const* argv) {
+const CommandRow& parse_command_line(int argc, const char* const* argv) {
     Settings& s = g_settings;
     const CommandRow* command = find_command(argv[1]);
     if (command == nullptr) error_exit("No command specified!\n", kExitError);
@@ -165,6 +167,7 @@ void parse_command_line(int argc, const char* const* argv) {
         s.output_prefix = s.input_file;
     }
     join_call_params(argc, argv, first_scanned);
+    return *command;
 }
 
 }  // namespace vextal

@@ -36,7 +36,10 @@ void put(const char* text, std::size_t length) {
 }
 
 void put_blanks(std::size_t count) {
-    put(kBlanks, count);
+    for (std::size_t n = 0; count > 0; count -= n) {
+        n = count < sizeof kBlanks - 1 ? count : sizeof kBlanks - 1;
+        put(kBlanks, n);
+    }
 }
 
 // Writes `text` word by word from `column` on, breaking lines before kWidth
