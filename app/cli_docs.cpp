@@ -181,6 +181,13 @@ void completion() {
         std::puts("\" ;;");
     }
     std::puts("    esac\n}");
+    std::puts("_vextal_input_glob() {\n    case \"$1\" in");
+    for (const CommandRow& command : command_rows()) {
+        if (command.offered && command.input_glob != nullptr) {
+            std::printf("        %s) echo \"%s\" ;;\n", command.word, command.input_glob);
+        }
+    }
+    std::puts("        *) return 1 ;;\n    esac\n}");
     std::fputs("_vextal_flags=\"", stdout);
     put_words([](const OptionRow& row) { return row.argument == nullptr; });
     std::puts(" \"");

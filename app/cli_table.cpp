@@ -19,21 +19,22 @@ constexpr unsigned kClassic =
     command_bit(kMeasure) | command_bit(kLoad) | command_bit(kCal) | command_bit(kInteractive);
 
 constexpr CommandRow kCommands[] = {
-    {"cal", kCal, Input::kScanned, true, "cal <InFile> [-n <steps>] [-svg] [-f <OutFile>]",
+    {"cal", kCal, Input::kScanned, "*.msm", true, "cal <InFile> [-n <steps>] [-svg] [-f <OutFile>]",
      "read the measurement file <InFile>, write the calibration table <OutFile>.cal and the "
      "firmware table <OutFile>.c",
      "The calibration table is two columns of text, the firmware table the distances in tenths "
      "as a brace-enclosed list of integers.",
      run_load},
-    {"load", kLoad, Input::kScanned, true, "load <InFile> [-psdplot] [-svg] [-f <OutFile>]",
-     "read the measurement file <InFile>", nullptr, run_load},
-    {"measure", kMeasure, Input::kNone, true,
+    {"load", kLoad, Input::kScanned, "*.msm", true,
+     "load <InFile> [-psdplot] [-svg] [-f <OutFile>]", "read the measurement file <InFile>",
+     nullptr, run_load},
+    {"measure", kMeasure, Input::kNone, nullptr, true,
      "measure [-z <range>] [-n <steps>] [-m <average>] [-p <centre>]\n"
      "[-sp <port>] [-hc] [-psdplot] [-svg] [-f <OutFile>]",
      "open the serial port and initialise the linear stage through its USB stepper-motor "
      "interface (the measurement run itself takes no readings yet)",
      nullptr, run_measure},
-    {"import", kImport, Input::kVerbatim, true,
+    {"import", kImport, Input::kVerbatim, "", true,
      "import <InFile> [-f <OutFile>] [-z <range>] [-m <average>]\n"
      "[-cols <position>,<reading>] [-decimal comma|point]\n"
      "[-round] [-mean] [-keep-order]",
@@ -46,7 +47,7 @@ constexpr CommandRow kCommands[] = {
      "the other mark groups digits in threes. The records are written from the largest "
      "position to the smallest.",
      run_import},
-    {"check", kCheck, Input::kVerbatim, true,
+    {"check", kCheck, Input::kVerbatim, "*.msm", true,
      "check <InFile> [-t <Table>] [-n <steps>] [-tol <max error>]\n"
      "[-f <OutFile>] [-svg]",
      "check the firmware table <Table>.c, or the table cal would write, against the "
@@ -59,7 +60,7 @@ constexpr CommandRow kCommands[] = {
      "the run is unfit (a stretch beyond the table, entries that do not fit an int16_t, a "
      "measured 99.9, a stretch cut short by a noisy reading, a run from near to far).",
      run_check},
-    {"interactive", kInteractive, Input::kNone, false, nullptr,
+    {"interactive", kInteractive, Input::kNone, nullptr, false, nullptr,
      "accepted, but runs nothing (exit code 2)", nullptr, run_interactive},
 };
 

@@ -47,11 +47,12 @@ struct CommandRow {
     const char* word;
     Command command;
     Input input;
-    bool offered;       ///< offered by the bash completion
-    const char* usage;  ///< its usage lines, each after "vextal ", '\n' between
-    const char* help;   ///< one paragraph, unwrapped
-    const char* more;   ///< more for the manual page and the manual, or nullptr
-    int (*run)();       ///< runs the command as g_settings give it; returns the exit code
+    const char* input_glob;  ///< the input names the completion offers ("" all), or nullptr
+    bool offered;            ///< offered by the bash completion
+    const char* usage;       ///< its usage lines, each after "vextal ", '\n' between
+    const char* help;        ///< one paragraph, unwrapped
+    const char* more;        ///< more for the manual page and the manual, or nullptr
+    int (*run)();            ///< runs the command as g_settings give it; returns the exit code
 };
 
 /// One option: its word, its argument, the commands that take it, its help
