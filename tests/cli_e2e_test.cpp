@@ -80,6 +80,11 @@ TEST(Help, FirstWordAsksForTheCurrentHelpText) {
           "\n  2 ", "\n  100 ", "\n  102 ", "standard error"}) {
         EXPECT_NE(help.out.find(named), std::string::npos) << named;
     }
+    // Composed lines fit a terminal of 80 columns.
+    for (std::size_t start = 0, end; start < help.out.size(); start = end + 1) {
+        end = help.out.find('\n', start);
+        EXPECT_LE(end - start, 78u) << help.out.substr(start, end - start);
+    }
     for (const char* rejected : {"-max", "-sn", "-pp", "LPT1"}) {
         EXPECT_EQ(help.out.find(rejected), std::string::npos) << rejected;
     }
