@@ -1,6 +1,6 @@
 #include "app/check_command.h"
 
-#include "app/option_words.h"
+#include "app/cli_table.h"
 #include "app/outputs.h"
 #include "calib/calibration.h"
 #include "calib/check.h"
@@ -72,7 +72,8 @@ int run_check() {
             fail_as_cal(kRangeTooSmall, data.cal.first, data.cal.last);
         }
         firmware_table(data.cal, data.table);
-        table_warnings(g_measurements, data.cal, data.table, kStepsWord, data.warnings);
+        table_warnings(g_measurements, data.cal, data.table, option_word(OptionId::kSteps),
+                       data.warnings);
         stretch_warnings(data.cal.first, data.cal.last);
         request.first = data.cal.first;
         request.last = data.cal.last;

@@ -1,8 +1,10 @@
-#include <cmath>
+#include "app/command_line.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "app/cli_table.h"
 #include "common/console.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
@@ -39,99 +41,12 @@ constexpr char kUsage[] =
     "  -c        comment\n"
     "\n";
 
-constexpr char kColumnsRequired[] =
-    "-cols requires two columns, the position's and the reading's, each by its number from 1 or "
-    "by its header name (-cols 3,5)";
-constexpr char kDecimalRequired[] = "-decimal requires comma or point";
-
 // Longest part of an unrecognised option shown in its message.
 constexpr std::size_t kShownOptionLength = 50;
 
-// The commands an option belongs to, one bit each.
-constexpr unsigned bit(Command c) {
-    return 1u << c;
-}
-// The options of the first design, which every one of its commands accepts.
-constexpr unsigned kClassic = bit(kMeasure) | bit(kLoad) | bit(kCal) | bit(kInteractive);
-
-struct Option {
-    const char* word;
-    bool takes_argument;
-    void (*apply)(const char* argument);
-    const char* missing;  // message when the argument is missing
-    unsigned commands = kClassic;
-};
-
-constexpr Option kOptions[] = {
-    {"-z", true,
-     [](const char* a) {
-         g_settings.max_range = std::fabs(text_to_double(a));
-         g_settings.max_range_given = 1;
-     },
-     "-z erfordert Angabe des H\xF6henmessbereichs.", kClassic | bit(kImport)},
-    {"-n", true,
-     [](const char* a) {
-         g_settings.steps = text_to_int(a);
-         g_settings.steps_given = 1;
-     },
-     "-n erfordert Anzahl.", kClassic | bit(kCheck)},
-    {"-m", true,
-     [](const char* a) {
-         g_settings.average = text_to_int(a);
-         g_settings.average_given = 1;
-     },
-     "-m erfordert Anzahl.", kClassic | bit(kImport)},
-    {"-p", true, [](const char* a) { g_settings.centre_position = text_to_double(a); },
-     "-p erfordert Angabe der Mittenposition."},
-    {"-model", true, [](const char* a) { g_settings.model = text_to_double(a); },
-     "-model erfordert Angabe eines Wertes."},
-    {"-sp", true, [](const char* a) { g_settings.serial_port = a; },
-     "-sp erfordert den Namen der seriellen Schnittstelle"},
-    {"-c", true, [](const char* a) { g_settings.comment = a; },
-     "-c erfordert einen Kommentartext."},
-    {"-f", true,
-     [](const char* a) {
-         g_settings.output_prefix = a;
-         g_settings.prefix_given = 1;
-     },
-     "-f erfordert einen Dateinamen.", kClassic | bit(kImport) | bit(kCheck)},
-    {"-psdplot", false, [](const char*) { g_settings.psd_plot = 1; }, nullptr},
-    {"-hc", false, [](const char*) { g_settings.home_on_init = 0; }, nullptr},
-    {"-psd0", false, [](const char*) { g_settings.psd0 = 1; }, nullptr},
-    {"-svg", false, [](const char*) { g_settings.svg = 1; }, nullptr, kClassic | bit(kCheck)},
-    {"-t", true, [](const char* a) { g_settings.table_file = a; },
-     "-t requires the name of a table file (without \".c\")", bit(kCheck)},
-    {"-unit", true, [](const char* a) { g_settings.unit = a; },
-     "-unit requires the name of the stage unit (for example mm)", kClassic | bit(kCheck)},
-    {"-tol", true,
-     [](const char* a) {
-         g_settings.tolerance = text_to_double(a);
-         g_settings.tolerance_given = 1;
-     },
-     "-tol requires the largest error allowed", bit(kCheck)},
-    {"-fit", false, [](const char*) { g_settings.fit = 1; }, nullptr, bit(kCal) | bit(kCheck)},
-    {"-cols", true, [](const char* a) { g_settings.columns = a; }, kColumnsRequired, bit(kImport)},
-    {"-decimal", true,
-     [](const char* a) {
-         const bool comma = std::strcmp(a, "comma") == 0;
-         g_settings.decimal_mark = comma ? ',' : std::strcmp(a, "point") == 0 ? '.' : '?';
-     },
-     kDecimalRequired, bit(kImport)},
-    {"-round", false, [](const char*) { g_settings.round_readings = 1; }, nullptr, bit(kImport)},
-    {"-mean", false, [](const char*) { g_settings.mean_readings = 1; }, nullptr, bit(kImport)},
-    {"-keep-order", false, [](const char*) { g_settings.keep_order = 1; }, nullptr, bit(kImport)},
-};
-
 // The picture flag is left out of the joined command line, so that the .c
 // file of a run with the picture is that of the same run without it.
-constexpr const char* kLeftOutOfCallParams = "-svg";
-
-const Option* find_option(const char* word) {
-    for (const Option& option : kOptions) {
-        if (std::strcmp(option.word, word) == 0) return &option;
-    }
-    return nullptr;
-}
+constexpr OptionId kLeftOutOfCallParams = OptionId::kSvg;
 
 [[noreturn]] void unknown_option(const char* word) {
     char shown[kShownOptionLength + 1] = {};
@@ -155,23 +70,21 @@ void validate() {
     }
     if (s.command == kCheck) {
         if (s.table_file != nullptr && s.steps_given) {
-            error_exit("-n cannot be given with -t: the table file's entries are checked",
-                       kExitError);
+            error_exit(kStepsWithTable, kExitError);
         }
         if (s.table_file != nullptr && s.fit) {
-            error_exit("-fit cannot be given with -t: the table file's entries are checked",
-                       kExitError);
+            error_exit(option_row(OptionId::kFit).refused, kExitError);
         }
         if (s.tolerance_given && !(s.tolerance >= 0.0)) {
-            error_exit("-tol requires a tolerance of 0 or more", kExitError);
+            error_exit(option_row(OptionId::kTolerance).refused, kExitError);
         }
     }
     if (s.command == kImport) {
         ColumnChoice choice;
         if (s.columns != nullptr && !parse_column_choice(s.columns, choice)) {
-            error_exit(kColumnsRequired, kExitError);
+            error_exit(option_row(OptionId::kColumns).refused, kExitError);
         }
-        if (s.decimal_mark == '?') error_exit(kDecimalRequired, kExitError);
+        if (s.decimal_mark == '?') error_exit(option_row(OptionId::kDecimal).refused, kExitError);
     }
     if (s.command == kMeasure || s.command == kCal || (s.command == kCheck && !s.table_file)) {
         if (s.steps < kMinSteps || s.steps > kMaxSteps) {
@@ -192,9 +105,11 @@ void join_call_params(int argc, const char* const* argv, int first_scanned) {
     int next_scanned = first_scanned;
     for (int i = 1; i < argc; ++i) {
         if (i == next_scanned) {
-            const Option* option = find_option(argv[i]);
-            next_scanned += option != nullptr && option->takes_argument ? 2 : 1;
-            if (i > first_scanned && std::strcmp(argv[i], kLeftOutOfCallParams) == 0) continue;
+            const OptionRow* option = find_option(argv[i]);
+            next_scanned += option != nullptr && option->argument != nullptr ? 2 : 1;
+            if (i > first_scanned && option != nullptr && option->id == kLeftOutOfCallParams) {
+                continue;
+            }
         }
         n += sys_name_text(argv[i], buf.data() + n, buf.size() - n);
         if (n < buf.size() - 1) buf[n++] = ' ';
@@ -209,33 +124,20 @@ void print_usage() {
     end_process(0);
 }
 
-void parse_command_line(int argc, const char* const* argv) {
+const CommandRow& parse_command_line(int argc, const char* const* argv) {
     Settings& s = g_settings;
-    const char* word = argv[1];
+    const CommandRow* command = find_command(argv[1]);
+    if (command == nullptr) error_exit("No command specified!\n", kExitError);
+    s.command = command->command;
     int index = 1;
-    if (std::strcmp(word, "measure") == 0) {
-        s.command = kMeasure;
-    } else if (std::strcmp(word, "load") == 0 || std::strcmp(word, "cal") == 0) {
-        bool load = word[0] == 'l';
-        if (argc <= 2)
-            error_exit(load ? "'load' requires a file name" : "'cal' requires a file name",
-                       kExitError);
-        s.command = load ? kLoad : kCal;
-        s.input_file = argv[2];
-        index = 2;
-    } else if (std::strcmp(word, "import") == 0 || std::strcmp(word, "check") == 0) {
-        const bool import = word[0] == 'i';
+    if (command->input != Input::kNone) {
         if (argc <= 2) {
-            error_exit(import ? "'import' requires a file name" : "'check' requires a file name",
-                       kExitError);
+            char message[64];
+            std::snprintf(message, sizeof message, "'%s' requires a file name", command->word);
+            error_exit(message, kExitError);
         }
-        s.command = import ? kImport : kCheck;
         s.input_file = argv[2];
-        index = 3;  // the input name is taken as it stands, even one that starts with '-'
-    } else if (std::strcmp(word, "interactive") == 0) {
-        s.command = kInteractive;
-    } else {
-        error_exit("No command specified!\n", kExitError);
+        index = command->input == Input::kScanned ? 2 : 3;
     }
 
     s.prefix_given = 0;
@@ -244,16 +146,15 @@ void parse_command_line(int argc, const char* const* argv) {
     // every other word ("load -psdplot" names a file and sets the flag).
     while (index < argc) {
         const char* w = argv[index];
-        const Option* option = find_option(w);
-        // `import` and `check` know only their own few options; any other
-        // option word is unknown to them, flags such as -psdplot too.
-        if (option != nullptr && (option->commands & bit(static_cast<Command>(s.command))) == 0) {
+        const OptionRow* option = find_option(w);
+        // An option its row does not name for this command is unknown to it.
+        if (option != nullptr && (option->commands & command_bit(command->command)) == 0) {
             unknown_option(w);
         }
         if (option == nullptr) {
             if (w[0] == '-') unknown_option(w);
             ++index;  // a free word is passed over
-        } else if (!option->takes_argument) {
+        } else if (option->argument == nullptr) {
             option->apply(nullptr);
             ++index;
         } else {
@@ -269,6 +170,7 @@ void parse_command_line(int argc, const char* const* argv) {
         s.output_prefix = s.input_file;
     }
     join_call_params(argc, argv, first_scanned);
+    return *command;
 }
 
 }  // namespace vextal

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cli_table.h"
 #include "common/settings.h"
 
 namespace vextal {
@@ -153,6 +154,31 @@ TEST(ParseCommandLine, PictureFlagIsLeftOutOfTheJoinedCommandLine) {
         const Settings& s = parse(c.words);
         EXPECT_EQ(s.svg, c.svg) << c.joined;
         EXPECT_EQ(std::string(s.call_params.data()), c.joined);
+    }
+}
+
+// The rows agree with one another: every option a usage line names is taken
+// by that command, each word is one row's, and an option has a message for a
+// missing argument exactly when it takes one.
+TEST(CliTable, RowsAgreeWithOneAnother) {
+    for (const CommandRow& command : command_rows()) {
+        EXPECT_EQ(find_command(command.word), &command);
+        if (command.usage == nullptr) continue;
+        const std::string usage = command.usage;
+        for (std::size_t at = usage.find("[-"); at != std::string::npos;
+             at = usage.find("[-", at + 1)) {
+            const std::string word = usage.substr(at + 1, usage.find_first_of(" ]", at) - at - 1);
+            const OptionRow* option = find_option(word.c_str());
+            ASSERT_NE(option, nullptr) << command.word << " " << word;
+            EXPECT_NE(option->commands & command_bit(command.command), 0u)
+                << command.word << " " << word;
+        }
+    }
+    for (const OptionRow& option : option_rows()) {
+        EXPECT_EQ(find_option(option.word), &option);
+        EXPECT_EQ(&option_row(option.id), &option) << option.word;
+        EXPECT_EQ(option.argument != nullptr, option.missing != nullptr) << option.word;
+        EXPECT_NE(option.commands, 0u) << option.word;
     }
 }
 

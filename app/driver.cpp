@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "app/check_command.h"
+#include "app/cli_table.h"
 #include "app/command_line.h"
 #include "app/help.h"
 #include "app/option_words.h"
@@ -30,7 +31,7 @@ namespace {
 // `import`: the table is read whole before anything is written, so a fault in
 // it leaves an earlier measurement file of the same name untouched. Without
 // -f the output is the input name without its last extension.
-int run_import(const Settings& s) {
+int run_import_with(const Settings& s) {
     static ImportTable table;
     static ImportState state;  // static for its tables
     console_puts(stdout, "\nLoading Data...\n");
@@ -40,8 +41,7 @@ int run_import(const Settings& s) {
         s.output_prefix != nullptr ? std::strlen(base) : without_extension(base);
     make_file_name(path, base, length, kMeasurementExtension);
     if (sys_same_file(s.input_file, path.data())) {
-        error_exit("The measurement file to write is the input file itself; name another with -f",
-                   kExitError);
+        error_exit(kImportOverItsInput, kExitError);
     }
     ImportOptions options;
     options.words = import_words();
@@ -57,36 +57,44 @@ int run_import(const Settings& s) {
     return 0;
 }
 
+// What measure, load and cal do after their own step: the outputs.
+int write_outputs_after(int result) {
+    console_puts(stdout, "Writing Data...\n");
+    write_outputs();
+    return result;
+}
+
 }  // namespace
+
+int run_import() {
+    return run_import_with(g_settings);
+}
+
+int run_measure() {
+    const Settings& s = g_settings;
+    int slot = port_open_default(s.serial_port, kBaud115200);
+    if (slot < 0) error_exit("Serial Port could not be opened!", kExitError, port_open_failure());
+    stage_init(s.home_on_init != 0, s.centre_position);
+    const int result = run_measurement();
+    port_close(slot);
+    write_outputs_after(result);
+    axis_set_flag(0, 0);
+    return result;
+}
+
+int run_load() {
+    console_puts(stdout, "\nLoading Data...\n");
+    return write_outputs_after(load_measurements(g_settings.input_file));
+}
+
+int run_interactive() {
+    error_exit("Unrecognized Command", kExitError);
+}
 
 int run_program(int argc, const char* const* argv) {
     if (argc < 2) print_usage();
     answer_help_or_version(argv[1]);
-    parse_command_line(argc, argv);
-    const Settings& s = g_settings;
-    if (s.command == kImport) return run_import(s);
-    if (s.command == kCheck) return run_check();
-
-    int result = 0;
-    if (s.command == kMeasure) {
-        int slot = port_open_default(s.serial_port, kBaud115200);
-        if (slot < 0) {
-            error_exit("Serial Port could not be opened!", kExitError, port_open_failure());
-        }
-        stage_init(s.home_on_init != 0, s.centre_position);
-        result = run_measurement();
-        port_close(slot);
-    } else if (s.command == kLoad || s.command == kCal) {
-        console_puts(stdout, "\nLoading Data...\n");
-        result = load_measurements(s.input_file);
-    } else {
-        error_exit("Unrecognized Command", kExitError);
-    }
-
-    console_puts(stdout, "Writing Data...\n");
-    write_outputs();
-    if (s.command == kMeasure) axis_set_flag(0, 0);
-    return result;
+    return parse_command_line(argc, argv).run();
 }
 
 }  // namespace vextal

@@ -2,22 +2,17 @@
 // down to them from here, where the command line is known.
 #pragma once
 
+#include "app/cli_table.h"
 #include "data/table_file.h"
 
 namespace vextal {
 
-// option words: from the option table
-inline constexpr char kStepsWord[] = "-n";
-inline constexpr char kColumnsWord[] = "-cols";
-inline constexpr char kDecimalWord[] = "-decimal";
-inline constexpr char kRoundWord[] = "-round";
-
 /// The words the importer's messages name.
 inline ImportWords import_words() {
     ImportWords words;
-    words.columns = kColumnsWord;
-    words.decimal = kDecimalWord;
-    words.round = kRoundWord;
+    words.columns = option_word(OptionId::kColumns);
+    words.decimal = option_word(OptionId::kDecimal);
+    words.round = option_word(OptionId::kRound);
     return words;
 }
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/option_words.h"
+#include "app/cli_table.h"
 #include "calib/calibration.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
@@ -58,7 +58,7 @@ void self_check(const Calibration* cal, PictureContent& c) {
         request.first = cal->first;
         request.last = cal->last;
         check_table(request, stretch_check);
-        table_warnings(g_measurements, *cal, firmware, kStepsWord, warnings);
+        table_warnings(g_measurements, *cal, firmware, option_word(OptionId::kSteps), warnings);
         c.check = &stretch_check;
     }
     if (c.stretch_known && !g_settings.fit) {
@@ -180,7 +180,7 @@ void write_check_outputs(const CheckRequest& request, const CheckResult& result,
         c.unit = s.unit;
         c.measurements = &g_measurements;
         c.steps = s.steps;
-        c.steps_word = kStepsWord;
+        c.steps_word = option_word(OptionId::kSteps);
         c.check = &result;
         c.request = &request;
         c.table_file = s.table_file;

@@ -168,6 +168,14 @@ TEST(Cal, WritesBothFilesByteForByte) {
          "demo.msm",
          cal_file(kExampleOriginal, flat_lines(0, 2, "25.00")),
          "// CallParams: cal demo.msm -n 3  \r\n{250, 250, 250};\r\n\r\n"},
+        // The options of measure and load are taken by cal too; the plot flag
+        // has no effect on it and writes no plot file.
+        {"-psdplot taken, no plot file",
+         kExample,
+         {"cal", "demo", "-n", "3", "-psdplot"},
+         "demo",
+         cal_file(kExampleOriginal, flat_lines(0, 2, "25.00")),
+         "// CallParams: cal demo -n 3 -psdplot  \r\n{250, 250, 250};\r\n\r\n"},
         {"long prefix",
          kExample,
          {"cal", "demo", "-n", "3", "-f", long_prefix},

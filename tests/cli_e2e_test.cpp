@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cli_table.h"
 #include "tests/harness.h"
 
 namespace vextal::test {
@@ -44,49 +45,45 @@ TEST(Usage, NoArgumentPrintsTheUsageText) {
 }
 
 // The help text names every command and every option that the parser
-// accepts, with its argument, range and default, and none of the options of
-// the historical usage text that the parser rejects.
+// accepts, each at the start of its line, with its argument, range and
+// default, and none of the options of the historical usage text that the
+// parser rejects.
 TEST(Help, FirstWordAsksForTheCurrentHelpText) {
     Sandbox box;
     const RunResult help = box.run({"--help"});
     EXPECT_EQ(help.exit_code, 0);
     EXPECT_EQ(help.err, "");
     EXPECT_EQ(help.out.rfind(std::string("Vextal ") + VEXTAL_PROJECT_VERSION + ":", 0), 0u);
-    for (const char* named : {"vextal cal <InFile>",
-                              "vextal load <InFile>",
-                              "vextal measure",
-                              "vextal import <InFile>",
-                              "interactive",
-                              "-z <range>",
-                              "-n <steps>",
-                              "-m <average>",
-                              "-p <centre>",
-                              "-model <value>",
-                              "-sp <port>",
-                              "-c <text>",
-                              "-unit <unit>",
-                              "-f <OutFile>",
-                              "-psdplot",
-                              "-hc",
-                              "-psd0",
-                              "-svg",
-                              "-cols <position>,<reading>",
-                              "-decimal comma|point",
-                              "-round",
-                              "-mean",
-                              "-keep-order",
-                              "3 to 1000 (default 128)",
-                              "3 to 100 (default 10)",
-                              "0 to 170",
-                              "(default COM1)",
-                              "--version",
-                              "-V",
-                              "\n  0 ",
-                              "\n  2 ",
-                              "\n  100 ",
-                              "\n  102 ",
-                              "standard error"}) {
+    // A label begins a line and is followed by its text or the line's end.
+    const auto labelled = [&](const std::string& label) {
+        for (std::size_t at = help.out.find("\n  " + label); at != std::string::npos;
+             at = help.out.find("\n  " + label, at + 1)) {
+            const char next = help.out[at + 3 + label.size()];
+            if (next == ' ' || next == '\n') return true;
+        }
+        return false;
+    };
+    for (const CommandRow& row : command_rows()) {
+        EXPECT_TRUE(labelled(row.word)) << row.word;
+        if (row.usage != nullptr) {
+            const std::string usage = row.usage;
+            EXPECT_TRUE(labelled("vextal " + usage.substr(0, usage.find('\n')))) << row.usage;
+        }
+    }
+    for (const OptionRow& row : option_rows()) {
+        const std::string argument = row.argument != nullptr ? row.argument : "";
+        EXPECT_TRUE(labelled(row.word + (argument.empty() ? "" : " " + argument))) << row.word;
+    }
+    for (const char* named :
+         {"3 to 1000 (default 128)", "3 to 100 (default 10)", "0 to 170", "(default COM1)",
+          "\n  vextal --help | -h | /?\n", "\n  vextal --version | -V\n", "\n  0 ", "\n  1 ",
+          "\n  2 ", "\n  100 ", "\n  102 ", "standard error"}) {
         EXPECT_NE(help.out.find(named), std::string::npos) << named;
+    }
+    // Composed lines fit a terminal of 80 columns.
+    for (std::size_t start = 0, end; start < help.out.size(); start = end + 1) {
+        end = help.out.find('\n', start);
+        EXPECT_LE(end - start, 78u) << help.out.substr(start, end - start);
     }
     for (const char* rejected : {"-max", "-sn", "-pp", "LPT1"}) {
         EXPECT_EQ(help.out.find(rejected), std::string::npos) << rejected;

@@ -21,9 +21,24 @@ expect() {  # expect "<words>" "<expected replies, sorted>"
         failures=$((failures + 1))
     fi
 }
+sorted() { tr ' ' '\n' | sort | tr '\n' ' ' | sed 's/ $//'; }
 expect "vextal c" "cal check"
 expect "vextal -" "--help --version"
-expect "vextal import -" "-cols -decimal -f -keep-order -m -mean -round -z"
+# Each command offers its own options (the lists come from the program's
+# tables; a test of the build holds them equal).
+for command in $_vextal_first_words; do
+    [[ $command == -* ]] && continue
+    expect "vextal $command -" "$(_vextal_options "$command" | sorted)"
+done
+# After an option that takes an argument nothing is offered, after a flag
+# the input file.
+for option in $_vextal_with_argument; do
+    case "$option" in -f | -t | -sp | -decimal) continue ;; esac
+    expect "vextal cal run.msm $option " ""
+done
+for flag in $_vextal_flags; do
+    expect "vextal cal $flag " "run.msm sub"
+done
 expect "vextal import run.csv -decimal " "comma point"
 expect "vextal import -round " "run.csv run.msm sub table.c"
 expect "vextal import run.csv -cols " ""
