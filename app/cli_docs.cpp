@@ -84,6 +84,31 @@ void man_synopsis() {
     }
 }
 
+// The usage lines as the README shows them, in a block of code: each
+// continuation line indented under the first word after the command.
+void readme_synopsis() {
+    std::puts("```");
+    for (const CommandRow& row : command_rows()) {
+        if (row.usage == nullptr) continue;
+        std::fputs("vextal ", stdout);
+        const int indent = static_cast<int>(std::strlen("vextal ") + std::strlen(row.word) + 1);
+        for (const char* p = row.usage; *p != '\0'; ++p) {
+            std::putchar(*p);
+            if (*p == '\n') std::printf("%*s", indent, "");
+        }
+        std::putchar('\n');
+    }
+    std::fputs("vextal", stdout);
+    for (std::size_t i = 0; i < help_words().size(); ++i) {
+        std::printf("%s%s", i == 0 ? " " : " | ", help_words()[i]);
+    }
+    std::fputs("\nvextal", stdout);
+    for (std::size_t i = 0; i < version_words().size(); ++i) {
+        std::printf("%s%s", i == 0 ? " " : " | ", version_words()[i]);
+    }
+    std::puts("\n```");
+}
+
 void man_commands() {
     for (const CommandRow& row : command_rows()) {
         std::printf(".TP\n.B %s\n", row.word);
@@ -202,9 +227,9 @@ struct Block {
 };
 
 constexpr Block kBlocks[] = {
-    {"man-synopsis", man_synopsis}, {"man-commands", man_commands},
-    {"man-options", man_options},   {"manual-options", manual_options},
-    {"completion", completion},
+    {"man-synopsis", man_synopsis},       {"man-commands", man_commands},
+    {"man-options", man_options},         {"manual-options", manual_options},
+    {"readme-synopsis", readme_synopsis}, {"completion", completion},
 };
 
 }  // namespace
@@ -217,7 +242,9 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    std::fputs("usage: cli_docs man-synopsis|man-commands|man-options|manual-options|completion\n",
-               stderr);
+    std::fputs(
+        "usage: cli_docs "
+        "man-synopsis|man-commands|man-options|manual-options|readme-synopsis|completion\n",
+        stderr);
     return 2;
 }

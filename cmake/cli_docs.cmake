@@ -7,6 +7,7 @@ set(blocks
     "docs/vextal.1.in|man-commands"
     "docs/vextal.1.in|man-options"
     "docs/manual.md|manual-options"
+    "README.md|readme-synopsis"
     "completion/vextal|completion")
 
 set(stale "")
