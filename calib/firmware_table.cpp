@@ -30,7 +30,8 @@ bool is_digit(char c) {
 }
 
 // A character that continues a number for the compiler: a number runs on
-// through letters, digits, '_' and '.', and is then an integer or an error.
+// through letters, digits, '_' and '.' (and a sign after an exponent's
+// letter), and is then an integer or an error.
 bool continues_number(char c) {
     return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '.';
 }
@@ -72,7 +73,7 @@ class TableParser {
     void take(char c) {
         if (in_comment(c)) return;
         if (state_ == kInLiteral) {
-            if (continues_number(c)) {
+            if (continues_number(c) || ((c == '+' || c == '-') && exponent_)) {
                 literal_char(c);
                 return;
             }
@@ -196,6 +197,8 @@ class TableParser {
     }
 
     void literal_char(char c) {
+        // As for the compiler, "1e+5" and "0x1e+5" are one number each.
+        exponent_ = c == 'e' || c == 'E' || c == 'p' || c == 'P';
         if (shown_ < kShownLiteral) shown_text_[shown_++] = c;
         ++length_;
         if (length_ == 2 && base_ == 8 && (c == 'x' || c == 'X')) {
@@ -282,6 +285,7 @@ class TableParser {
     uint64_t magnitude_ = 0;
     bool too_large_ = false;
     bool octal_digit_ = true;
+    bool exponent_ = false;  // the last character may start an exponent
 };
 
 // The lines as the compiler sees them: a CR alone ends a line as LF and

@@ -63,6 +63,8 @@ TEST(FirmwareTable, ReadsAsTheCompilerOrSaysWhereNot) {
         {"no hex digit", "{0x}", "line 1: '0x' is not a C integer"},
         {"mixed-case ll", "{\n1lL}", "line 2: '1lL' is not a C integer"},
         {"a float", "{1.5}", "line 1: '1.5' is not a C integer"},
+        {"an exponent's sign belongs to the number", "{1,\n0x1e+3}",
+         "line 2: '0x1e+3' is not a C integer"},
         {"long literal quoted short", "{1.00000000000000000000000000}",
          "line 1: '1.0000000000000000000000...' is not a C integer"},
         {"a negated unsigned", "{-5u}",
