@@ -250,8 +250,9 @@ class TableParser {
                 "'-%s%s': a '-' before an unsigned integer, which C does not negate but "
                 "wraps around");
         }
-        if (magnitude_ > kInt32Max + (negative_ ? 1 : 0))
+        if (magnitude_ > kInt32Max + (negative_ ? 1 : 0)) {
             fail("an entry beyond the 32-bit integers");
+        }
         const auto m = static_cast<int64_t>(magnitude_);
         table_.entries[static_cast<std::size_t>(table_.count++)] =
             static_cast<int32_t>(negative_ ? -m : m);
