@@ -188,7 +188,7 @@ class TableParser {
         shown_ = 0;
         length_ = 0;
         suffix_length_ = 0;
-        digits_ = 0;
+        has_digits_ = false;
         magnitude_ = 0;
         base_ = c == '0' ? 8 : 10;
         too_large_ = false;
@@ -203,7 +203,7 @@ class TableParser {
         ++length_;
         if (length_ == 2 && base_ == 8 && (c == 'x' || c == 'X')) {
             base_ = 16;
-            digits_ = 0;
+            has_digits_ = false;
             return;
         }
         const int d = digit_value(c);
@@ -213,7 +213,7 @@ class TableParser {
             const auto v = static_cast<uint64_t>(d);
             if (magnitude_ > (UINT64_MAX - v) / b) too_large_ = true;
             magnitude_ = magnitude_ * b + v;
-            ++digits_;
+            has_digits_ = true;
             return;
         }
         if (suffix_length_ < sizeof suffix_ - 1) suffix_[suffix_length_] = c;
@@ -225,7 +225,7 @@ class TableParser {
         bool is_unsigned = false;
         int longs = 0;
         suffix_[suffix_length_ < sizeof suffix_ ? suffix_length_ : sizeof suffix_ - 1] = '\0';
-        if (digits_ == 0 || suffix_length_ >= sizeof suffix_ ||
+        if (!has_digits_ || suffix_length_ >= sizeof suffix_ ||
             !read_suffix(suffix_, is_unsigned, longs)) {
             fail_literal("'%s%s' is not a C integer");
         }
@@ -281,7 +281,7 @@ class TableParser {
     std::size_t length_ = 0;
     char suffix_[4] = {};
     std::size_t suffix_length_ = 0;
-    int digits_ = 0;
+    bool has_digits_ = false;
     int base_ = 10;
     uint64_t magnitude_ = 0;
     bool too_large_ = false;
@@ -300,7 +300,7 @@ class Splicer {
         if (c == '\r') c = '\n';
         if (backslash_) {
             if (c == '\n') {
-                if (blanks_after_ > 0) {
+                if (blanks_after_) {
                     parser_.fail(
                         "blanks between a '\\' and the line end, which compilers do "
                         "not all read alike");
@@ -310,16 +310,16 @@ class Splicer {
                 return;
             }
             if (is_blank(c)) {
-                ++blanks_after_;
+                blanks_after_ = true;
                 return;
             }
             backslash_ = false;
             parser_.take('\\');
-            if (blanks_after_ > 0) parser_.take(' ');
+            if (blanks_after_) parser_.take(' ');
         }
         if (c == '\\') {
             backslash_ = true;
-            blanks_after_ = 0;
+            blanks_after_ = false;
             trigraph_ = false;
             questions_ = 0;
             return;
@@ -330,7 +330,7 @@ class Splicer {
             parser_.fail("a '?\?/' at the line end, which compilers do not all read alike");
         }
         if (!is_blank(c)) trigraph_ = c == '/' && questions_ >= 2;
-        questions_ = c == '?' ? questions_ + 1 : 0;
+        questions_ = c == '?' ? (questions_ < 2 ? questions_ + 1 : 2) : 0;
         parser_.take(c);
         if (c == '\n') ++parser_.line;
     }
@@ -338,7 +338,7 @@ class Splicer {
     void finish() {
         if (backslash_) {
             parser_.take('\\');
-            if (blanks_after_ > 0) parser_.take(' ');
+            if (blanks_after_) parser_.take(' ');
         }
         parser_.finish();
     }
@@ -346,9 +346,9 @@ class Splicer {
   private:
     TableParser& parser_;
     bool backslash_ = false;
-    int blanks_after_ = 0;
+    bool blanks_after_ = false;  // between a backslash and what follows
     bool trigraph_ = false;
-    int questions_ = 0;
+    int questions_ = 0;  // the '?' just before, up to two
 };
 
 }  // namespace
