@@ -54,7 +54,7 @@ int run_check() {
     data.warnings = Warnings{};
     if (s.table_file != nullptr) {
         std::array<char, kMaxPath> path;
-        make_file_name(path, s.table_file, ".c");
+        make_file_name_once(path, s.table_file, ".c");
         read_firmware_table(path.data(), data.table);
         request.by_range = true;
         int32_t first = 0;

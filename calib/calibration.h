@@ -107,9 +107,11 @@ struct FirmwareTable {
 /// The entries of the ".c" file of `cal`.
 void firmware_table(const Calibration& cal, FirmwareTable& table);
 
-/// Reads `path` as the firmware compiles it: the integers in braces after the
-/// comment line, comments and white space anywhere between them. A file that
-/// is not such a list ends the run with exit code 2 and a message naming it.
+/// Reads `path` as the C compiler reads the file included in the firmware's
+/// array initialiser: the integer literals in braces (decimal, octal, hex,
+/// with their suffixes), comments, line splices, any line ends, a leading
+/// UTF-8 BOM. A file that is not such a list, or an entry beyond the 32-bit
+/// integers, ends the run with exit code 2 and "<file>, line N: <what>".
 void read_firmware_table(const char* path, FirmwareTable& table);
 
 }  // namespace vextal

@@ -37,7 +37,7 @@ void run_exit_cleanups(ExitPath path);
 
 /// Test seam: when set, the error exit and the usage text end the run by
 /// calling this handler (which must not return, e.g. it throws) instead of
-/// ending the process. Used by the fuzz targets only.
+/// ending the process. Used by the fuzz targets and the unit tests of readers.
 using ExitHandler = void (*)(int exit_code);
 void set_exit_handler(ExitHandler handler);
 /// Ends the run with `exit_code`: through the handler if one is set,

@@ -19,6 +19,12 @@ void make_file_name(std::array<char, kMaxPath>& name, const char* prefix, const 
     make_file_name(name, prefix, std::strlen(prefix), extension);
 }
 
+void make_file_name_once(std::array<char, kMaxPath>& name, const char* base,
+                         const char* extension) {
+    const bool has_it = std::strcmp(base + without_extension(base), extension) == 0;
+    make_file_name(name, base, has_it ? "" : extension);
+}
+
 std::size_t without_extension(const char* path) {
     const std::size_t len = std::strlen(path);
     std::size_t start = 0;

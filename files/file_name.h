@@ -18,6 +18,11 @@ void make_file_name(std::array<char, kMaxPath>& name, const char* base, std::siz
 /// appended, also to a prefix that has one.
 void make_file_name(std::array<char, kMaxPath>& name, const char* prefix, const char* extension);
 
+/// Builds `base` with `extension` in `name`, appended only where the name
+/// part of `base` does not end in it already ("sensor" and "sensor.c" both
+/// give "sensor.c"; ".c", a hidden file's name, gives ".c.c").
+void make_file_name_once(std::array<char, kMaxPath>& name, const char* base, const char* extension);
+
 /// The length of `path` without the last extension of its own name part: a
 /// point in a folder's name does not count, nor the leading point of a
 /// hidden file's name ("run.csv" 3, "a.b/run" 7, ".profile" 8).

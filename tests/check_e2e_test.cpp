@@ -72,6 +72,10 @@ TEST(Check, SummaryToleranceAndExitCode) {
          {"check", "sensor_10_80", "-t", "ex"},
          kExampleSummary,
          0},
+        {"the .c file named with its extension",
+         {"check", "sensor_10_80", "-t", "ex.c"},
+         kExampleSummary,
+         0},
         {"within the tolerance",
          {"check", "sensor_10_80", "-tol", "7"},
          kExampleSummary + "result: pass\n",
@@ -276,6 +280,10 @@ TEST(Check, TablesAsTheFirmwareReadsThem) {
         {"nothing", "// only a comment\n",
          "t.c, line 2: no table: expected a list of integers in braces"},
         {"too large", "{2147483648}", "t.c, line 1: an entry beyond the 32-bit integers"},
+        // Octal, as the firmware holds it: 320, 256, 192, 128 answer 32.0 to
+        // 12.8 (stages 12 to 30 of the run lie within them).
+        {"octal", "{0500, 0400, 0300, 0200, 999};",
+         "points: 4 checked, 2 outside the table's range\n"},
     };
     for (const auto& c : cases) {
         Sandbox box;
