@@ -128,6 +128,10 @@ void start_data(ImportState& state) {
     state.lines.data = true;
     const LinesBefore& b =
         state.lines.before[static_cast<std::size_t>(separator_index(state.lines.sep))];
+    // An open quote is refused as the data would split its line.
+    if (b.unclosed_line != 0 && (b.odd_line == 0 || b.unclosed_line <= b.odd_line)) {
+        fail_unclosed(b.unclosed_line, {b.unclosed.data(), b.unclosed_n});
+    }
     if (b.odd_line != 0) take_odd_line(state, b);
     if (b.fields >= 2) {
         state.lines.most_fields = b.fields;
@@ -157,8 +161,16 @@ Look look(const ImportState& state, Text line, Separator sep) {
     return l;
 }
 
+void note_unclosed(LinesBefore& b, LineNo line_no, Text unclosed) {
+    if (unclosed.p == nullptr || b.unclosed_line != 0) return;
+    b.unclosed_line = line_no;
+    std::memcpy(b.unclosed.data(), unclosed.p, unclosed.n);
+    b.unclosed_n = unclosed.n;
+}
+
 void note_before(ImportState& state, LineNo line_no, Separator sep, Text line, const Look& l) {
     LinesBefore& b = state.lines.before[static_cast<std::size_t>(separator_index(sep))];
+    note_unclosed(b, line_no, l.unclosed);
     if (l.fields > b.fields) {
         b.fields = l.fields;
         b.fields_line = line_no;
@@ -192,6 +204,10 @@ void find_header(ImportState& state, LineNo line_no, Text line) {
     for (Separator sep : kSeparators) {
         if (state.lines.sep_known && sep != state.lines.sep) continue;
         if (!separates(line, sep)) continue;
+        Field a;
+        Field b;
+        note_unclosed(state.lines.before[static_cast<std::size_t>(separator_index(sep))], line_no,
+                      split_fields(line, sep, 0, a, 0, b).unclosed);
         std::array<int32_t, 2> column = state.lines.column;
         std::array<int32_t, 2> again{-1, -1};
         for (int k = 0; k < 2; ++k) {
@@ -218,7 +234,6 @@ void find_header(ImportState& state, LineNo line_no, Text line) {
         state.lines.sep_known = true;
         state.lines.sep_line = line_no;
         Look header = look(state, line, sep);
-        if (header.unclosed.p != nullptr) fail_unclosed(line_no, header.unclosed);
         header.first = header.second = false;  // the names are no data at fault
         note_before(state, line_no, sep, line, header);
         return;
