@@ -14,14 +14,18 @@
 namespace vextal {
 
 /// What the lines before the first data line held, for one separator: the
-/// most fields of one of them (the header's, where one has two or more), and
-/// the first that held a number in a chosen column without being data.
+/// most fields of one of them (the header's, where one has two or more), the
+/// first that held a number in a chosen column without being data, and the
+/// first with a quote that is not closed (the text after that quote).
 struct LinesBefore {
     int32_t fields = 0;
     LineNo fields_line = 0;
     LineNo odd_line = 0;
     std::array<char, kLineSize> odd{};
     std::size_t odd_n = 0;
+    LineNo unclosed_line = 0;
+    std::array<char, kLineSize> unclosed{};
+    std::size_t unclosed_n = 0;
 };
 
 /// What the lines read so far decided.

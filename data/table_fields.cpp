@@ -15,13 +15,30 @@ bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Blanks around a field are padding, never the separator itself; where
+// blanks separate, every blank and tab at the ends of the line is padding, as
+// a run of them is one separator that bounds no field there.
+bool is_padding(char c, char sep) {
+    if (c != ' ' && c != '\t' && c != '\r') return false;
+    return c != sep || sep == ' ';
+}
+
 // Walks the fields of one line.
 struct Cursor {
     Text line;
     char sep;
     std::size_t i = 0;
     bool done = false;
+    Text unclosed{nullptr, 0};  // the text after a quote that is not closed
 };
+
+Cursor cursor(Text line, Separator sep) {
+    const char s = static_cast<char>(sep);
+    while (line.n > 0 && is_padding(line.p[line.n - 1], s)) --line.n;
+    Cursor c{line, s};
+    while (c.i < line.n && is_padding(line.p[c.i], s)) ++c.i;
+    return c;
+}
 
 void put(Field& out, char c) {
     out.text[out.n++] = c;  // a field is never longer than its line
@@ -34,24 +51,28 @@ bool next_field(Cursor& c, Field& out) {
     const char* p = c.line.p;
     const std::size_t n = c.line.n;
     std::size_t& i = c.i;
-    while (i < n && p[i] == ' ') ++i;
+    while (i < n && is_padding(p[i], c.sep)) ++i;
     std::size_t kept = 0;  // quoted characters, kept with their blanks
     if (i < n && p[i] == '"') {
+        const std::size_t open = i + 1;
+        bool closed = false;
         for (++i; i < n; ++i) {
             if (p[i] == '"') {
                 if (i + 1 == n || p[i + 1] != '"') {
                     ++i;
+                    closed = true;
                     break;
                 }
                 ++i;  // a doubled quote stands for one
             }
             put(out, p[i]);
         }
+        if (!closed) c.unclosed = {p + open, n - open};
         kept = out.n;
     }
     // Text after a closing quote belongs to the field, as spreadsheets read it.
     while (i < n && (c.sep == '\0' || p[i] != c.sep)) put(out, p[i++]);
-    while (out.n > kept && out.text[out.n - 1] == ' ') --out.n;
+    while (out.n > kept && is_padding(out.text[out.n - 1], c.sep)) --out.n;
     if (i >= n) {
         c.done = true;
     } else {
@@ -109,17 +130,44 @@ NumberText number_text(uint64_t n) {
 }
 
 void fail_line(LineNo line_no, const char* what) {
-    char message[240];
+    char message[kShownFieldText + 240];
     std::snprintf(message, sizeof message, "Line %s: %s", number_text(line_no).text, what);
     error_exit(message, kExitError);
 }
 
+std::size_t shown_field(Text field, char* out) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const std::size_t shown = field.n > kShownField ? kShownField : field.n;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < shown; ++i) {
+        const auto c = static_cast<unsigned char>(field.p[i]);
+        if (c >= 0x20 && c != 0x7F) {
+            out[n++] = static_cast<char>(c);
+            continue;
+        }
+        // A control character would act on the terminal instead of showing.
+        out[n++] = '\\';
+        if (c == '\r' || c == '\t') {
+            out[n++] = c == '\r' ? 'r' : 't';
+            continue;
+        }
+        out[n++] = 'x';
+        out[n++] = kHex[c >> 4];
+        out[n++] = kHex[c & 0xF];
+    }
+    if (shown < field.n) {
+        std::memcpy(out + n, "...", 3);
+        n += 3;
+    }
+    out[n] = '\0';
+    return n;
+}
+
 void fail_field(LineNo line_no, const char* before, Text field, const char* after) {
-    const bool longer = field.n > kShownField;
-    const int shown = static_cast<int>(longer ? kShownField : field.n);
-    char what[200];
-    std::snprintf(what, sizeof what, "%s'%.*s%s'%s", before, shown, field.p, longer ? "..." : "",
-                  after);
+    char shown[kShownFieldText];
+    shown_field(field, shown);
+    char what[kShownFieldText + 200];
+    std::snprintf(what, sizeof what, "%s'%s'%s", before, shown, after);
     fail_line(line_no, what);
 }
 
@@ -141,28 +189,36 @@ Separator separator_of(Text line) {
     return Separator::kNone;
 }
 
-int32_t split_fields(Text line, Separator sep, int32_t a, Field& first, int32_t b, Field& second) {
+SplitLine split_fields(Text line, Separator sep, int32_t a, Field& first, int32_t b,
+                       Field& second) {
     Field other;
     first.n = second.n = 0;
-    Cursor c{line, static_cast<char>(sep)};
+    Cursor c = cursor(line, sep);
+    SplitLine split;
     int32_t count = 0;
-    int32_t counted = 0;
     for (;;) {
         Field& out = count == a ? first : count == b ? second : other;
         if (!next_field(c, out)) break;
         ++count;
-        if (out.n > 0) counted = count;
+        if (out.n > 0) split.count = count;
     }
-    return counted;
+    split.unclosed = c.unclosed;
+    return split;
 }
 
-int32_t find_field(Text line, Separator sep, Text name) {
+FoundField find_field(Text line, Separator sep, Text name) {
     Field field;
-    Cursor c{line, static_cast<char>(sep)};
+    Cursor c = cursor(line, sep);
+    FoundField found;
     for (int32_t column = 0; next_field(c, field); ++column) {
-        if (field.n == name.n && std::memcmp(field.text.data(), name.p, name.n) == 0) return column;
+        if (field.n != name.n || std::memcmp(field.text.data(), name.p, name.n) != 0) continue;
+        if (found.column >= 0) {
+            found.again = column;
+            break;
+        }
+        found.column = column;
     }
-    return -1;
+    return found;
 }
 
 NumberKind number_kind(Text t, Separator sep) {
@@ -206,7 +262,9 @@ bool parse_column_choice(const char* text, ColumnChoice& choice) {
     const std::size_t length = std::strlen(text);
     if (length >= kLineSize) return false;
     Field part[2];
-    if (split_fields({text, length}, Separator::kComma, 0, part[0], 1, part[1]) != 2) return false;
+    if (split_fields({text, length}, Separator::kComma, 0, part[0], 1, part[1]).count != 2) {
+        return false;
+    }
     for (int k = 0; k < 2; ++k) {
         const Text t = part[k].view();
         if (t.n == 0) return false;

@@ -31,8 +31,14 @@ struct Text {
 
 /// Longest part of a field or a name shown in a message.
 constexpr std::size_t kShownField = 40;
+/// Room for a field as shown: every character may take four.
+constexpr std::size_t kShownFieldText = 4 * kShownField + 4;
+/// Writes `field` as a message shows it into `out` (kShownFieldText bytes,
+/// NUL-terminated): cut to kShownField characters with "..." after it, a
+/// control character written \r, \t or \xhh. Returns the length.
+std::size_t shown_field(Text field, char* out);
 /// Ends the program with "Line <line_no>: <before>'<field>'<after>", the
-/// field cut to kShownField characters.
+/// field shown by shown_field.
 [[noreturn]] void fail_field(LineNo line_no, const char* before, Text field, const char* after);
 
 /// The separators, by the character they are written as, in the order in
@@ -65,16 +71,30 @@ struct Field {
     Text view() const { return {text.data(), n}; }
 };
 
+/// How a line splits: the number of its fields, those empty at the end of
+/// the line not counted, and the text after a quote that opens a field and is
+/// not closed (empty `p` where every quote closes).
+struct SplitLine {
+    int32_t count = 0;
+    Text unclosed{nullptr, 0};
+};
+
 /// The fields of `line` separated by `sep` (a run of blanks is one
-/// separator); `kNone` makes the whole line one field. Copies the fields
-/// numbered `a` and `b` (from 0) into `first` and `second`, empty where the
-/// line has no such field, and returns the number of fields, those empty at
-/// the end of the line not counted. A quote that is not closed runs to the
-/// end of the line.
-int32_t split_fields(Text line, Separator sep, int32_t a, Field& first, int32_t b, Field& second);
-/// The column (from 0) of the first field of `line` under `sep` that reads
-/// `name`, or -1.
-int32_t find_field(Text line, Separator sep, Text name);
+/// separator); `kNone` makes the whole line one field. Blanks, tabs and CRs
+/// around a field are dropped unless they are the separator, so an empty
+/// field keeps its place. Copies the fields numbered `a` and `b` (from 0)
+/// into `first` and `second`, empty where the line has no such field. A
+/// quote that is not closed runs to the end of the line.
+SplitLine split_fields(Text line, Separator sep, int32_t a, Field& first, int32_t b, Field& second);
+
+/// The columns (from 0) of the first and the second field of a line that
+/// read a name, -1 where there is none.
+struct FoundField {
+    int32_t column = -1;
+    int32_t again = -1;
+};
+/// The fields of `line` under `sep` that read `name`.
+FoundField find_field(Text line, Separator sep, Text name);
 
 /// What a field is as a number. The decimal mark is a point or a comma; the
 /// other one groups the digits before it in threes (1.080,5 or 1,080.5).

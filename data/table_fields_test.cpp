@@ -77,6 +77,7 @@ struct FieldCase {
     const char* first;
     const char* second;
     int32_t count;  // empty fields at the end not counted
+    bool unclosed = false;
 };
 
 TEST(TableFields, FieldsAsSpreadsheetsQuoteThem) {
@@ -87,7 +88,8 @@ TEST(TableFields, FieldsAsSpreadsheetsQuoteThem) {
         {" \"80,5\" ; 20 ", semi, "80,5", "20", 2},
         {"\"  q  \";x", semi, "  q  ", "x", 2},
         {"\"ab\"cd;x", semi, "abcd", "x", 2},
-        {"\"open;x", semi, "open;x", "", 1},
+        {"\"open;x", semi, "open;x", "", 1, true},
+        {"a;\"open", semi, "a", "open", 2, true},
         {"a\"b;c", semi, "a\"b", "c", 2},
         {"a;;", semi, "a", "", 1},
         {";a", semi, "", "a", 2},
@@ -95,15 +97,25 @@ TEST(TableFields, FieldsAsSpreadsheetsQuoteThem) {
         {"1   2  3", Separator::kBlank, "1", "2", 3},
         {"\"1 2\" 3", Separator::kBlank, "1 2", "3", 2},
         {"a;b", Separator::kNone, "a;b", "", 1},
+        // An empty field keeps its place under every separator; blanks are
+        // padding unless they separate.
+        {"\t79\t21", Separator::kTab, "", "79", 3},
+        {" \t79\t21 \r", Separator::kTab, "", "79", 3},
+        {",79,21", Separator::kComma, "", "79", 3},
+        {" ; 79", semi, "", "79", 2},
+        {"\t1;\t2\t", semi, "1", "2", 2},
+        {" \t 1 2", Separator::kBlank, "1", "2", 2},
     };
     for (const auto& c : cases) {
         const std::string line = c.line;
         Field first;
         Field second;
-        const int32_t count = split_fields({line.data(), line.size()}, c.sep, 0, first, 1, second);
+        const SplitLine split =
+            split_fields({line.data(), line.size()}, c.sep, 0, first, 1, second);
         EXPECT_EQ(std::string(first.text.data(), first.n), c.first) << line;
         EXPECT_EQ(std::string(second.text.data(), second.n), c.second) << line;
-        EXPECT_EQ(count, c.count) << line;
+        EXPECT_EQ(split.count, c.count) << line;
+        EXPECT_EQ(split.unclosed.p != nullptr, c.unclosed) << line;
     }
 }
 

@@ -44,8 +44,31 @@ const char* separator_name(Separator sep) {
 
 // ---- the lines ----
 
+bool is_one_of(char c, const char* chars) {
+    return c != '\0' && std::strchr(chars, c) != nullptr;
+}
+
+Text trimmed(Text t, const char* chars) {
+    while (t.n > 0 && is_one_of(t.p[0], chars)) {
+        ++t.p;
+        --t.n;
+    }
+    while (t.n > 0 && is_one_of(t.p[t.n - 1], chars)) --t.n;
+    return t;
+}
+
+// Whether `line` holds `sep` as a separator: blanks at its ends are padding,
+// but a tab there separates an empty field from the next.
+bool separates(Text line, Separator sep) {
+    return holds(trimmed(line, sep == Separator::kTab ? " \r" : " \t\r"), static_cast<char>(sep));
+}
+
+[[noreturn]] void fail_unclosed(LineNo line_no, Text rest) {
+    fail_field(line_no, "the quote that opens the field ", rest, " is never closed");
+}
+
 [[noreturn]] void fail_separator(const ImportState& state, LineNo line_no, Text line) {
-    const Separator own = separator_of(line);
+    const Separator own = separator_of(trimmed(line, " \t\r"));
     if (own == Separator::kNone) fail_line(line_no, kTwoColumns);
     char what[120];
     std::snprintf(what, sizeof what, "columns separated by %s, but by %s on line %s",
@@ -76,13 +99,14 @@ void take_data_line(ImportState& state, LineNo line_no, Text line) {
     if (!state.options->mean && table.count + values_waiting(state) >= kMaxMeasurements) {
         fail_line(line_no, "more than 1000 points");
     }
-    if (state.lines.sep == Separator::kNone) fail_line(line_no, kTwoColumns);
-    if (!holds(line, static_cast<char>(state.lines.sep))) fail_separator(state, line_no, line);
     Field position;
     Field reading;
-    check_fields(state, line_no,
-                 split_fields(line, state.lines.sep, state.lines.column[0], position,
-                              state.lines.column[1], reading));
+    const SplitLine split = split_fields(line, state.lines.sep, state.lines.column[0], position,
+                                         state.lines.column[1], reading);
+    if (split.unclosed.p != nullptr) fail_unclosed(line_no, split.unclosed);
+    if (state.lines.sep == Separator::kNone) fail_line(line_no, kTwoColumns);
+    if (!separates(line, state.lines.sep)) fail_separator(state, line_no, line);
+    check_fields(state, line_no, split.count);
     take_values(state, line_no, state.lines.sep, position.view(), reading.view());
 }
 
@@ -92,7 +116,7 @@ void take_data_line(ImportState& state, LineNo line_no, Text line) {
 void take_odd_line(ImportState& state, const LinesBefore& b) {
     const Text line{b.odd.data(), b.odd_n};
     const Separator sep = state.lines.sep;
-    state.lines.sep = separator_of(line);
+    state.lines.sep = separator_of(trimmed(line, " \t\r"));
     take_data_line(state, b.odd_line, line);
     state.lines.sep = sep;
 }
@@ -104,6 +128,10 @@ void start_data(ImportState& state) {
     state.lines.data = true;
     const LinesBefore& b =
         state.lines.before[static_cast<std::size_t>(separator_index(state.lines.sep))];
+    // An open quote is refused as the data would split its line.
+    if (b.unclosed_line != 0 && (b.odd_line == 0 || b.unclosed_line <= b.odd_line)) {
+        fail_unclosed(b.unclosed_line, {b.unclosed.data(), b.unclosed_n});
+    }
     if (b.odd_line != 0) take_odd_line(state, b);
     if (b.fields >= 2) {
         state.lines.most_fields = b.fields;
@@ -115,31 +143,58 @@ void start_data(ImportState& state) {
 // What a line holds in the chosen columns under one separator.
 struct Look {
     int32_t fields = 0;
-    bool first = false;   // the position's column holds a number
-    bool second = false;  // the reading's column holds a number
+    bool first = false;         // the position's column holds a number
+    bool second = false;        // the reading's column holds a number
+    Text unclosed{nullptr, 0};  // after a quote that is not closed
 };
 
 Look look(const ImportState& state, Text line, Separator sep) {
     Field a;
     Field b;
     Look l;
-    l.fields = split_fields(line, sep, state.lines.column[0], a, state.lines.column[1], b);
+    const SplitLine split =
+        split_fields(line, sep, state.lines.column[0], a, state.lines.column[1], b);
+    l.fields = split.count;
+    l.unclosed = split.unclosed;
     l.first = a.n > 0 && number_kind(a.view(), sep) != NumberKind::kNotNumber;
     l.second = b.n > 0 && number_kind(b.view(), sep) != NumberKind::kNotNumber;
     return l;
 }
 
+void note_unclosed(LinesBefore& b, LineNo line_no, Text unclosed) {
+    if (unclosed.p == nullptr || b.unclosed_line != 0) return;
+    b.unclosed_line = line_no;
+    std::memcpy(b.unclosed.data(), unclosed.p, unclosed.n);
+    b.unclosed_n = unclosed.n;
+}
+
 void note_before(ImportState& state, LineNo line_no, Separator sep, Text line, const Look& l) {
     LinesBefore& b = state.lines.before[static_cast<std::size_t>(separator_index(sep))];
+    note_unclosed(b, line_no, l.unclosed);
     if (l.fields > b.fields) {
         b.fields = l.fields;
         b.fields_line = line_no;
     }
-    if ((l.first || l.second) && b.odd_line == 0) {
+    // A quote that is not closed is a fault of the line wherever it stands.
+    if ((l.first || l.second || l.unclosed.p != nullptr) && b.odd_line == 0) {
         b.odd_line = line_no;
         std::memcpy(b.odd.data(), line.p, line.n);
         b.odd_n = line.n;
     }
+}
+
+// A header that gives one name to two columns leaves the choice to chance.
+[[noreturn]] void fail_shared_name(const ImportState& state, LineNo line_no, int k, int32_t column,
+                                   int32_t again) {
+    const char* name = state.options->columns.name[static_cast<std::size_t>(k)].data();
+    char before[80];
+    std::snprintf(before, sizeof before, "columns %s and %s are both named ",
+                  number_text(static_cast<uint64_t>(column) + 1).text,
+                  number_text(static_cast<uint64_t>(again) + 1).text);
+    char after[80];
+    std::snprintf(after, sizeof after, "; give %s the number of the one meant",
+                  state.options->words.columns);
+    fail_field(line_no, before, {name, std::strlen(name)}, after);
 }
 
 // The header line of columns chosen by name: the first line that holds each
@@ -148,14 +203,24 @@ void find_header(ImportState& state, LineNo line_no, Text line) {
     const ColumnChoice& choice = state.options->columns;
     for (Separator sep : kSeparators) {
         if (state.lines.sep_known && sep != state.lines.sep) continue;
-        if (!holds(line, static_cast<char>(sep))) continue;
+        if (!separates(line, sep)) continue;
+        Field a;
+        Field b;
+        note_unclosed(state.lines.before[static_cast<std::size_t>(separator_index(sep))], line_no,
+                      split_fields(line, sep, 0, a, 0, b).unclosed);
         std::array<int32_t, 2> column = state.lines.column;
+        std::array<int32_t, 2> again{-1, -1};
         for (int k = 0; k < 2; ++k) {
             if (choice.number[k] != 0) continue;
             const char* name = choice.name[k].data();
-            column[k] = find_field(line, sep, {name, std::strlen(name)});
+            const FoundField found = find_field(line, sep, {name, std::strlen(name)});
+            column[k] = found.column;
+            again[k] = found.again;
         }
         if (column[0] < 0 || column[1] < 0) continue;
+        for (int k = 0; k < 2; ++k) {
+            if (again[k] >= 0) fail_shared_name(state, line_no, k, column[k], again[k]);
+        }
         if (column[0] == column[1]) {
             char what[120];
             std::snprintf(what, sizeof what,
@@ -187,7 +252,7 @@ bool pass_over(ImportState& state, LineNo line_no, Text line) {
     }
     if (state.lines.sep_known) {
         const Look l = look(state, line, state.lines.sep);
-        if (l.first || l.second) return false;
+        if (l.first || l.second || l.unclosed.p != nullptr) return false;
         note_before(state, line_no, state.lines.sep, line, l);
         return true;
     }
@@ -197,7 +262,7 @@ bool pass_over(ImportState& state, LineNo line_no, Text line) {
     }
     for (int i = 0; i < kSeparatorCount; ++i) {
         const Look& l = looks[static_cast<std::size_t>(i)];
-        if (l.first && l.second && holds(line, static_cast<char>(kSeparators[i]))) {
+        if (l.first && l.second && separates(line, kSeparators[i])) {
             state.lines.sep = kSeparators[i];
             state.lines.sep_line = line_no;
             return false;
@@ -248,17 +313,16 @@ bool take_separator_hint(ImportState& state, Text text) {
 
 [[noreturn]] void fail_no_header(const ImportState& state) {
     const ColumnChoice& choice = state.options->columns;
-    char names[2 * (kShownField + 16)] = {};
+    char names[2 * (kShownFieldText + 8)] = {};
     std::size_t n = 0;
     int named = 0;
     for (int k = 0; k < 2; ++k) {
         if (choice.number[k] != 0) continue;
         const char* name = choice.name[k].data();
-        const std::size_t length = std::strlen(name);
-        const bool longer = length > kShownField;
-        const int written = std::snprintf(
-            names + n, sizeof names - n, "%s'%.*s%s'", named > 0 ? " and " : "",
-            static_cast<int>(longer ? kShownField : length), name, longer ? "..." : "");
+        char shown[kShownFieldText];
+        shown_field({name, std::strlen(name)}, shown);
+        const int written =
+            std::snprintf(names + n, sizeof names - n, "%s'%s'", named > 0 ? " and " : "", shown);
         if (written > 0) n += static_cast<std::size_t>(written);  // always fits
         ++named;
     }
@@ -282,18 +346,6 @@ void finish(ImportState& state) {
     values_finish(state, state.lines.sep);
     records_finish(state);
     if (state.table->count == 0) error_exit("The input file holds no data lines", kExitError);
-}
-
-bool is_one_of(char c, const char* chars) {
-    return c != '\0' && std::strchr(chars, c) != nullptr;
-}
-
-void trim(Text& t, const char* chars) {
-    while (t.n > 0 && is_one_of(t.p[0], chars)) {
-        ++t.p;
-        --t.n;
-    }
-    while (t.n > 0 && is_one_of(t.p[t.n - 1], chars)) --t.n;
 }
 
 // A line of separators alone, as spreadsheets write an empty row.
@@ -344,8 +396,8 @@ void read_table_file(const char* name, const ImportOptions& options, ImportState
             text.n -= 3;
         }
         if (line_no == 1 && !cut_off && take_separator_hint(state, text)) continue;
-        trim(text, " \t\r");
-        const bool comment = text.n > 0 && text.p[0] == '#';
+        const Text bare = trimmed(text, " \t\r");
+        const bool comment = bare.n > 0 && bare.p[0] == '#';
         if (cut_off) {
             if (!comment) fail_line(line_no, "has more than 248 characters");
             // A comment may be of any length: its further pieces are passed over.
@@ -353,7 +405,9 @@ void read_table_file(const char* name, const ImportOptions& options, ImportState
             }
             continue;
         }
-        if (text.n == 0 || comment || only_separators(text)) continue;
+        if (bare.n == 0 || comment || only_separators(bare)) continue;
+        // The fields are split before they are trimmed, so that an empty
+        // first field keeps its place.
         take_line(state, line_no, text);
     }
     line_reader_close(reader);

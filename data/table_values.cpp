@@ -7,7 +7,6 @@
 
 #include "data/import_state.h"
 #include "data/table_records.h"
-#include "text/format.h"
 #include "text/numscan.h"
 
 namespace vextal {
@@ -72,14 +71,13 @@ void take_reading(ImportState& state, LineNo line_no, Text field, DecimalMark ma
                       state.options->words.round);
         fail_field(line_no, "the reading ", field, after);
     }
-    // Rounded as every number the program writes: halves away from zero.
-    const double value = text_to_double(text);
-    char whole[kFixedTextMax + 1];
-    whole[format_fixed(value, 0, whole)] = '\0';
-    if (!reading_value(whole, point.psd)) {
+    // Rounded on the digits as written, halves away from zero: a double
+    // would round 2.4999999999999999 up.
+    bool changed = false;
+    if (!round_decimal_text(text, point.psd, changed)) {
         fail_field(line_no, "the reading ", field, " is out of range");
     }
-    if (point.psd != value) ++state.table->rounded;
+    if (changed) ++state.table->rounded;
 }
 
 // A waiting line, read now that the mark is known.

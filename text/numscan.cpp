@@ -59,6 +59,67 @@ const char* short_decimal(const char* p, double& value) {
     return p;
 }
 
+// A decimal text as significant digits d1 d2 ... dn (at most
+// kMaxSignificant; `sticky` where non-zero digits follow them) and the power
+// of ten e of its value 0.d1...dn times 10^e.
+struct DecimalDigits {
+    bool negative = false;
+    bool any_digit = false;
+    bool sticky = false;
+    std::array<char, kMaxExactDigits> buf;
+    std::size_t n = 0;
+    long long e = 0;
+};
+
+// Reads the number at the start of `text` as text_to_double does: leading
+// white space, a sign, digits with at most one point, an exponent.
+void scan_decimal(const char* text, DecimalDigits& d) {
+    const char* p = skip_space(text);
+    if (*p == '+' || *p == '-') {
+        d.negative = (*p == '-');
+        ++p;
+    }
+    bool seen_point = false;
+    long long point = 0;  // position of the decimal point relative to the first significant digit
+    for (;; ++p) {
+        if (is_digit(*p)) {
+            d.any_digit = true;
+            if (d.n == 0 && *p == '0') {
+                if (seen_point) --point;  // leading zeros after the point shift it
+                continue;
+            }
+            if (d.n < kMaxSignificant) {
+                d.buf[d.n++] = *p;
+            } else if (*p != '0') {
+                d.sticky = true;
+            }
+            if (!seen_point && point < kExponentClamp) ++point;
+        } else if (*p == '.' && !seen_point) {
+            seen_point = true;
+        } else {
+            break;
+        }
+    }
+    if (!d.any_digit) return;
+
+    long long exponent = 0;
+    if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
+        const char* q = p + 1;
+        bool exp_negative = false;
+        if (*q == '+' || *q == '-') {
+            exp_negative = (*q == '-');
+            ++q;
+        }
+        if (is_digit(*q)) {
+            for (; is_digit(*q); ++q) {
+                if (exponent < kExponentClamp) exponent = exponent * 10 + (*q - '0');
+            }
+            if (exp_negative) exponent = -exponent;
+        }
+    }
+    d.e = point + exponent;
+}
+
 }  // namespace
 
 int32_t text_to_int(const char* text) {
@@ -103,64 +164,20 @@ const char* scan_plain_decimal(const char* text, double& value) {
 }
 
 double text_to_double(const char* text) {
-    const char* p = skip_space(text);
-    bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = (*p == '-');
-        ++p;
-    }
-    // The mantissa is rewritten as significant digits d1 d2 ... dn with the
-    // decimal point after the last of them, so its value is 0.d1...dn times
-    // 10^(point) where point counts the digits before the decimal point.
-    std::array<char, kMaxExactDigits> buf;
-    std::size_t n = 0;
-    bool any_digit = false;
-    bool sticky = false;
-    bool seen_point = false;
-    long long point = 0;  // position of the decimal point relative to the first significant digit
-    for (;; ++p) {
-        if (is_digit(*p)) {
-            any_digit = true;
-            if (n == 0 && *p == '0') {
-                if (seen_point) --point;  // leading zeros after the point shift it
-                continue;
-            }
-            if (n < kMaxSignificant) {
-                buf[n++] = *p;
-            } else if (*p != '0') {
-                sticky = true;
-            }
-            if (!seen_point && point < kExponentClamp) ++point;
-        } else if (*p == '.' && !seen_point) {
-            seen_point = true;
-        } else {
-            break;
-        }
-    }
-    if (!any_digit) return 0.0;
-
-    long long exponent = 0;
-    if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
-        const char* q = p + 1;
-        bool exp_negative = false;
-        if (*q == '+' || *q == '-') {
-            exp_negative = (*q == '-');
-            ++q;
-        }
-        if (is_digit(*q)) {
-            for (; is_digit(*q); ++q) {
-                if (exponent < kExponentClamp) exponent = exponent * 10 + (*q - '0');
-            }
-            if (exp_negative) exponent = -exponent;
-        }
-    }
+    DecimalDigits d;
+    scan_decimal(text, d);
+    if (!d.any_digit) return 0.0;
+    const bool negative = d.negative;
+    std::array<char, kMaxExactDigits>& buf = d.buf;
+    std::size_t n = d.n;
+    const bool sticky = d.sticky;
 
     if (n == 0) return negative ? -0.0 : 0.0;
     if (sticky) buf[n++] = '1';
 
     // A value of 0.d1... times 10^e: below 10^-324 it is zero, above 10^309 it
     // exceeds every double.
-    long long e = point + exponent;
+    const long long e = d.e;
     if (e > 310) return negative ? -DBL_MAX : DBL_MAX;
     if (e < -330) return negative ? -0.0 : 0.0;
 
@@ -179,6 +196,31 @@ double text_to_double(const char* text) {
 
     const double value = decimal_to_double(buf.data(), n, static_cast<int>(e));
     return negative ? -value : value;
+}
+
+bool round_decimal_text(const char* text, int32_t& value, bool& changed) {
+    DecimalDigits d;
+    scan_decimal(text, d);
+    // 0.d1...dn times 10^e: its whole part is the first e digits, and the
+    // digit after them decides the rounding, halves away from zero.
+    if (d.n == 0) {
+        value = 0;
+        changed = false;
+        return true;
+    }
+    if (d.e > 10) return false;  // at least ten digits before the point
+    const std::size_t whole = d.e > 0 ? static_cast<std::size_t>(d.e) : 0;
+    int64_t magnitude = 0;
+    for (std::size_t i = 0; i < whole; ++i)
+        magnitude = magnitude * 10 + (i < d.n ? d.buf[i] - '0' : 0);
+    if (d.e >= 0 && whole < d.n && d.buf[whole] >= '5') ++magnitude;
+    bool fraction = d.sticky;
+    for (std::size_t i = whole; i < d.n; ++i) fraction = fraction || d.buf[i] != '0';
+    const int64_t signed_value = d.negative ? -magnitude : magnitude;
+    if (signed_value < INT32_MIN || signed_value > INT32_MAX) return false;
+    value = static_cast<int32_t>(signed_value);
+    changed = fraction;
+    return true;
 }
 
 }  // namespace vextal

@@ -18,6 +18,13 @@ int32_t text_to_int(const char* text);
 /// finite double; values too small for a double become zero of their sign.
 double text_to_double(const char* text);
 
+/// The number `text` reads as for text_to_double, rounded to the nearest
+/// whole number, halves away from zero, on its decimal digits themselves, so
+/// that no rounding to a double comes first (2.4999999999999999 gives 2).
+/// `changed` says whether the number had a fraction. False, storing
+/// nothing, where the result is beyond the 32-bit range.
+bool round_decimal_text(const char* text, int32_t& value, bool& changed);
+
 /// The common short forms, read in one pass with where they end, for a caller
 /// that checks what follows. scan_plain_int takes 1 to 9 digits; it returns
 /// the position after them and stores the value text_to_int gives for the

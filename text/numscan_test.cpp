@@ -288,6 +288,45 @@ TEST(ScanPlain, TakesOnlyTheShortFormsAndAgreesWithTheFullReaders) {
     }
 }
 
+struct RoundCase {
+    std::string text;
+    bool taken;
+    int32_t value = 0;
+    bool changed = false;
+};
+
+// Rounded on the digits: the digit after the whole part decides, halves go
+// away from zero, and only digits that are not zero make a fraction.
+TEST(RoundDecimalText, RoundsTheDigitsAsWritten) {
+    const RoundCase cases[] = {
+        {"2.4999999999999999", true, 2, true},  // 2.5 as a double
+        {"2.5", true, 3, true},
+        {"-2.5", true, -3, true},
+        {"-0.4", true, 0, true},
+        {"0.5", true, 1, true},
+        {"25e-1", true, 3, true},
+        {"1e0", true, 1, false},
+        {"3.00", true, 3, false},
+        {"0e999", true, 0, false},
+        {"1e-99999", true, 0, true},
+        {"2." + std::string(900, '0') + "1", true, 2, true},
+        {"2147483647.4", true, INT32_MAX, true},
+        {"-2147483648.4", true, INT32_MIN, true},
+        {"2147483647.5", false},
+        {"-2147483648.5", false},
+        {"9999999999.95", false},
+        {"1e10", false},
+    };
+    for (const auto& c : cases) {
+        int32_t value = 7;
+        bool changed = !c.changed;
+        ASSERT_EQ(round_decimal_text(c.text.c_str(), value, changed), c.taken) << c.text;
+        if (!c.taken) continue;
+        EXPECT_EQ(value, c.value) << c.text;
+        EXPECT_EQ(changed, c.changed) << c.text;
+    }
+}
+
 TEST(TextToDouble, KeepsTheSignOfZero) {
     EXPECT_TRUE(std::signbit(text_to_double("-0")));
     EXPECT_TRUE(std::signbit(text_to_double("-0.000")));
