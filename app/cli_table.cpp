@@ -20,7 +20,7 @@ constexpr unsigned kClassic =
 
 constexpr CommandRow kCommands[] = {
     {"cal", kCal, Input::kScanned, "*.msm", true,
-     "cal <InFile> [-n <steps>] [-fit] [-svg] [-f <OutFile>]",
+     "cal <InFile> [-n <steps>] [-fit] [-strict] [-svg] [-f <OutFile>]",
      "read the measurement file <InFile>, write the calibration table <OutFile>.cal and the "
      "firmware table <OutFile>.c",
      "The calibration table is two columns of text, the firmware table the distances in tenths "
@@ -50,7 +50,7 @@ constexpr CommandRow kCommands[] = {
      run_import},
     {"check", kCheck, Input::kVerbatim, "*.msm", true,
      "check <InFile> [-t <Table>] [-n <steps>] [-fit] [-tol <max error>]\n"
-     "[-f <OutFile>] [-svg]",
+     "[-strict] [-f <OutFile>] [-svg]",
      "check the firmware table <Table>.c, or the table cal would write, against the "
      "measurement file <InFile>: the error of table[reading/2]/10 at each record, with "
      "warnings where the table or the run is unfit",
@@ -86,6 +86,11 @@ constexpr OptionRow kOptions[] = {
      "mean position of the two readings it serves, rounded to the tenth.",
      nullptr, "-fit cannot be given with -t: the table file's entries are checked",
      [](const char*) { g_settings.fit = 1; }},
+    {OptionId::kStrict, "-strict", nullptr, command_bit(kCal) | kCheckBit,
+     "cal, check: any warning is an error (exit code 1); cal then writes no file",
+     "The warnings are printed as without it; cal leaves every earlier output file as it was, "
+     "check prints its report and writes its files first.",
+     nullptr, nullptr, [](const char*) { g_settings.strict = 1; }},
     {OptionId::kRange, "-z", "<range>", kClassic | kImportBit,
      "maximum range; measure: 0 to 170, the sign is dropped (default 0); import: recorded in "
      "the measurement file",
@@ -224,7 +229,8 @@ const char kHelpAfterOptions[] =
     "\n"
     "Exit codes:\n"
     "  0    success, this help, the version or the usage text\n"
-    "  1    check -tol: the table does not meet the tolerance\n"
+    "  1    check -tol: the table does not meet the tolerance; cal, check\n"
+    "       -strict: a warning\n"
     "  2    an error of the command line, a file, the calibration or the port\n"
     "  100  the USB stepper-motor interface was not found\n"
     "  102  the interface was found but does not answer\n";
