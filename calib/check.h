@@ -83,7 +83,7 @@ void run_warnings(const MeasurementTable& run, int32_t first, int32_t last, Warn
 constexpr int32_t kNamedRecords = 4;
 struct NamedRecords {
     int32_t count = 0;                            ///< records found, named or not
-    std::array<int32_t, kNamedRecords> record{};  ///< 0-based, the first `count` of them
+    std::array<int32_t, kNamedRecords> record{};  ///< 0-based, the first kNamedRecords of them
 };
 
 /// What the branch of a run holds that a table cannot use well. The branch is
