@@ -2,6 +2,7 @@
 
 #include "app/cli_table.h"
 #include "app/outputs.h"
+#include "app/warning_words.h"
 #include "calib/calibration.h"
 #include "calib/check.h"
 #include "calib/fit.h"
@@ -75,12 +76,14 @@ int run_check() {
         table_warnings(g_measurements, data.cal, data.table, option_word(OptionId::kSteps),
                        data.warnings);
         stretch_warnings(data.cal.first, data.cal.last);
+        branch_warnings(g_measurements, data.cal.first, data.cal.last, s.fit != 0, data.warnings);
         request.first = data.cal.first;
         request.last = data.cal.last;
     }
     check_table(request, data.result);
     print_check_report(request, data.result, data.warnings);
     write_check_outputs(request, data.result, data.warnings);
+    end_if_strict(data.warnings, "the check fails");
     return check_failed(request, data.result) ? 1 : 0;
 }
 

@@ -20,11 +20,13 @@ constexpr unsigned kClassic =
 
 constexpr CommandRow kCommands[] = {
     {"cal", kCal, Input::kScanned, "*.msm", true,
-     "cal <InFile> [-n <steps>] [-fit] [-svg] [-f <OutFile>]",
+     "cal <InFile> [-n <steps>] [-fit] [-strict] [-svg] [-f <OutFile>]",
      "read the measurement file <InFile>, write the calibration table <OutFile>.cal and the "
      "firmware table <OutFile>.c",
      "The calibration table is two columns of text, the firmware table the distances in tenths "
-     "as a brace-enclosed list of integers.",
+     "as a brace-enclosed list of integers. Once both are in place, each warning about the "
+     "table or the run is a line \"Warning: ...\" on standard error; the exit code stays 0 "
+     "unless -strict is given.",
      run_load},
     {"load", kLoad, Input::kScanned, "*.msm", true,
      "load <InFile> [-psdplot] [-svg] [-f <OutFile>]", "read the measurement file <InFile>",
@@ -46,11 +48,12 @@ constexpr CommandRow kCommands[] = {
      "A data line may hold no more fields than the header. The decimal mark, a point or a "
      "comma, is the same for the whole file and decided by a number that reads one way only; "
      "the other mark groups digits in threes. The records are written from the largest "
-     "position to the smallest.",
+     "position to the smallest. A last line sums up the file written: records, positions, "
+     "readings, decimal mark and order.",
      run_import},
     {"check", kCheck, Input::kVerbatim, "*.msm", true,
      "check <InFile> [-t <Table>] [-n <steps>] [-fit] [-tol <max error>]\n"
-     "[-f <OutFile>] [-svg]",
+     "[-strict] [-f <OutFile>] [-svg]",
      "check the firmware table <Table>.c, or the table cal would write, against the "
      "measurement file <InFile>: the error of table[reading/2]/10 at each record, with "
      "warnings where the table or the run is unfit",
@@ -59,7 +62,9 @@ constexpr CommandRow kCommands[] = {
      "and largest answer. It prints the number of records checked, those without an answer, "
      "the largest, mean and rms error, and a line \"warning: ...\" for each way the table or "
      "the run is unfit (a stretch beyond the table, entries that do not fit an int16_t, a "
-     "measured 99.9, a stretch cut short by a noisy reading, a run from near to far).",
+     "measured 99.9, a stretch cut short by a noisy reading, a run from near to far, readings "
+     "of 0 or of full scale, a stretch that leaves much of the run unused, several records at "
+     "one stage).",
      run_check},
     {"interactive", kInteractive, Input::kNone, nullptr, false, nullptr,
      "accepted, but runs nothing (exit code 2)", nullptr, run_interactive},
@@ -86,6 +91,11 @@ constexpr OptionRow kOptions[] = {
      "mean position of the two readings it serves, rounded to the tenth.",
      nullptr, "-fit cannot be given with -t: the table file's entries are checked",
      [](const char*) { g_settings.fit = 1; }},
+    {OptionId::kStrict, "-strict", nullptr, command_bit(kCal) | kCheckBit,
+     "cal, check: any warning is an error (exit code 1); cal then writes no file",
+     "The warnings are printed as without it; cal leaves every earlier output file as it was, "
+     "check prints its report and writes its files first.",
+     nullptr, nullptr, [](const char*) { g_settings.strict = 1; }},
     {OptionId::kRange, "-z", "<range>", kClassic | kImportBit,
      "maximum range; measure: 0 to 170, the sign is dropped (default 0); import: recorded in "
      "the measurement file",
@@ -220,11 +230,13 @@ const char kHelpAfterOptions[] =
     "  is replaced only when it is complete. Progress lines go to standard\n"
     "  output, errors to standard error as \"Error: <message>\"; a file or a port\n"
     "  that failed is named on the next line with the system's reason. Two runs\n"
-    "  writing into one folder take turns.\n"
+    "  writing into one folder take turns. cal's warnings follow its outputs on\n"
+    "  standard error as \"Warning: ...\".\n"
     "\n"
     "Exit codes:\n"
     "  0    success, this help, the version or the usage text\n"
-    "  1    check -tol: the table does not meet the tolerance\n"
+    "  1    check -tol: the table does not meet the tolerance; cal, check\n"
+    "       -strict: a warning\n"
     "  2    an error of the command line, a file, the calibration or the port\n"
     "  100  the USB stepper-motor interface was not found\n"
     "  102  the interface was found but does not answer\n";

@@ -14,6 +14,7 @@ namespace vextal {
 enum class OptionId {
     kSteps,
     kFit,
+    kStrict,
     kRange,
     kAverage,
     kCentre,

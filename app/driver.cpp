@@ -54,6 +54,8 @@ int run_import_with(const Settings& s) {
     print_import_summary(options, table);
     console_puts(stdout, "Writing Data...\n");
     write_import_output(path.data(), table);
+    // What was written, once it is in place.
+    print_import_result(table);
     return 0;
 }
 

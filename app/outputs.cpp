@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/cli_table.h"
+#include "app/warning_words.h"
 #include "calib/calibration.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
@@ -46,23 +47,39 @@ FirmwareTable firmware;
 CheckResult stretch_check;
 Warnings warnings;
 
-// The check of cal's own table at the records of its stretch, and the
-// warnings of the table and the run, for the picture.
-void self_check(const Calibration* cal, PictureContent& c) {
+// The warnings of cal's table and of the run, for standard error and the
+// picture: `cal` is null when none was computed.
+void cal_warnings(const Calibration* cal) {
     warnings = Warnings{};
-    if (cal != nullptr && cal->points > 0) {
+    const bool computed = cal != nullptr && cal->points > 0;
+    if (computed) {
         firmware_table(*cal, firmware);
+        table_warnings(g_measurements, *cal, firmware, option_word(OptionId::kSteps), warnings);
+    }
+    if (g_measurements.count == 0) return;
+    int32_t first = 0;
+    int32_t last = -1;
+    if (cal != nullptr) {
+        first = cal->first;
+        last = cal->last;
+    } else {
+        find_monotone_range(g_measurements, first, last);
+    }
+    if (!g_settings.fit) run_warnings(g_measurements, first, last, warnings);
+    if (computed) branch_warnings(g_measurements, first, last, g_settings.fit != 0, warnings);
+}
+
+// The check of cal's own table at the records of its stretch, and the
+// warnings, for the picture.
+void self_check(const Calibration* cal, PictureContent& c) {
+    if (cal != nullptr && cal->points > 0) {
         CheckRequest request;
         request.run = &g_measurements;
         request.table = &firmware;
         request.first = cal->first;
         request.last = cal->last;
         check_table(request, stretch_check);
-        table_warnings(g_measurements, *cal, firmware, option_word(OptionId::kSteps), warnings);
         c.check = &stretch_check;
-    }
-    if (c.stretch_known && !g_settings.fit) {
-        run_warnings(g_measurements, c.stretch_first, c.stretch_last, warnings);
     }
     c.warnings = &warnings;
 }
@@ -139,12 +156,20 @@ void write_cal_outputs() {
         failure = prepare_calibration(job, calibration_files, calibration);
         drawn = &calibration;
     }
+    cal_warnings(drawn);
     prepare_picture_if_asked(drawn, failure);
     if (failure != nullptr) {
         commit_outputs(kPictureFailed);
         error_exit(failure, kExitError);
     }
+    // Under -strict a warning ends the run here, and the error exit discards
+    // every output still pending: the earlier files stay as they were.
+    if (g_settings.strict != 0 && warnings.count > 0) {
+        print_warnings_to_stderr(warnings);
+        end_if_strict(warnings, "no file was written");
+    }
     commit_outputs(kCalibrationWriteFailed);
+    print_warnings_to_stderr(warnings);
 }
 
 }  // namespace

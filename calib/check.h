@@ -64,7 +64,7 @@ bool check_failed(const CheckRequest& request, const CheckResult& result);
 
 /// The warnings of a table and of its run, each one line of English text.
 constexpr std::size_t kWarningSize = 400;
-constexpr int32_t kMaxWarnings = 5;
+constexpr int32_t kMaxWarnings = 8;
 struct Warnings {
     int32_t count = 0;
     std::array<std::array<char, kWarningSize>, kMaxWarnings> text{};
@@ -78,6 +78,37 @@ void table_warnings(const MeasurementTable& run, const Calibration& cal, const F
 /// The warnings of `run` with the monotone stretch first .. last: a stretch
 /// cut short by a noisy reading, a run from near to far.
 void run_warnings(const MeasurementTable& run, int32_t first, int32_t last, Warnings& warnings);
+
+/// The records that a finding names, the first ones in file order.
+constexpr int32_t kNamedRecords = 4;
+struct NamedRecords {
+    int32_t count = 0;                            ///< records found, named or not
+    std::array<int32_t, kNamedRecords> record{};  ///< 0-based, the first kNamedRecords of them
+};
+
+/// What the branch of a run holds that a table cannot use well. The branch is
+/// every record from the farthest stage to the peak, the farthest record of
+/// the highest reading.
+struct BranchFindings {
+    int32_t branch = 0;         ///< records of the branch
+    int32_t stretch = 0;        ///< of them, those of the monotone stretch
+    int32_t stretch_total = 0;  ///< every record of the monotone stretch
+    /// 255, 1023 or 4095, whichever is next at or above the run's largest
+    /// reading; 0 above 4095.
+    int32_t full_scale = 0;
+    NamedRecords zeros;         ///< readings of 0 in the branch
+    NamedRecords full;          ///< readings of full scale in the branch
+    int32_t repeated = 0;       ///< stages that hold several records
+    int32_t repeat_first = -1;  ///< the first record at such a stage, in file order
+    int32_t repeat_next = -1;   ///< the next record at that stage
+};
+
+/// The findings of `run` with the monotone stretch first .. last.
+void find_branch_faults(const MeasurementTable& run, int32_t first, int32_t last,
+                        BranchFindings& findings);
+/// True when the stretch leaves more than a quarter of the branch unused and
+/// the branch holds more records than the stretch.
+bool stretch_leaves_branch(const BranchFindings& findings);
 
 /// Writes each warning to standard output as a line "warning: ...".
 void print_warnings(const Warnings& warnings);

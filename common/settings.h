@@ -51,6 +51,7 @@ struct Settings {
     double tolerance = 0.0;            ///< check -tol: the largest error allowed
     uint8_t tolerance_given = 0;
     uint8_t fit = 0;                ///< cal, check -fit: the noise-tolerant table
+    uint8_t strict = 0;             ///< cal, check -strict: a warning is an error
     const char* columns = nullptr;  ///< import -cols: the position's and the reading's column
     char decimal_mark = '\0';       ///< import -decimal: ',' or '.', '?' for another word
     uint8_t round_readings = 0;     ///< import -round

@@ -47,6 +47,14 @@ struct ImportOptions {
     bool keep_order = false;   ///< the file's order, not from the largest position down
 };
 
+/// What became of the file's order of the points.
+enum class ImportOrder : uint8_t {
+    kKept,      ///< -keep-order: the file's order
+    kAlready,   ///< the file was already in order from far to near
+    kReversed,  ///< the file went from near to far: its order turned round
+    kSorted,    ///< the file was in neither order: sorted from far to near
+};
+
 /// The points of one table: each position as written in the table (its
 /// digit grouping dropped, a decimal comma made a point), so that the
 /// measurement file holds the very same digits; ordered from the largest
@@ -60,6 +68,15 @@ struct ImportTable {
     /// mean of.
     int64_t fewest_per_point = 0;
     int64_t most_per_point = 0;
+    /// The smallest and the largest position, as written, and reading.
+    RecordText lowest;
+    RecordText highest;
+    int32_t lowest_reading = 0;
+    int32_t highest_reading = 0;
+    /// '.' or ',', the decimal mark the file was read with; '\0' where no
+    /// number needed one.
+    char decimal_mark = '\0';
+    ImportOrder order = ImportOrder::kKept;
 };
 
 struct ImportState;
@@ -73,5 +90,9 @@ void read_table_file(const char* name, const ImportOptions& options, ImportState
 /// Writes to standard output what -round and -mean made of the readings of
 /// `table`, a line for each of them that `options` hold.
 void print_import_summary(const ImportOptions& options, const ImportTable& table);
+/// Writes to standard output the line that sums up the file written from
+/// `table`: its records, the range of its positions and readings, the
+/// decimal mark and the order.
+void print_import_result(const ImportTable& table);
 
 }  // namespace vextal

@@ -84,6 +84,15 @@ void order_far_to_near(ImportState& state) {
         from = merged;
     }
     int16_t* const order = from;
+    table.order = ImportOrder::kAlready;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (static_cast<std::size_t>(order[i]) == i) continue;
+        table.order = ImportOrder::kReversed;
+        for (std::size_t j = 0; j < n; ++j) {
+            if (static_cast<std::size_t>(order[j]) != n - 1 - j) table.order = ImportOrder::kSorted;
+        }
+        break;
+    }
     // Each place takes the record that order names for it, one cycle at a time.
     for (std::size_t i = 0; i < n; ++i) {
         if (static_cast<std::size_t>(order[i]) == i) continue;
@@ -149,6 +158,8 @@ void records_add(ImportState& state, LineNo line_no, const RecordText& point) {
 void records_finish(ImportState& state) {
     const ImportRecords& records = state.records;
     ImportTable& table = *state.table;
+    std::size_t low = 0;
+    std::size_t high = 0;
     if (records.mean) {
         for (std::size_t k = 0; k < static_cast<std::size_t>(table.count); ++k) {
             const int64_t n = records.readings[k];
@@ -157,6 +168,17 @@ void records_finish(ImportState& state) {
             if (n > table.most_per_point) table.most_per_point = n;
         }
     }
+    for (std::size_t k = 0; k < static_cast<std::size_t>(table.count); ++k) {
+        const RecordText& point = table.points[k];
+        if (k == 0 || records.position[k] < records.position[low]) low = k;
+        if (k == 0 || records.position[k] > records.position[high]) high = k;
+        if (k == 0 || point.psd < table.lowest_reading) table.lowest_reading = point.psd;
+        if (k == 0 || point.psd > table.highest_reading) table.highest_reading = point.psd;
+    }
+    table.lowest = table.points[low];
+    table.highest = table.points[high];
+    table.decimal_mark = static_cast<char>(state.values.mark);
+    table.order = ImportOrder::kKept;
     if (!records.keep_order) order_far_to_near(state);
 }
 
@@ -184,6 +206,28 @@ void print_import_summary(const ImportOptions& options, const ImportTable& table
                       table.count == 1 ? "" : "s", each);
         console_puts(stdout, line);
     }
+}
+
+void print_import_result(const ImportTable& table) {
+    static constexpr const char* kOrder[] = {
+        "kept as in the file",
+        "already from far to near",
+        "reversed to far to near",
+        "sorted from far to near",
+    };
+    const char mark = table.decimal_mark;
+    char line[2 * kMaxStageText + 200];
+    std::snprintf(line, sizeof line,
+                  "import: %s record%s written, positions %s to %s, readings %d to %d, decimal "
+                  "mark %s, order %s\n",
+                  number_text(static_cast<uint64_t>(table.count)).text, table.count == 1 ? "" : "s",
+                  table.lowest.stage.data(), table.highest.stage.data(), table.lowest_reading,
+                  table.highest_reading,
+                  mark == '.'   ? "point"
+                  : mark == ',' ? "comma"
+                                : "none (whole numbers)",
+                  kOrder[static_cast<std::size_t>(table.order)]);
+    console_puts(stdout, line);
 }
 
 }  // namespace vextal

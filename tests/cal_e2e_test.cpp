@@ -190,7 +190,7 @@ TEST(Cal, WritesBothFilesByteForByte) {
         EXPECT_EQ(r.exit_code, 0) << c.what;
         EXPECT_FALSE(r.crashed) << c.what;
         EXPECT_EQ(r.out, kProgress) << c.what;
-        EXPECT_EQ(r.err, "") << c.what;
+        EXPECT_EQ(without_warnings(r.err), "") << c.what;
         std::map<std::string, std::string> expected = {
             {"demo.msm", msm(c.records)}, {c.output + ".cal", c.cal}, {c.output + ".c", c.c}};
         EXPECT_EQ(box.files(), expected) << c.what;
@@ -294,6 +294,106 @@ TEST(Cal, FailuresLeaveEarlierOutputsUntouched) {
         EXPECT_EQ(r.err, "Error: " + c.message + "\n") << c.what;
         EXPECT_EQ(box.files(), before) << c.what;
     }
+}
+
+// Records at stages from `far` down in steps of 10, one per reading.
+Records descending_stages(int far, const std::vector<int>& readings) {
+    Records run;
+    for (std::size_t i = 0; i < readings.size(); ++i) {
+        run.push_back({std::to_string(far - 10 * static_cast<int>(i)) + ".0", readings[i]});
+    }
+    return run;
+}
+
+// cal writes its warnings after its outputs, each a line on standard error,
+// and still ends with exit code 0; the lines named are among them.
+TEST(Cal, WarnsOnStandardError) {
+    const std::string kBranch = " in the branch (from the farthest stage to the peak), at record ";
+    const struct {
+        const char* what;
+        Records records;
+        Args options;
+        std::vector<std::string> lines;  // each expected as a whole line
+    } cases[] = {
+        {"a 10-bit run at -n 128",
+         {{"50.0", 100}, {"15.0", 600}, {"10.0", 500}},
+         {},
+         {"the stretch reaches reading 600 (half-reading 300), beyond the table's 128 entries: "
+          "readings from 256 up are not in the table; -n 301 covers the whole stretch"}},
+        // Records 3 and 4 (60, 61) are the stretch around the middle record.
+        {"near to far",
+         {{"10.0", 100}, {"20.0", 80}, {"30.0", 60}, {"40.0", 61}, {"50.0", 40}, {"60.0", 20}},
+         {},
+         {"4 of the run's neighbouring readings fall and 1 rise: the run seems to go from near "
+          "to far, while the table needs far to near; write its records from the farthest "
+          "position to the nearest",
+          "the monotone stretch holds 2 of the branch's 6 records (from the farthest stage to "
+          "the peak), so the table leaves the rest unused; -fit uses the whole branch"}},
+        {"a stretch cut short",
+         descending_stages(80, {20, 30, 40, 35, 50, 60, 70, 80}),
+         {},
+         {"the stretch was cut short at record 3 (stage 60.00, reading 40, after 30 and before "
+          "35): the readings go on falling before it (to 30 at record 2), as after a noisy "
+          "reading; correct or measure the readings around it again to use the whole run",
+          "the monotone stretch holds 5 of the branch's 8 records (from the farthest stage to "
+          "the peak), so the table leaves the rest unused; -fit uses the whole branch"}},
+        // A spike at full scale is the peak: the branch ends at it.
+        {"a dropout and a spike of a 10-bit sensor",
+         descending_stages(90, {100, 0, 200, 0, 1023, 500, 600, 700, 800}),
+         {"-n", "512"},
+         {"2 readings of 0 in the branch (from the farthest stage to the peak), at records 2 "
+          "and 4: the sensor dropped out there; measure them again",
+          "1 reading of 1023" + kBranch +
+              "5: the full scale of 10-bit readings, a spike or an overload; measure it again"}},
+        {"a spike of an 8-bit sensor, with -fit",
+         descending_stages(60, {20, 40, 255, 60, 80, 100}),
+         {"-fit"},
+         {"1 reading of 255" + kBranch +
+          "3: the full scale of 8-bit readings, a spike or an overload; measure it again"}},
+        {"a stage read twice",
+         {{"40.0", 20}, {"30.0", 30}, {"20.0", 40}, {"20.0", 42}, {"10.0", 50}},
+         {},
+         {"1 stage holds several records (the first: records 3 and 4, stage 20.00): repeated "
+          "readings; import -mean makes one record of their mean at each position"}},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("demo.msm", msm(c.records));
+        Args args = {"cal", "demo"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const RunResult r = box.run(args);
+        EXPECT_EQ(r.exit_code, 0) << c.what;
+        EXPECT_EQ(r.out, kProgress) << c.what;
+        EXPECT_EQ(without_warnings(r.err), "") << c.what;
+        for (const std::string& line : c.lines) {
+            EXPECT_NE(r.err.find("Warning: " + line + "\n"), std::string::npos) << c.what << "\n"
+                                                                                << r.err;
+        }
+        EXPECT_EQ(box.files().count("demo.c"), 1u) << c.what;
+    }
+}
+
+// -strict makes a warning an error: exit code 1, the warnings, then the
+// error, and every earlier output as it was; without a warning it writes.
+TEST(Cal, StrictRefusesATableWithWarnings) {
+    const std::map<std::string, std::string> earlier = {{"demo.cal", "earlier cal\r\n"},
+                                                        {"demo.c", "earlier c\r\n"},
+                                                        {"demo.svg", "earlier svg\r\n"}};
+    Sandbox box;
+    box.write("demo.msm", msm({{"50.0", 100}, {"15.0", 600}, {"10.0", 500}}));
+    for (const auto& [name, bytes] : earlier) box.write(name, bytes);
+    const auto before = box.files();
+    const RunResult r = box.run({"cal", "demo", "-strict", "-svg"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, kProgress);
+    EXPECT_EQ(r.err.substr(0, 9), "Warning: ");
+    EXPECT_EQ(without_warnings(r.err), "Error: 1 warning with -strict: no file was written\n");
+    EXPECT_EQ(box.files(), before);
+
+    const RunResult fine = box.run({"cal", "demo", "-strict", "-n", "301"});
+    EXPECT_EQ(fine.exit_code, 0);
+    EXPECT_EQ(fine.err, "");
+    EXPECT_NE(box.files()["demo.c"], earlier.at("demo.c"));
 }
 
 // The comment line of the ".c" file holds the command line and must stay one

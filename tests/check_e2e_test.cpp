@@ -237,6 +237,22 @@ TEST(Check, WarnsWhereTheTableOrTheRunIsUnfit) {
          0},
         // The -fit table takes the whole branch in either order: no order warning.
         {"near to far with -fit", near_to_far, {"-fit"}, "", 0},
+        {"a stage read twice",
+         {{"40", 20}, {"30", 30}, {"20", 40}, {"20", 42}, {"10", 50}},
+         {},
+         "warning: 1 stage holds several records (the first: records 3 and 4, stage 20.00): "
+         "repeated readings; import -mean makes one record of their mean at each position\n",
+         0},
+        {"a warning with -strict",
+         {{"50", 100}, {"15", 600}, {"10", 500}},
+         {"-strict"},
+         "warning: the stretch reaches reading 600 (half-reading 300)",
+         1},
+        {"-strict without a warning",
+         {{"50", 100}, {"15", 600}, {"10", 500}},
+         {"-strict", "-n", "301"},
+         "",
+         0},
     };
     for (const auto& c : cases) {
         Sandbox box;
@@ -254,8 +270,10 @@ TEST(Check, WarnsWhereTheTableOrTheRunIsUnfit) {
             EXPECT_EQ(r.out.find("warning: ", at + 1), std::string::npos) << c.what;
         }
         EXPECT_EQ(r.exit_code, c.exit_code) << c.what;
-        EXPECT_EQ(r.err, c.exit_code == 2 ? "Error: Monotone PSD range is too small!\n\n" : "")
-            << c.what;
+        const char* error = c.exit_code == 2   ? "Error: Monotone PSD range is too small!\n\n"
+                            : c.exit_code == 1 ? "Error: 1 warning with -strict: the check fails\n"
+                                               : "";
+        EXPECT_EQ(r.err, error) << c.what;
     }
 }
 

@@ -17,6 +17,19 @@ using Args = std::vector<std::string>;
 inline const std::string kLoading = "\nLoading Data...\n";
 inline const std::string kProgress = kLoading + "Writing Data...\n";
 
+/// `err` without its "Warning: " lines: what cal writes on standard error
+/// besides the warnings of its table and its run.
+inline std::string without_warnings(const std::string& err) {
+    std::string rest;
+    for (std::size_t start = 0; start < err.size();) {
+        std::size_t end = err.find('\n', start);
+        end = end == std::string::npos ? err.size() : end + 1;
+        if (err.compare(start, 9, "Warning: ") != 0) rest += err.substr(start, end - start);
+        start = end;
+    }
+    return rest;
+}
+
 struct RunResult {
     int exit_code = -1;
     bool crashed = false;  ///< ended by a signal or an exception, not by exit

@@ -45,6 +45,13 @@ std::string with_comma(std::string position) {
     return position;
 }
 
+// Standard output without import's last line, the summary of what it wrote,
+// which Import.SumsUpWhatItWrote checks.
+std::string without_result(const std::string& out) {
+    const std::size_t at = out.rfind("import: ");
+    return at == std::string::npos ? out : out.substr(0, at);
+}
+
 struct RoundTrip {
     const char* what;
     std::string (*table)(const std::string& plot);  // the table made from the plot file
@@ -101,7 +108,7 @@ TEST(Import, RoundTripsThroughLoadAndCal) {
         box.write("table.txt", c.table(plot));
         RunResult r = box.run({"import", "table.txt", "-f", "b"});
         EXPECT_EQ(r.exit_code, 0) << c.what;
-        EXPECT_EQ(r.out, kProgress) << c.what;
+        EXPECT_EQ(without_result(r.out), kProgress) << c.what;
         EXPECT_EQ(r.err, "") << c.what;
         EXPECT_EQ(box.run({"load", "b", "-psdplot", "-f", "c"}).exit_code, 0) << c.what;
         EXPECT_EQ(read_file(box.path() / "c.psd"), plot) << c.what;
@@ -286,7 +293,7 @@ TEST(Import, WritesEachPointOfTheTable) {
         args.insert(args.end(), c.options.begin(), c.options.end());
         RunResult r = box.run(args);
         EXPECT_EQ(r.exit_code, 0) << c.what;
-        EXPECT_EQ(r.out, kLoading + c.said + "Writing Data...\n") << c.what;
+        EXPECT_EQ(without_result(r.out), kLoading + c.said + "Writing Data...\n") << c.what;
         EXPECT_EQ(r.err, "") << c.what << ": " << r.err;
         EXPECT_EQ(box.files(), (Files{{"in.csv", c.table}, {"in.msm", c.written}})) << c.what;
     }
@@ -300,6 +307,55 @@ struct NameCase {
 
 // The output is the prefix and ".msm"; without -f the prefix is the input
 // name without its last extension.
+// The last line sums up the file written: its records, the smallest and the
+// largest position as written and reading, the decimal mark that read the
+// file and what became of its order.
+TEST(Import, SumsUpWhatItWrote) {
+    const struct {
+        const char* what;
+        std::string table;
+        Args options;
+        std::string summary;
+    } cases[] = {
+        {"decimal commas, far to near",
+         "80,0;20\n79,5;21\n79,0;21\n",
+         {},
+         "3 records written, positions 79.0 to 80.0, readings 20 to 21, decimal mark comma, "
+         "order already from far to near"},
+        {"whole numbers, near to far",
+         "10,5\n20,7\n30,-9\n",
+         {},
+         "3 records written, positions 10 to 30, readings -9 to 7, decimal mark none (whole "
+         "numbers), order reversed to far to near"},
+        {"neither order",
+         "20.5,7\n30,9\n10,5\n",
+         {},
+         "3 records written, positions 10 to 30, readings 5 to 9, decimal mark point, order "
+         "sorted from far to near"},
+        {"-keep-order",
+         "10,5\n20,7\n",
+         {"-keep-order"},
+         "2 records written, positions 10 to 20, readings 5 to 7, decimal mark none (whole "
+         "numbers), order kept as in the file"},
+        {"-mean: one record",
+         "1.5,10\n1.5,13\n",
+         {"-mean"},
+         "1 record written, positions 1.5 to 1.5, readings 12 to 12, decimal mark point, order "
+         "already from far to near"},
+    };
+    for (const auto& c : cases) {
+        Sandbox box;
+        box.write("in.csv", c.table);
+        Args args = {"import", "in.csv"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const RunResult r = box.run(args);
+        EXPECT_EQ(r.exit_code, 0) << c.what;
+        const std::string progress = without_result(r.out);
+        EXPECT_TRUE(progress.ends_with("Writing Data...\n")) << c.what << ": " << r.out;
+        EXPECT_EQ(r.out.substr(progress.size()), "import: " + c.summary + "\n") << c.what;
+    }
+}
+
 TEST(Import, NamesTheMeasurementFile) {
     const NameCase cases[] = {
         {"run.csv", {}, "run.msm"},
