@@ -102,8 +102,12 @@ const char* scan_plain_decimal(const char* text, double& value) {
     return end;
 }
 
-double text_to_double(const char* text) {
-    const char* p = skip_space(text);
+namespace {
+
+// text_to_double's rule from `p` on, with no white space skipped; returns
+// where the number ends, or nullptr (value 0.0) where no digit can be read.
+const char* read_decimal(const char* p, double& value) {
+    value = 0.0;
     bool negative = false;
     if (*p == '+' || *p == '-') {
         negative = (*p == '-');
@@ -137,7 +141,7 @@ double text_to_double(const char* text) {
             break;
         }
     }
-    if (!any_digit) return 0.0;
+    if (!any_digit) return nullptr;
 
     long long exponent = 0;
     if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') {
@@ -152,17 +156,24 @@ double text_to_double(const char* text) {
                 if (exponent < kExponentClamp) exponent = exponent * 10 + (*q - '0');
             }
             if (exp_negative) exponent = -exponent;
+            p = q;
         }
     }
 
-    if (n == 0) return negative ? -0.0 : 0.0;
+    if (n == 0) {
+        value = negative ? -0.0 : 0.0;
+        return p;
+    }
     if (sticky) buf[n++] = '1';
 
     // A value of 0.d1... times 10^e: below 10^-324 it is zero, above 10^309 it
     // exceeds every double.
     long long e = point + exponent;
-    if (e > 310) return negative ? -DBL_MAX : DBL_MAX;
-    if (e < -330) return negative ? -0.0 : 0.0;
+    if (e > 310 || e < -330) {
+        value = e > 310 ? DBL_MAX : 0.0;
+        value = negative ? -value : value;
+        return p;
+    }
 
     // Up to 15 digits make an integer that a double holds exactly, and
     // 10^0 .. 10^22 are exact doubles too: one multiplication or division
@@ -171,14 +182,31 @@ double text_to_double(const char* text) {
     if (!sticky && n <= 15 && scale >= -22 && scale <= 22) {
         int64_t digits = 0;
         for (std::size_t i = 0; i < n; ++i) digits = digits * 10 + (buf[i] - '0');
-        double value = static_cast<double>(digits);
+        value = static_cast<double>(digits);
         value = scale >= 0 ? value * kExactPowersOfTen[static_cast<std::size_t>(scale)]
                            : value / kExactPowersOfTen[static_cast<std::size_t>(-scale)];
-        return negative ? -value : value;
+        value = negative ? -value : value;
+        return p;
     }
 
-    const double value = decimal_to_double(buf.data(), n, static_cast<int>(e));
-    return negative ? -value : value;
+    value = decimal_to_double(buf.data(), n, static_cast<int>(e));
+    value = negative ? -value : value;
+    return p;
+}
+
+}  // namespace
+
+double text_to_double(const char* text) {
+    double value = 0.0;
+    read_decimal(skip_space(text), value);
+    return value;
+}
+
+const char* scan_decimal(const char* text, double& value) {
+    double v = 0.0;
+    const char* end = read_decimal(text, v);
+    if (end != nullptr) value = v;
+    return end;
 }
 
 }  // namespace vextal

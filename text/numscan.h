@@ -18,6 +18,11 @@ int32_t text_to_int(const char* text);
 /// finite double; values too small for a double become zero of their sign.
 double text_to_double(const char* text);
 
+/// text_to_double's rule with no white space skipped, for a caller that
+/// checks what follows: returns the position after the number and stores its
+/// value, or returns nullptr, storing nothing, where no digit can be read.
+const char* scan_decimal(const char* text, double& value);
+
 /// The common short forms, read in one pass with where they end, for a caller
 /// that checks what follows. scan_plain_int takes 1 to 9 digits; it returns
 /// the position after them and stores the value text_to_int gives for the
