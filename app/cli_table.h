@@ -23,6 +23,7 @@ enum class OptionId {
     kSvg,
     kTable,
     kTolerance,
+    kWorkingRange,
     kPrefix,
     kColumns,
     kDecimal,
