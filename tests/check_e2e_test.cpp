@@ -116,6 +116,7 @@ TEST(Check, JudgesTheWorkingRange) {
     // reading 70 at stage 5, indexes entry 35, which holds 999.
     box.write("run.msm", msm({{"30", 20}, {"20", 40}, {"10", 60}, {"5", 70}}));
     box.write("other.c", "{5000, 5000, 5000, 5000};\n");
+    box.write("empty.msm", msm({}));
     ASSERT_EQ(box.run({"cal", "cal", "-n", "40", "-f", "t"}).exit_code, 0);
     const std::string exact =
         "no answer: 0\nmax error: 0.00 at stage 30.00 (reading 20)\nmean error: 0.00\n"
@@ -156,6 +157,13 @@ TEST(Check, JudgesTheWorkingRange) {
          "points: 0 checked, 159 outside the working range 100 to 200\nno answer: 0\n"
          "max error: none\nmean error: none\nrms error: none\n"
          "result: FAIL: no record was judged: 0 points off by more than 2.00, 0 points "
+         "without an answer\n",
+         1},
+        {"an empty run",
+         {"check", "empty", "-t", "t", "-tol", "1"},
+         "points: 0 checked, 0 outside the working range, which a run without records lacks\n"
+         "no answer: 0\nmax error: none\nmean error: none\nrms error: none\n"
+         "result: FAIL: no record was judged: 0 points off by more than 1.00, 0 points "
          "without an answer\n",
          1},
     };
