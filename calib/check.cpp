@@ -2,14 +2,11 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "calib/check_text.h"
 #include "calib/fit.h"
 #include "common/console.h"
 #include "data/measurement.h"
-#include "files/sys_file.h"
-#include "text/format.h"
 
 namespace vextal {
 namespace {

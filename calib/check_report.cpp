@@ -1,4 +1,3 @@
-// The check's report: the summary lines, the result line and the CSV.
 #include <cmath>
 #include <cstdio>
 
@@ -9,6 +8,7 @@
 #include "files/sys_file.h"
 #include "text/format.h"
 
+// The check's report: the summary lines, the result line and the CSV.
 namespace vextal {
 
 using check_text::record;
