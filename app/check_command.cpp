@@ -44,12 +44,12 @@ void stretch_warnings(int32_t first, int32_t last) {
 void set_check_range(CheckRequest& request) {
     const Settings& s = g_settings;
     request.by_range = true;
-    double near = 0.0;
-    double far = 0.0;
+    double nearest = 0.0;
+    double farthest = 0.0;
     if (s.range_given) {
         set_working_range(request, s.range_from, s.range_to);
-    } else if (default_working_range(g_measurements, near, far)) {
-        set_working_range(request, near, far);
+    } else if (default_working_range(g_measurements, nearest, farthest)) {
+        set_working_range(request, nearest, farthest);
     }
 }
 

@@ -38,13 +38,13 @@ bool firmware_answer(const FirmwareTable& table, int32_t reading, double& answer
     return true;
 }
 
-bool default_working_range(const MeasurementTable& run, double& near, double& far) {
+bool default_working_range(const MeasurementTable& run, double& nearest, double& farthest) {
     const int32_t n = record_count(run);
     if (n == 0) return false;
-    near = record(run, find_peak(run, n)).stage;
-    far = near;
+    nearest = record(run, find_peak(run, n)).stage;
+    farthest = nearest;
     for (int32_t i = 0; i < n; ++i) {
-        if (record(run, i).stage > far) far = record(run, i).stage;
+        if (record(run, i).stage > farthest) farthest = record(run, i).stage;
     }
     return true;
 }
@@ -52,8 +52,8 @@ bool default_working_range(const MeasurementTable& run, double& near, double& fa
 void set_working_range(CheckRequest& request, double a, double b) {
     request.by_range = true;
     request.range_known = true;
-    request.near = b < a ? b : a;
-    request.far = b < a ? a : b;
+    request.range_near = b < a ? b : a;
+    request.range_far = b < a ? a : b;
 }
 
 void check_table(const CheckRequest& request, CheckResult& result) {
@@ -62,8 +62,8 @@ void check_table(const CheckRequest& request, CheckResult& result) {
     result.run = request.run;
     result.count = record_count(*request.run);
     const bool has_range = request.by_range && request.range_known;
-    const double lo = request.near;
-    const double hi = request.far;
+    const double lo = request.range_near;
+    const double hi = request.range_far;
     double sum = 0.0;
     double squares = 0.0;
     for (int32_t i = 0; i < result.count; ++i) {

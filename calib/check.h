@@ -28,13 +28,13 @@ bool firmware_answer(const FirmwareTable& table, int32_t reading, double& answer
 struct CheckRequest {
     const MeasurementTable* run = nullptr;
     const FirmwareTable* table = nullptr;
-    /// True: the records whose stage lies in the working range near .. far,
+    /// True: the records whose stage lies in the working range, its ends
     /// both included; false: the records of the stretch first .. last.
     bool by_range = false;
     /// False where there is no working range (a run without records).
     bool range_known = false;
-    double near = 0.0;
-    double far = 0.0;
+    double range_near = 0.0;  ///< the working range's nearest stage
+    double range_far = 0.0;   ///< and its farthest
     int32_t first = 0;
     int32_t last = -1;
     bool tolerance_given = false;
@@ -63,7 +63,7 @@ struct CheckResult {
 /// The working range of `run` when none is given: from the stage of its peak
 /// (the farthest record holding the highest reading) to its farthest stage.
 /// False for a run without records.
-bool default_working_range(const MeasurementTable& run, double& near, double& far);
+bool default_working_range(const MeasurementTable& run, double& nearest, double& farthest);
 /// Sets the request's working range from two ends in either order.
 void set_working_range(CheckRequest& request, double a, double b);
 

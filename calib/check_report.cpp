@@ -45,8 +45,9 @@ void check_summary_line(const CheckRequest& request, const CheckResult& result, 
             } else if (!request.range_known) {
                 text.put(" outside the working range, which a run without records lacks");
             } else {
-                put_unit(put_stage(text.put(" outside the working range "), request.near), request);
-                put_unit(put_stage(text.put(" to "), request.far), request);
+                put_unit(put_stage(text.put(" outside the working range "), request.range_near),
+                         request);
+                put_unit(put_stage(text.put(" to "), request.range_far), request);
             }
             break;
         case 1:
