@@ -241,8 +241,9 @@ const char kHelpAfterCommands[] =
 
 const char kHelpAfterOptions[] =
     "Options may stand in any order; words that do not begin with \"-\" are\n"
-    "passed over; a number that cannot be read counts as 0. measure, load, cal\n"
-    "and interactive take one another's options, also where one has no effect.\n"
+    "passed over; a number that cannot be read counts as 0 (check refuses it\n"
+    "for -tol and -range). measure, load, cal and interactive take one\n"
+    "another's options, also where one has no effect.\n"
     "\n"
     "Output:\n"
     "  Files go where <OutFile> says (a bare name: the current folder); a file\n"
