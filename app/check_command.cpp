@@ -41,6 +41,19 @@ void stretch_warnings(int32_t first, int32_t last) {
     error_exit(message, kExitError);
 }
 
+// The working range that -range gives, or the run's own.
+void set_check_range(CheckRequest& request) {
+    const Settings& s = g_settings;
+    request.by_range = true;
+    double nearest = 0.0;
+    double farthest = 0.0;
+    if (s.range_given) {
+        set_working_range(request, s.range_from, s.range_to);
+    } else if (default_working_range(g_measurements, nearest, farthest)) {
+        set_working_range(request, nearest, farthest);
+    }
+}
+
 }  // namespace
 
 int run_check() {
@@ -53,15 +66,15 @@ int run_check() {
     request.tolerance = s.tolerance;
     request.unit = s.unit;
     data.warnings = Warnings{};
+    set_check_range(request);
     if (s.table_file != nullptr) {
         std::array<char, kMaxPath> path;
         make_file_name_once(path, s.table_file, ".c");
         read_firmware_table(path.data(), data.table);
-        request.by_range = true;
-        int32_t first = 0;
-        int32_t last = -1;
-        if (g_measurements.count > 0) find_monotone_range(g_measurements, first, last);
-        run_warnings(g_measurements, first, last, data.warnings);
+        // The table's own faults only: the run's stretch and order do not
+        // shape a table read from a file.
+        table_file_warnings(g_measurements, data.table, option_word(OptionId::kSteps),
+                            data.warnings);
     } else {
         int32_t first = 0;
         int32_t last = -1;
@@ -77,8 +90,6 @@ int run_check() {
                        data.warnings);
         stretch_warnings(data.cal.first, data.cal.last);
         branch_warnings(g_measurements, data.cal.first, data.cal.last, s.fit != 0, data.warnings);
-        request.first = data.cal.first;
-        request.last = data.cal.last;
     }
     check_table(request, data.result);
     print_check_report(request, data.result, data.warnings);

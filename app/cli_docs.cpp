@@ -84,9 +84,9 @@ void man_synopsis() {
     }
 }
 
-// The usage lines as the README shows them, in a block of code: each
+// The usage lines as the README and the manual show them, in a block of code: each
 // continuation line indented under the first word after the command.
-void readme_synopsis() {
+void md_synopsis() {
     std::puts("```");
     for (const CommandRow& row : command_rows()) {
         if (row.usage == nullptr) continue;
@@ -227,9 +227,9 @@ struct Block {
 };
 
 constexpr Block kBlocks[] = {
-    {"man-synopsis", man_synopsis},       {"man-commands", man_commands},
-    {"man-options", man_options},         {"manual-options", manual_options},
-    {"readme-synopsis", readme_synopsis}, {"completion", completion},
+    {"man-synopsis", man_synopsis}, {"man-commands", man_commands},
+    {"man-options", man_options},   {"manual-options", manual_options},
+    {"md-synopsis", md_synopsis},   {"completion", completion},
 };
 
 }  // namespace
@@ -244,7 +244,7 @@ int main(int argc, char** argv) {
     }
     std::fputs(
         "usage: cli_docs "
-        "man-synopsis|man-commands|man-options|manual-options|readme-synopsis|completion\n",
+        "man-synopsis|man-commands|man-options|manual-options|md-synopsis|completion\n",
         stderr);
     return 2;
 }

@@ -53,18 +53,21 @@ constexpr CommandRow kCommands[] = {
      run_import},
     {"check", kCheck, Input::kVerbatim, "*.msm", true,
      "check <InFile> [-t <Table>] [-n <steps>] [-fit] [-tol <max error>]\n"
-     "[-strict] [-f <OutFile>] [-svg]",
+     "[-range <a>,<b>] [-strict] [-f <OutFile>] [-svg]",
      "check the firmware table <Table>.c, or the table cal would write, against the "
      "measurement file <InFile>: the error of table[reading/2]/10 at each record, with "
      "warnings where the table or the run is unfit",
-     "The error is the answer less the stage position. Without -t the records of the monotone "
-     "stretch are checked, with it every record whose stage lies between the table's smallest "
-     "and largest answer. It prints the number of records checked, those without an answer, "
-     "the largest, mean and rms error, and a line \"warning: ...\" for each way the table or "
-     "the run is unfit (a stretch beyond the table, entries that do not fit an int16_t, a "
-     "measured 99.9, a stretch cut short by a noisy reading, a run from near to far, readings "
-     "of 0 or of full scale, a stretch that leaves much of the run unused, several records at "
-     "one stage).",
+     "The error is the answer less the stage position. Every record whose stage lies in the "
+     "working range is judged (-range; by default from the stage of the peak, the farthest "
+     "record holding the highest reading, to the farthest stage of the run), with or without "
+     "-t; a reading whose index lies past the table or whose entry is 999 has no answer. It "
+     "prints the number of records checked and outside the working range, those without an "
+     "answer, the largest, mean and rms error, and a line \"warning: ...\" for each way the "
+     "table or the run is unfit. Without -t: a stretch beyond the table, entries that do not "
+     "fit an int16_t, a measured 99.9, a stretch cut short by a noisy reading, a run from near "
+     "to far, readings of 0 or of full scale, a stretch that leaves much of the run unused, "
+     "several records at one stage. With -t, the table's own: entries that do not fit an "
+     "int16_t, a 999 between two distances, readings of the run past the table.",
      run_check},
     {"interactive", kInteractive, Input::kNone, nullptr, false, nullptr,
      "accepted, but runs nothing (exit code 2)", nullptr, run_interactive},
@@ -74,6 +77,16 @@ constexpr char kColumnsRequired[] =
     "-cols requires two columns, the position's and the reading's, each by its number from 1 or "
     "by its header name (-cols 3,5)";
 constexpr char kDecimalRequired[] = "-decimal requires comma or point";
+
+// The number that `text` holds up to `end`, a decimal with a point by the
+// program's number rule; not a number for any other text, which validation
+// then refuses. check's options are read strictly: a comma, a word or text
+// after the number would otherwise silently count as another value.
+double whole_decimal(const char* text, char end) {
+    double value = 0.0;
+    const char* after = scan_decimal(text, value);
+    return after != nullptr && *after == end ? value : NAN;
+}
 
 constexpr OptionRow kOptions[] = {
     {OptionId::kSteps, "-n", "<steps>", kClassic | kCheckBit,
@@ -137,12 +150,27 @@ constexpr OptionRow kOptions[] = {
     {OptionId::kTolerance, "-tol", "<max error>", kCheckBit,
      "check: the largest error allowed, 0 or more; ends with \"result: pass\" or \"result: "
      "FAIL\" (exit code 1)",
-     "The last line gives the reason; the exit code is 1 when a checked record has no answer "
-     "or an error beyond it.",
-     "-tol requires the largest error allowed", "-tol requires a tolerance of 0 or more",
+     "The last line gives the reason; the exit code is 1 when a judged record has no answer "
+     "or an error beyond it, and when no record is judged at all.",
+     "-tol requires the largest error allowed",
+     "-tol requires a tolerance of 0 or more, a decimal number with a point (-tol 1.5)",
      [](const char* a) {
-         g_settings.tolerance = text_to_double(a);
+         g_settings.tolerance = whole_decimal(a, '\0');
          g_settings.tolerance_given = 1;
+     }},
+    {OptionId::kWorkingRange, "-range", "<a>,<b>", kCheckBit,
+     "check: the working range, the stages from <a> to <b> in either order, both included "
+     "(default: from the peak reading's stage to the farthest stage of the run)",
+     "Every record of the working range is judged, and one without an answer counts against "
+     "-tol; the records outside it are not judged.",
+     "-range requires the working range, two stage positions (-range 10,80)",
+     "-range requires two stage positions separated by a comma, each a decimal number with a "
+     "point (-range 10,80)",
+     [](const char* a) {
+         const char* second = std::strchr(a, ',');
+         g_settings.range_from = whole_decimal(a, ',');
+         g_settings.range_to = second == nullptr ? NAN : whole_decimal(second + 1, '\0');
+         g_settings.range_given = 1;
      }},
     {OptionId::kPrefix, "-f", "<OutFile>", kClassic | kImportBit | kCheckBit,
      "prefix of the output files (check: <OutFile>.csv and, with -svg, <OutFile>.svg, only "
@@ -222,8 +250,9 @@ const char kHelpAfterCommands[] =
 
 const char kHelpAfterOptions[] =
     "Options may stand in any order; words that do not begin with \"-\" are\n"
-    "passed over; a number that cannot be read counts as 0. measure, load, cal\n"
-    "and interactive take one another's options, also where one has no effect.\n"
+    "passed over; a number that cannot be read counts as 0 (check refuses it\n"
+    "for -tol and -range). measure, load, cal and interactive take one\n"
+    "another's options, also where one has no effect.\n"
     "\n"
     "Output:\n"
     "  Files go where <OutFile> says (a bare name: the current folder); a file\n"

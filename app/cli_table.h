@@ -24,6 +24,7 @@ enum class OptionId {
     kSvg,
     kTable,
     kTolerance,
+    kWorkingRange,
     kPrefix,
     kColumns,
     kDecimal,

@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -77,6 +78,9 @@ void validate() {
         }
         if (s.tolerance_given && !(s.tolerance >= 0.0)) {
             error_exit(option_row(OptionId::kTolerance).refused, kExitError);
+        }
+        if (s.range_given && !(std::isfinite(s.range_from) && std::isfinite(s.range_to))) {
+            error_exit(option_row(OptionId::kWorkingRange).refused, kExitError);
         }
     }
     if (s.command == kImport) {

@@ -2,81 +2,29 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
+#include "calib/check_text.h"
+#include "calib/fit.h"
 #include "common/console.h"
 #include "data/measurement.h"
-#include "files/sys_file.h"
-#include "text/format.h"
 
 namespace vextal {
 namespace {
+
+using check_text::record;
+using check_text::record_count;
+using check_text::Text;
 
 // The stage unit is the table's tenth.
 constexpr double kEntryScale = 10.0;
 constexpr int32_t kInt16Min = -32768;
 constexpr int32_t kInt16Max = 32767;
 
-const Measurement& record(const MeasurementTable& run, int32_t i) {
-    return run.records[static_cast<std::size_t>(i)];
-}
-
-int32_t record_count(const MeasurementTable& run) {
-    const int32_t n = run.count;
-    return n < 0 ? 0 : (n > kMaxMeasurements ? kMaxMeasurements : n);
-}
-
-// A line of text built piece by piece, NUL-terminated, cut where it would
-// overflow.
-struct Text {
-    char* out;
-    std::size_t room;  // bytes of `out`
-    std::size_t n = 0;
-
-    /// Without a buffer, a line that is built and not kept.
-    Text(char* buffer, std::size_t size) : out(buffer), room(size) {
-        if (out != nullptr) out[0] = '\0';
-    }
-    template <std::size_t N>
-    explicit Text(char (&buffer)[N]) : Text(buffer, N) {}
-    Text& put(const char* text, std::size_t size) {
-        if (out == nullptr) return *this;
-        if (size > room - 1 - n) size = room - 1 - n;
-        std::memcpy(out + n, text, size);
-        n += size;
-        out[n] = '\0';
-        return *this;
-    }
-    Text& put(const char* text) { return put(text, std::strlen(text)); }
-    Text& put(int32_t value) {
-        char digits[kIntTextMax];
-        return put(digits, format_int(value, 0, digits));
-    }
-    Text& fixed(double value, int decimals) {
-        char digits[kFixedTextMax];
-        return put(digits, format_fixed(value, decimals, digits));
-    }
-};
-
 // The next warning's line, to be filled in; past the last one, a line that
 // is not kept.
 Text next_warning(Warnings& warnings) {
     if (warnings.count >= kMaxWarnings) return Text(nullptr, 0);
     return Text(warnings.text[static_cast<std::size_t>(warnings.count++)].data(), kWarningSize);
-}
-
-// The table's smallest and largest answer; false when it gives none.
-bool answer_range(const FirmwareTable& table, double& lo, double& hi) {
-    bool any = false;
-    for (int32_t i = 0; i < table.count; ++i) {
-        const int32_t entry = table.entries[static_cast<std::size_t>(i)];
-        if (entry == kOutOfRangeEntry) continue;
-        const double answer = entry / kEntryScale;
-        if (!any || answer < lo) lo = answer;
-        if (!any || answer > hi) hi = answer;
-        any = true;
-    }
-    return any;
 }
 
 }  // namespace
@@ -90,14 +38,32 @@ bool firmware_answer(const FirmwareTable& table, int32_t reading, double& answer
     return true;
 }
 
+bool default_working_range(const MeasurementTable& run, double& nearest, double& farthest) {
+    const int32_t n = record_count(run);
+    if (n == 0) return false;
+    nearest = record(run, find_peak(run, n)).stage;
+    farthest = nearest;
+    for (int32_t i = 0; i < n; ++i) {
+        if (record(run, i).stage > farthest) farthest = record(run, i).stage;
+    }
+    return true;
+}
+
+void set_working_range(CheckRequest& request, double a, double b) {
+    request.by_range = true;
+    request.range_known = true;
+    request.range_near = b < a ? b : a;
+    request.range_far = b < a ? a : b;
+}
+
 void check_table(const CheckRequest& request, CheckResult& result) {
     const FirmwareTable& table = *request.table;
     result = CheckResult{};
     result.run = request.run;
     result.count = record_count(*request.run);
-    double lo = 0.0;
-    double hi = 0.0;
-    const bool has_range = request.by_range && answer_range(table, lo, hi);
+    const bool has_range = request.by_range && request.range_known;
+    const double lo = request.range_near;
+    const double hi = request.range_far;
     double sum = 0.0;
     double squares = 0.0;
     for (int32_t i = 0; i < result.count; ++i) {
@@ -141,10 +107,94 @@ double check_error(const CheckResult& result, int32_t i) {
 }
 
 bool check_failed(const CheckRequest& request, const CheckResult& result) {
-    return request.tolerance_given && (result.over > 0 || result.no_answer > 0);
+    return request.tolerance_given &&
+           (result.over > 0 || result.no_answer > 0 || result.checked == 0);
 }
 
 // ---- warnings ----
+
+namespace {
+
+int32_t entry_at(const FirmwareTable& table, int32_t i) {
+    return table.entries[static_cast<std::size_t>(i)];
+}
+
+// Entries beyond int16_t, which the firmware's array cannot hold.
+void wide_entries_warning(const FirmwareTable& table, Warnings& warnings) {
+    int32_t wide = 0;
+    int32_t first_wide = -1;
+    for (int32_t i = 0; i < table.count; ++i) {
+        if (entry_at(table, i) < kInt16Min || entry_at(table, i) > kInt16Max) {
+            if (wide++ == 0) first_wide = i;
+        }
+    }
+    if (wide == 0) return;
+    Text text = next_warning(warnings);
+    text.put(wide).put(wide == 1 ? " entry lies" : " entries lie");
+    text.put(" outside -32768 to 32767 (entry ").put(first_wide).put(" is ");
+    text.put(entry_at(table, first_wide));
+    text.put(wide == 1 ? ") and does not fit" : ") and do not fit");
+    text.put(" an int16_t array; use a wider type in the firmware, or ");
+    text.put("stage positions in a coarser unit");
+}
+
+// Entries of 999 with a distance on both sides: the firmware answers "out of
+// range" for readings in the middle of the table's range.
+void gap_999_warning(const FirmwareTable& table, Warnings& warnings) {
+    int32_t first_distance = -1;
+    int32_t last_distance = -1;
+    for (int32_t i = 0; i < table.count; ++i) {
+        if (entry_at(table, i) == kOutOfRangeEntry) continue;
+        if (first_distance < 0) first_distance = i;
+        last_distance = i;
+    }
+    int32_t gaps = 0;
+    int32_t first_gap = -1;
+    for (int32_t i = first_distance + 1; i < last_distance; ++i) {
+        if (entry_at(table, i) == kOutOfRangeEntry && gaps++ == 0) first_gap = i;
+    }
+    if (gaps == 0) return;
+    Text text = next_warning(warnings);
+    text.put(gaps).put(gaps == 1 ? " entry of 999 lies" : " entries of 999 lie");
+    text.put(" between two distances (entry ").put(first_gap).put(", readings ");
+    text.put(2 * first_gap).put(" and ").put(2 * first_gap + 1);
+    text.put("): the firmware answers \"out of range\" inside the table's range");
+}
+
+// Readings of the run whose index lies past the table: the firmware would
+// read beyond its array.
+void past_table_warning(const MeasurementTable& run, const FirmwareTable& table,
+                        const char* steps_word, Warnings& warnings) {
+    int32_t past = 0;
+    int32_t highest = 0;
+    for (int32_t i = 0; i < record_count(run); ++i) {
+        const int32_t reading = record(run, i).psd;
+        if (reading / 2 < table.count) continue;
+        if (past++ == 0 || reading > highest) highest = reading;
+    }
+    if (past == 0) return;
+    Text text = next_warning(warnings);
+    text.put(past).put(past == 1 ? " reading of the run lies" : " readings of the run lie");
+    text.put(" past the table's ").put(table.count).put(" entries (the highest, ");
+    text.put(highest).put(", has index ").put(highest / 2).put("): readings from ");
+    text.put(2 * table.count).put(" up have no answer");
+    if (highest / 2 < kMaxSteps) {
+        text.put("; a table of ").put(steps_word).put(" ").put(highest / 2 + 1);
+        text.put(" covers them");
+    } else {
+        text.put("; the largest table, ").put(steps_word);
+        text.put(" 1000, covers readings up to 1999 only");
+    }
+}
+
+}  // namespace
+
+void table_file_warnings(const MeasurementTable& run, const FirmwareTable& table,
+                         const char* steps_word, Warnings& warnings) {
+    wide_entries_warning(table, warnings);
+    gap_999_warning(table, warnings);
+    past_table_warning(run, table, steps_word, warnings);
+}
 
 void table_warnings(const MeasurementTable& run, const Calibration& cal, const FirmwareTable& table,
                     const char* steps_word, Warnings& warnings) {
@@ -168,28 +218,12 @@ void table_warnings(const MeasurementTable& run, const Calibration& cal, const F
             }
         }
     }
-    int32_t wide = 0;
-    int32_t first_wide = -1;
+    wide_entries_warning(table, warnings);
     int32_t measured_999 = 0;
     int32_t first_999 = -1;
-    for (int32_t i = 0; i < table.count; ++i) {
-        const int32_t entry = table.entries[static_cast<std::size_t>(i)];
-        if (entry < kInt16Min || entry > kInt16Max) {
-            if (wide++ == 0) first_wide = i;
-        }
-        if (entry == kOutOfRangeEntry && i >= first_half && i <= last_half) {
+    for (int32_t i = first_half; i <= last_half && i < table.count; ++i) {
+        if (i >= 0 && table.entries[static_cast<std::size_t>(i)] == kOutOfRangeEntry) {
             if (measured_999++ == 0) first_999 = i;
-        }
-    }
-    if (wide > 0) {
-        {
-            Text text = next_warning(warnings);
-            text.put(wide).put(wide == 1 ? " entry lies" : " entries lie");
-            text.put(" outside -32768 to 32767 (entry ").put(first_wide).put(" is ");
-            text.put(table.entries[static_cast<std::size_t>(first_wide)]);
-            text.put(wide == 1 ? ") and does not fit" : ") and do not fit");
-            text.put(" an int16_t array; use a wider type in the firmware, or ");
-            text.put("stage positions in a coarser unit");
         }
     }
     if (measured_999 > 0) {
@@ -267,122 +301,11 @@ void run_warnings(const MeasurementTable& run, int32_t first, int32_t last, Warn
     }
 }
 
-// ---- the report ----
-
-namespace {
-
-// " <unit>" after a figure in stage units, as every message writes a word
-// of the command line; nothing without a unit.
-Text& put_unit(Text& text, const CheckRequest& request) {
-    if (request.unit == nullptr) return text;
-    char shown[kSummarySize];
-    return text.put(" ").put(shown, sys_name_text(request.unit, shown, sizeof shown));
-}
-
-}  // namespace
-
-void check_summary_line(const CheckRequest& request, const CheckResult& result, int line,
-                        char (&out)[kSummarySize]) {
-    Text text(out);
-    const bool any = result.max_record >= 0;
-    switch (line) {
-        case 0:
-            text.put("points: ").put(result.checked).put(" checked, ").put(result.outside);
-            text.put(" outside the table's range");
-            break;
-        case 1:
-            text.put("no answer: ").put(result.no_answer);
-            break;
-        case 2:
-            text.put("max error: ");
-            if (!any) {
-                text.put("none");
-                break;
-            }
-            put_unit(text.fixed(result.max_error, 2), request).put(" at stage ");
-            put_unit(text.fixed(record(*result.run, result.max_record).stage, 2), request)
-                .put(" (reading ");
-            text.put(record(*result.run, result.max_record).psd).put(")");
-            break;
-        case 3:
-            text.put("mean error: ");
-            any ? put_unit(text.fixed(result.mean_error, 2), request) : text.put("none");
-            break;
-        default:
-            text.put("rms error: ");
-            any ? put_unit(text.fixed(result.rms_error, 2), request) : text.put("none");
-            break;
-    }
-}
-
-void check_result_line(const CheckRequest& request, const CheckResult& result,
-                       char (&out)[kSummarySize]) {
-    Text text(out);
-    if (!check_failed(request, result)) {
-        text.put("result: pass");
-        return;
-    }
-    text.put("result: FAIL: ");
-    if (result.over > 0) {
-        text.put(result.over).put(result.over == 1 ? " point" : " points");
-        put_unit(text.put(" off by more than ").fixed(request.tolerance, 2), request);
-        if (result.no_answer > 0) text.put(", ");
-    }
-    if (result.no_answer > 0) {
-        text.put(result.no_answer).put(result.no_answer == 1 ? " point" : " points");
-        text.put(" without an answer");
-    }
-}
-
 void print_warnings(const Warnings& warnings) {
     for (int32_t i = 0; i < warnings.count; ++i) {
         console_puts(stdout, "warning: ");
         console_puts(stdout, warnings.text[static_cast<std::size_t>(i)].data());
         console_puts(stdout, "\n");
-    }
-}
-
-void print_check_report(const CheckRequest& request, const CheckResult& result,
-                        const Warnings& warnings) {
-    char line[kSummarySize];
-    for (int i = 0; i < kSummaryLines; ++i) {
-        check_summary_line(request, result, i, line);
-        console_puts(stdout, line);
-        console_puts(stdout, "\n");
-    }
-    print_warnings(warnings);
-    if (request.tolerance_given) {
-        check_result_line(request, result, line);
-        console_puts(stdout, line);
-        console_puts(stdout, "\n");
-    }
-}
-
-void write_check_csv(OutFile& out, const CheckResult& result) {
-    static constexpr char kStatus[][10] = {"ok", "over", "no answer", "outside"};
-    out_text(out, "no,stage,psd,index,answer,error,status\n");
-    for (int32_t i = 0; i < result.count; ++i) {
-        const Measurement& r = record(*result.run, i);
-        const CheckStatus status = result.status[static_cast<std::size_t>(i)];
-        char line[2 * kIntTextMax + kRoundTripTextMax + 3 * kFixedTextMax + 16];
-        Text text(line);
-        text.put(i + 1).put(",");
-        if (std::isfinite(r.stage)) {
-            char stage[kRoundTripTextMax];
-            text.put(stage, format_round_trip(r.stage, stage));
-        } else {
-            text.fixed(r.stage, 2);
-        }
-        text.put(",");
-        text.put(r.psd).put(",").put(r.psd / 2).put(",");
-        if (status == CheckStatus::kOk || status == CheckStatus::kOver) {
-            text.fixed(result.answer[static_cast<std::size_t>(i)], 1).put(",");
-            text.fixed(check_error(result, i), 2);
-        } else {
-            text.put(",");
-        }
-        text.put(",").put(kStatus[static_cast<int>(status)]);
-        out_line(out, line, text.n);
     }
 }
 

@@ -16,8 +16,8 @@ namespace vextal {
 enum class CheckStatus : uint8_t {
     kOk,        ///< answered within the tolerance (or no tolerance given)
     kOver,      ///< answered, with an error beyond the tolerance
-    kNoAnswer,  ///< checked, but its reading has no answer in the table
-    kOutside,   ///< outside the table's range: not judged
+    kNoAnswer,  ///< judged, but its reading has no answer in the table
+    kOutside,   ///< outside the working range: not judged
 };
 
 /// The firmware's answer for a reading: entry reading / 2 (truncated toward
@@ -28,9 +28,13 @@ bool firmware_answer(const FirmwareTable& table, int32_t reading, double& answer
 struct CheckRequest {
     const MeasurementTable* run = nullptr;
     const FirmwareTable* table = nullptr;
-    /// True: the records whose stage lies between the table's smallest and
-    /// largest answer; false: the records of the stretch first .. last.
+    /// True: the records whose stage lies in the working range, its ends
+    /// both included; false: the records of the stretch first .. last.
     bool by_range = false;
+    /// False where there is no working range (a run without records).
+    bool range_known = false;
+    double range_near = 0.0;  ///< the working range's nearest stage
+    double range_far = 0.0;   ///< and its farthest
     int32_t first = 0;
     int32_t last = -1;
     bool tolerance_given = false;
@@ -56,10 +60,18 @@ struct CheckResult {
     double rms_error = 0.0;
 };
 
+/// The working range of `run` when none is given: from the stage of its peak
+/// (the farthest record holding the highest reading) to its farthest stage.
+/// False for a run without records.
+bool default_working_range(const MeasurementTable& run, double& nearest, double& farthest);
+/// Sets the request's working range from two ends in either order.
+void set_working_range(CheckRequest& request, double a, double b);
+
 void check_table(const CheckRequest& request, CheckResult& result);
 /// The error of an answered record: answer - stage.
 double check_error(const CheckResult& result, int32_t record);
-/// True when a tolerance was given and the check does not meet it.
+/// True when a tolerance was given and the check does not meet it: a judged
+/// record without an answer or beyond the tolerance, or no record judged.
 bool check_failed(const CheckRequest& request, const CheckResult& result);
 
 /// The warnings of a table and of its run, each one line of English text.
@@ -75,6 +87,11 @@ struct Warnings {
 /// not fit an int16_t, entries of 999 that are measured distances.
 void table_warnings(const MeasurementTable& run, const Calibration& cal, const FirmwareTable& table,
                     const char* steps_word, Warnings& warnings);
+/// The warnings of a table read from a file, checked on `run`: entries that do
+/// not fit an int16_t, a 999 between two distances, readings of the run whose
+/// index lies past the table (naming the step count's option `steps_word`).
+void table_file_warnings(const MeasurementTable& run, const FirmwareTable& table,
+                         const char* steps_word, Warnings& warnings);
 /// The warnings of `run` with the monotone stretch first .. last: a stretch
 /// cut short by a noisy reading, a run from near to far.
 void run_warnings(const MeasurementTable& run, int32_t first, int32_t last, Warnings& warnings);

@@ -43,12 +43,7 @@ const Measurement& at(const MeasurementTable& table, int32_t record) {
 // run from near to far is turned round first, so that the stable insertion
 // sort only has to place records of equal or unordered stages.
 int32_t collect_branch(const MeasurementTable& table, int32_t count, int32_t& peak) {
-    peak = 0;
-    for (int32_t i = 1; i < count; ++i) {
-        const Measurement& r = at(table, i);
-        const Measurement& p = at(table, peak);
-        if (r.psd > p.psd || (r.psd == p.psd && r.stage > p.stage)) peak = i;
-    }
+    peak = find_peak(table, count);
     const double peak_stage = at(table, peak).stage;
     const bool near_first = at(table, 0).stage < at(table, count - 1).stage;
     int32_t m = 0;
@@ -216,6 +211,16 @@ int32_t fit_entry(float position) {
     char text[kFixedTextMax + 1];
     text[format_fixed(static_cast<double>(position) * kEntryScale, 0, text)] = '\0';
     return truncate_to_int(text_to_double(text));
+}
+
+int32_t find_peak(const MeasurementTable& table, int32_t count) {
+    int32_t peak = 0;
+    for (int32_t i = 1; i < count; ++i) {
+        const Measurement& r = at(table, i);
+        const Measurement& p = at(table, peak);
+        if (r.psd > p.psd || (r.psd == p.psd && r.stage > p.stage)) peak = i;
+    }
+    return peak;
 }
 
 bool compute_fit_calibration(const MeasurementTable& table, int32_t steps, Calibration& cal) {

@@ -9,6 +9,10 @@
 
 namespace vextal {
 
+/// The peak of the first `count` records of `table` (at least one): the
+/// farthest record holding the highest reading.
+int32_t find_peak(const MeasurementTable& table, int32_t count);
+
 /// Computes the -fit calibration of `table` with `steps` (held within 1 to
 /// kMaxSteps) entries into `cal`: `original` holds the fitted curve's points,
 /// `requantized` each entry's position, and first .. last the branch's records

@@ -7,7 +7,8 @@ set(blocks
     "docs/vextal.1.in|man-commands"
     "docs/vextal.1.in|man-options"
     "docs/manual.md|manual-options"
-    "README.md|readme-synopsis"
+    "README.md|md-synopsis"
+    "docs/manual.md|md-synopsis"
     "completion/vextal|completion")
 
 set(stale "")

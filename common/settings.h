@@ -50,6 +50,11 @@ struct Settings {
     const char* table_file = nullptr;  ///< check -t: the table's name without ".c"
     double tolerance = 0.0;            ///< check -tol: the largest error allowed
     uint8_t tolerance_given = 0;
+    /// check -range: the working range's ends as given, either order; not a
+    /// number where the argument is refused.
+    double range_from = 0.0;
+    double range_to = 0.0;
+    uint8_t range_given = 0;
     uint8_t fit = 0;                ///< cal, check -fit: the noise-tolerant table
     uint8_t strict = 0;             ///< cal, check -strict: a warning is an error
     const char* columns = nullptr;  ///< import -cols: the position's and the reading's column

@@ -31,7 +31,7 @@ const std::string kExample = read_file(fs::path(VEXTAL_EXAMPLES_DIR) / "sensor_1
 // The example's self-check, as its rules give it: the answer at stage 75.5
 // (reading 22) is entry 11, 68.5, an error of -7.
 const std::string kExampleSummary =
-    "points: 149 checked, 10 outside the table's range\n"
+    "points: 149 checked, 10 outside the working range 6 to 80\n"
     "no answer: 0\n"
     "max error: -7.00 at stage 75.50 (reading 22)\n"
     "mean error: -1.35\n"
@@ -43,16 +43,19 @@ const std::string kExampleSummary =
 const Records kCalibrationRun = {
     {"30.0", 20}, {"25.0", 30}, {"20.0", 40}, {"15.0", 50}, {"10.0", 60}};
 // A second run: answers 30.0, 25.0, 20.0 and 13.0 (entry 27, on the line
-// from 15 at 25 to 10 at 30), errors +1, +1, -0.5 and +1; reading 90 has no
-// entry (index 45 of 40); stage 5 lies below the table's smallest answer.
+// from 15 at 25 to 10 at 30), errors +1, +1, -0.5 and +1; the peak, reading
+// 90 at stage 10, has no entry (index 45 of 40); stage 5 lies nearer than the
+// peak, outside the working range.
 const Records kValidationRun = {{"29.0", 20}, {"24.0", 31}, {"20.5", 41},
-                                {"12.0", 55}, {"15.0", 90}, {"5.0", 70}};
+                                {"12.0", 55}, {"10.0", 90}, {"5.0", 70}};
 const std::string kValidationSummary =
-    "points: 5 checked, 1 outside the table's range\n"
+    "points: 5 checked, 1 outside the working range 10 to 29\n"
     "no answer: 1\n"
     "max error: 1.00 at stage 29.00 (reading 20)\n"
     "mean error: 0.63\n"
-    "rms error: 0.90\n";
+    "rms error: 0.90\n"
+    "warning: 1 reading of the run lies past the table's 40 entries (the highest, 90, has "
+    "index 45): readings from 80 up have no answer; a table of -n 46 covers them\n";
 
 TEST(Check, SummaryToleranceAndExitCode) {
     Sandbox box;
@@ -82,7 +85,8 @@ TEST(Check, SummaryToleranceAndExitCode) {
          0},
         {"beyond it",
          {"check", "sensor_10_80.msm", "-tol", "6.99"},
-         kExampleSummary + "result: FAIL: 1 point off by more than 6.99\n",
+         kExampleSummary +
+             "result: FAIL: 1 point off by more than 6.99, 0 points without an answer\n",
          1},
         {"a second run", {"check", "run", "-t", "t"}, kValidationSummary, 0},
         {"a second run and a tolerance",
@@ -92,7 +96,8 @@ TEST(Check, SummaryToleranceAndExitCode) {
          1},
         {"no answer fails any tolerance",
          {"check", "run", "-t", "t", "-tol", "1"},
-         kValidationSummary + "result: FAIL: 1 point without an answer\n",
+         kValidationSummary +
+             "result: FAIL: 0 points off by more than 1.00, 1 point without an answer\n",
          1},
     };
     for (const auto& c : cases) {
@@ -105,6 +110,74 @@ TEST(Check, SummaryToleranceAndExitCode) {
     EXPECT_EQ(box.files().size(), 7u);
 }
 
+// Every record of the working range is judged, also where the table gives no
+// answer; -tol fails where any of them has none, or where none is judged.
+TEST(Check, JudgesTheWorkingRange) {
+    Sandbox box;
+    box.write("sensor_10_80.msm", kExample);
+    box.write("cal.msm", msm(kCalibrationRun));
+    // The calibration run's stretch answers stages 30 to 10 exactly; the peak,
+    // reading 70 at stage 5, indexes entry 35, which holds 999.
+    box.write("run.msm", msm({{"30", 20}, {"20", 40}, {"10", 60}, {"5", 70}}));
+    box.write("other.c", "{5000, 5000, 5000, 5000};\n");
+    box.write("empty.msm", msm({}));
+    ASSERT_EQ(box.run({"cal", "cal", "-n", "40", "-f", "t"}).exit_code, 0);
+    const std::string exact =
+        "no answer: 0\nmax error: 0.00 at stage 30.00 (reading 20)\nmean error: 0.00\n"
+        "rms error: 0.00\n";
+    const struct {
+        const char* what;
+        Args args;
+        std::string out;
+        int exit_code;
+    } cases[] = {
+        {"a table that does not reach the peak",
+         {"check", "run", "-t", "t", "-tol", "1"},
+         "points: 4 checked, 0 outside the working range 5 to 30\nno answer: 1\n"
+         "max error: 0.00 at stage 30.00 (reading 20)\nmean error: 0.00\nrms error: 0.00\n"
+         "result: FAIL: 0 points off by more than 1.00, 1 point without an answer\n",
+         1},
+        {"a working range it covers, either order",
+         {"check", "run", "-t", "t", "-tol", "1", "-range", "30,10"},
+         "points: 3 checked, 1 outside the working range 10 to 30\n" + exact + "result: pass\n",
+         0},
+        {"both ends included, with the unit",
+         {"check", "run", "-t", "t", "-range", "10.5,30.", "-unit", "mm"},
+         "points: 2 checked, 2 outside the working range 10.5 mm to 30 mm\nno answer: 0\n"
+         "max error: 0.00 mm at stage 30.00 mm (reading 20)\nmean error: 0.00 mm\n"
+         "rms error: 0.00 mm\n",
+         0},
+        // Every reading of the example indexes past its four entries.
+        {"a table of another sensor",
+         {"check", "sensor_10_80", "-t", "other", "-tol", "2"},
+         "points: 149 checked, 10 outside the working range 6 to 80\nno answer: 149\n"
+         "max error: none\nmean error: none\nrms error: none\n"
+         "warning: 159 readings of the run lie past the table's 4 entries (the highest, 158, "
+         "has index 79): readings from 8 up have no answer; a table of -n 80 covers them\n"
+         "result: FAIL: 0 points off by more than 2.00, 149 points without an answer\n",
+         1},
+        {"nothing judged",
+         {"check", "sensor_10_80", "-range", "100,200", "-tol", "2"},
+         "points: 0 checked, 159 outside the working range 100 to 200\nno answer: 0\n"
+         "max error: none\nmean error: none\nrms error: none\n"
+         "result: FAIL: no record was judged: 0 points off by more than 2.00, 0 points "
+         "without an answer\n",
+         1},
+        {"an empty run",
+         {"check", "empty", "-t", "t", "-tol", "1"},
+         "points: 0 checked, 0 outside the working range, which a run without records lacks\n"
+         "no answer: 0\nmax error: none\nmean error: none\nrms error: none\n"
+         "result: FAIL: no record was judged: 0 points off by more than 1.00, 0 points "
+         "without an answer\n",
+         1},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = box.run(c.args);
+        EXPECT_EQ(r.out, c.out) << c.what;
+        EXPECT_EQ(r.exit_code, c.exit_code) << c.what;
+    }
+}
+
 // 1000 records at readings 2, 4, ... 2000 and stages 999 down to 0: entry i
 // of -n 1000 holds the stage of reading 2i exactly, and the last reading
 // halves to 1000, one past the table.
@@ -115,7 +188,7 @@ TEST(Check, ARunOf1000Records) {
     box.write("run.msm", msm(run));
     const RunResult r = box.run({"check", "run", "-n", "1000"});
     EXPECT_EQ(r.out,
-              "points: 1000 checked, 0 outside the table's range\n"
+              "points: 1000 checked, 0 outside the working range 0 to 999\n"
               "no answer: 1\n"
               "max error: 0.00 at stage 999.00 (reading 2)\n"
               "mean error: 0.00\n"
@@ -202,6 +275,7 @@ TEST(Check, WarnsWhereTheTableOrTheRunIsUnfit) {
         Args options;
         std::string warning;  // the start of the one warning expected
         int exit_code;
+        const char* c_file = "{100, 200};\n";  // the table of -t
     } cases[] = {
         {"readings 600 in a table of 128",
          {{"50", 100}, {"15", 600}, {"10", 500}},
@@ -230,11 +304,26 @@ TEST(Check, WarnsWhereTheTableOrTheRunIsUnfit) {
          {},
          "warning: 9 of the run's neighbouring readings fall and 0 rise",
          2},
+        // With -t only the table's own faults, none of the run's order.
         {"near to far against a table",
          near_to_far,
          {"-t", "t"},
-         "warning: 9 of the run's neighbouring readings fall and 0 rise",
+         "warning: 10 readings of the run lie past the table's 2 entries (the highest, 200, has "
+         "index 100): readings from 4 up have no answer; a table of -n 101 covers them\n",
          0},
+        {"a table file's entries beyond int16_t",
+         {{"10", 6}, {"20", 4}, {"30", 2}},
+         {"-t", "t"},
+         "warning: 3 entries lie outside -32768 to 32767 (entry 0 is 40000)",
+         0,
+         "{40000, 35000, 33000, 999};"},
+        {"a 999 between two distances",
+         {{"80", 0}, {"60", 4}, {"50", 6}},
+         {"-t", "t"},
+         "warning: 1 entry of 999 lies between two distances (entry 1, readings 2 and 3): the "
+         "firmware answers \"out of range\" inside the table's range\n",
+         0,
+         "{800, 999, 600, 500};"},
         // The -fit table takes the whole branch in either order: no order warning.
         {"near to far with -fit", near_to_far, {"-fit"}, "", 0},
         {"a stage read twice",
@@ -257,7 +346,7 @@ TEST(Check, WarnsWhereTheTableOrTheRunIsUnfit) {
     for (const auto& c : cases) {
         Sandbox box;
         box.write("run.msm", msm(c.run));
-        box.write("t.c", "{100, 200};\n");
+        box.write("t.c", c.c_file);
         Args args = {"check", "run"};
         args.insert(args.end(), c.options.begin(), c.options.end());
         const RunResult r = box.run(args);
@@ -279,16 +368,19 @@ TEST(Check, WarnsWhereTheTableOrTheRunIsUnfit) {
 
 TEST(Check, TablesAsTheFirmwareReadsThem) {
     const std::string run = msm(kValidationRun);
+    std::string octal_table = "{0500";
+    for (int i = 1; i < 46; ++i) octal_table += ", 0500";
+    octal_table += "};";
     const struct {
         const char* what;
         std::string c_file;
         std::string expected;  // the first summary line, or the error message
     } cases[] = {
         // Edited by hand: comments, a line break, a sign and a trailing comma.
-        // Its answers reach from 13.0 to 30.0, so stages 12 and 5 lie
-        // outside, and no reading of the run halves to below 4.
+        // No reading of the run halves to below 4: every record of the
+        // working range is judged and none has an answer.
         {"edited", "// CallParams: by hand \r\n{ 300, /* was 250 */ 240,\n +200, 130, };\n",
-         "points: 4 checked, 2 outside the table's range\nno answer: 4\n"},
+         "points: 5 checked, 1 outside the working range 10 to 29\nno answer: 5\n"},
         {"no braces", "// CallParams: x\r\n300, 250\r\n",
          "t.c, line 2: expected the '{' that opens the table"},
         {"not closed", "{300, 250", "t.c, line 1: the table is not closed by '}'"},
@@ -298,10 +390,12 @@ TEST(Check, TablesAsTheFirmwareReadsThem) {
         {"nothing", "// only a comment\n",
          "t.c, line 2: no table: expected a list of integers in braces"},
         {"too large", "{2147483648}", "t.c, line 1: an entry beyond the 32-bit integers"},
-        // Octal, as the firmware holds it: 320, 256, 192, 128 answer 32.0 to
-        // 12.8 (stages 12 to 30 of the run lie within them).
-        {"octal", "{0500, 0400, 0300, 0200, 999};",
-         "points: 4 checked, 2 outside the table's range\n"},
+        // Octal, as the firmware holds it: 46 entries of 0500, that is 320,
+        // answer 32.0 at every reading of the run (read as 500 it would be
+        // 50.0): the largest error is 32.0 - 10 at the peak's stage.
+        {"octal", octal_table,
+         "points: 5 checked, 1 outside the working range 10 to 29\nno answer: 0\n"
+         "max error: 22.00 at stage 10.00 (reading 90)\n"},
     };
     for (const auto& c : cases) {
         Sandbox box;
@@ -330,8 +424,9 @@ TEST(Check, RefusedOptions) {
         {{"check", "run", "-t", "t", "-fit"},
          "Error: -fit cannot be given with -t: the table file's entries are checked\n"},
         {{"load", "run", "-fit"}, "Error: Unbekannte Option: -fit\n\n"},
-        {{"check", "run", "-tol", "-1"}, "Error: -tol requires a tolerance of 0 or more\n"},
         {{"check", "run", "-tol"}, "Error: -tol requires the largest error allowed\n"},
+        {{"check", "run", "-range"},
+         "Error: -range requires the working range, two stage positions (-range 10,80)\n"},
         {{"check", "run", "-psdplot"}, "Error: Unbekannte Option: -psdplot\n\n"},
         {{"cal", "run", "-t", "t"}, "Error: Unbekannte Option: -t\n\n"},
         {{"check"}, "Error: 'check' requires a file name\n"},
@@ -340,6 +435,23 @@ TEST(Check, RefusedOptions) {
         const RunResult r = box.run(c.args);
         EXPECT_EQ(r.err, c.err) << c.args.back();
         EXPECT_EQ(r.exit_code, 2) << c.args.back();
+    }
+    // check's numbers are read strictly: a decimal number with a point, and
+    // nothing after it.
+    const std::string tol_refused =
+        "Error: -tol requires a tolerance of 0 or more, a decimal number with a point (-tol "
+        "1.5)\n";
+    const std::string range_refused =
+        "Error: -range requires two stage positions separated by a comma, each a decimal "
+        "number with a point (-range 10,80)\n";
+    for (const char* tol : {"-1", "1,5", "abc", "nan", "inf", "0x10", "2 ", "1.5.0", ""}) {
+        EXPECT_EQ(box.run({"check", "run", "-tol", tol}).err, tol_refused) << tol;
+    }
+    for (const char* range : {"10", "10,", ",10", "10;20", "10 20", "nan,20", "10,inf", "0x10,20",
+                              "10,20x", "10,20,30", "10,5,5", " 10,20", ""}) {
+        const RunResult r = box.run({"check", "run", "-range", range});
+        EXPECT_EQ(r.err, range_refused) << range;
+        EXPECT_EQ(r.exit_code, 2) << range;
     }
 }
 

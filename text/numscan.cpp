@@ -69,12 +69,12 @@ struct DecimalDigits {
     std::array<char, kMaxExactDigits> buf;
     std::size_t n = 0;
     long long e = 0;
+    const char* end = nullptr;  ///< where the number ends
 };
 
-// Reads the number at the start of `text` as text_to_double does: leading
-// white space, a sign, digits with at most one point, an exponent.
-void scan_decimal(const char* text, DecimalDigits& d) {
-    const char* p = skip_space(text);
+// Reads the number at `p` as text_to_double does after the white space: a
+// sign, digits with at most one point, an exponent.
+void read_digits(const char* p, DecimalDigits& d) {
     if (*p == '+' || *p == '-') {
         d.negative = (*p == '-');
         ++p;
@@ -100,6 +100,7 @@ void scan_decimal(const char* text, DecimalDigits& d) {
             break;
         }
     }
+    d.end = p;
     if (!d.any_digit) return;
 
     long long exponent = 0;
@@ -115,6 +116,7 @@ void scan_decimal(const char* text, DecimalDigits& d) {
                 if (exponent < kExponentClamp) exponent = exponent * 10 + (*q - '0');
             }
             if (exp_negative) exponent = -exponent;
+            d.end = q;
         }
     }
     d.e = point + exponent;
@@ -163,9 +165,10 @@ const char* scan_plain_decimal(const char* text, double& value) {
     return end;
 }
 
-double text_to_double(const char* text) {
-    DecimalDigits d;
-    scan_decimal(text, d);
+namespace {
+
+// The double nearest to the digits read (none read: 0.0).
+double digits_to_double(DecimalDigits& d) {
     if (!d.any_digit) return 0.0;
     const bool negative = d.negative;
     std::array<char, kMaxExactDigits>& buf = d.buf;
@@ -198,9 +201,25 @@ double text_to_double(const char* text) {
     return negative ? -value : value;
 }
 
+}  // namespace
+
+double text_to_double(const char* text) {
+    DecimalDigits d;
+    read_digits(skip_space(text), d);
+    return digits_to_double(d);
+}
+
+const char* scan_decimal(const char* text, double& value) {
+    DecimalDigits d;
+    read_digits(text, d);
+    if (!d.any_digit) return nullptr;
+    value = digits_to_double(d);
+    return d.end;
+}
+
 bool round_decimal_text(const char* text, int32_t& value, bool& changed) {
     DecimalDigits d;
-    scan_decimal(text, d);
+    read_digits(skip_space(text), d);
     // 0.d1...dn times 10^e: its whole part is the first e digits, and the
     // digit after them decides the rounding, halves away from zero.
     if (d.n == 0) {

@@ -25,6 +25,11 @@ double text_to_double(const char* text);
 /// nothing, where the result is beyond the 32-bit range.
 bool round_decimal_text(const char* text, int32_t& value, bool& changed);
 
+/// text_to_double's rule with no white space skipped, for a caller that
+/// checks what follows: returns the position after the number and stores its
+/// value, or returns nullptr, storing nothing, where no digit can be read.
+const char* scan_decimal(const char* text, double& value);
+
 /// The common short forms, read in one pass with where they end, for a caller
 /// that checks what follows. scan_plain_int takes 1 to 9 digits; it returns
 /// the position after them and stores the value text_to_int gives for the

@@ -238,34 +238,42 @@ TEST(TextToDouble, LongNumbersAgreeWithTheGeneralConversion) {
 
 TEST(ScanPlain, TakesOnlyTheShortFormsAndAgreesWithTheFullReaders) {
     // Where a text is taken, the value is the full reader's and the end is
-    // right after the number; anything else is left to the full readers.
+    // right after the number; the short forms leave anything else to the
+    // full readers, and scan_decimal takes what text_to_double reads, with
+    // no white space skipped.
     struct Case {
         const char* text;
         int int_length;      // characters taken by scan_plain_int, -1 none
         int decimal_length;  // characters taken by scan_plain_decimal, -1 none
+        int full_length;     // characters taken by scan_decimal, -1 none
     };
     const Case cases[] = {
-        {"7'", 1, 1},
-        {"123456789'", 9, 9},
-        {"1234567890", -1, 10},
-        {"0x10", 1, 1},
-        {"-5", -1, 2},
-        {"-0", -1, 2},
-        {"+5", -1, -1},
-        {" 5", -1, -1},
-        {"", -1, -1},
-        {"-", -1, -1},
-        {".", -1, -1},
-        {"-.5'", -1, 3},
-        {"5.'", 1, 2},
-        {"12.50/", 2, 5},
-        {"1.5.5", 1, -1},
-        {"1e5", 1, -1},
-        {"2.5d1", 1, -1},
-        {"123456789012345", -1, 15},
-        {"1234567890123456", -1, -1},
-        {"0.00000000000001", 1, 16},
-        {"0.000000000000001", 1, -1},
+        {"7'", 1, 1, 1},
+        {"123456789'", 9, 9, 9},
+        {"1234567890", -1, 10, 10},
+        {"0x10", 1, 1, 1},
+        {"-5", -1, 2, 2},
+        {"-0", -1, 2, 2},
+        {"+5", -1, -1, 2},
+        {" 5", -1, -1, -1},
+        {"", -1, -1, -1},
+        {"-", -1, -1, -1},
+        {".", -1, -1, -1},
+        {"-.5'", -1, 3, 3},
+        {"5.'", 1, 2, 2},
+        {"12.50/", 2, 5, 5},
+        {"1.5.5", 1, -1, 3},
+        {"1e5", 1, -1, 3},
+        {"2.5d1", 1, -1, 5},
+        {"123456789012345", -1, 15, 15},
+        {"1234567890123456", -1, -1, 16},
+        {"0.00000000000001", 1, 16, 16},
+        {"0.000000000000001", 1, -1, 17},
+        {"1e", 1, -1, 1},
+        {"1e+", 1, -1, 1},
+        {"1e-5x", 1, -1, 4},
+        {"nan", -1, -1, -1},
+        {"inf", -1, -1, -1},
     };
     for (const auto& c : cases) {
         int32_t i = -1;
@@ -284,6 +292,15 @@ TEST(ScanPlain, TakesOnlyTheShortFormsAndAgreesWithTheFullReaders) {
             EXPECT_EQ(end, c.text + c.decimal_length) << c.text;
             EXPECT_EQ(d, text_to_double(c.text)) << c.text;
             EXPECT_EQ(std::signbit(d), std::signbit(text_to_double(c.text))) << c.text;
+        }
+        d = -1.0;
+        end = scan_decimal(c.text, d);
+        if (c.full_length < 0) {
+            EXPECT_EQ(end, nullptr) << c.text;
+            EXPECT_EQ(d, -1.0) << c.text;
+        } else {
+            EXPECT_EQ(end, c.text + c.full_length) << c.text;
+            EXPECT_EQ(d, text_to_double(c.text)) << c.text;
         }
     }
 }
