@@ -38,17 +38,23 @@ const Measurement& at(const MeasurementTable& table, int32_t record) {
     return table.records[static_cast<std::size_t>(record)];
 }
 
-// The peak is the farthest record holding the highest reading; the branch
-// every record at the peak's stage or farther, ordered from far to near. A
-// run from near to far is turned round first, so that the stable insertion
-// sort only has to place records of equal or unordered stages.
-int32_t collect_branch(const MeasurementTable& table, int32_t count, int32_t& peak) {
-    peak = 0;
+// The farthest record holding the highest reading.
+int32_t find_peak(const MeasurementTable& table, int32_t count) {
+    int32_t peak = 0;
     for (int32_t i = 1; i < count; ++i) {
         const Measurement& r = at(table, i);
         const Measurement& p = at(table, peak);
         if (r.psd > p.psd || (r.psd == p.psd && r.stage > p.stage)) peak = i;
     }
+    return peak;
+}
+
+// The peak is the farthest record holding the highest reading; the branch
+// every record at the peak's stage or farther, ordered from far to near. A
+// run from near to far is turned round first, so that the stable insertion
+// sort only has to place records of equal or unordered stages.
+int32_t collect_branch(const MeasurementTable& table, int32_t count, int32_t& peak) {
+    peak = find_peak(table, count);
     const double peak_stage = at(table, peak).stage;
     const bool near_first = at(table, 0).stage < at(table, count - 1).stage;
     int32_t m = 0;
@@ -216,6 +222,20 @@ int32_t fit_entry(float position) {
     char text[kFixedTextMax + 1];
     text[format_fixed(static_cast<double>(position) * kEntryScale, 0, text)] = '\0';
     return truncate_to_int(text_to_double(text));
+}
+
+void find_branch(const MeasurementTable& table, int32_t& first, int32_t& last) {
+    int32_t count = table.count;
+    if (count > kMaxMeasurements) count = kMaxMeasurements;
+    first = count;
+    last = -1;
+    if (count < 1) return;
+    const double peak_stage = at(table, find_peak(table, count)).stage;
+    for (int32_t i = 0; i < count; ++i) {
+        if (at(table, i).stage < peak_stage) continue;
+        if (i < first) first = i;
+        last = i;
+    }
 }
 
 bool compute_fit_calibration(const MeasurementTable& table, int32_t steps, Calibration& cal) {
