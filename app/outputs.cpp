@@ -4,6 +4,7 @@
 
 #include "app/cli_table.h"
 #include "calib/calibration.h"
+#include "calib/fit.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
 #include "common/settings.h"
@@ -43,23 +44,25 @@ OutFile picture_file;
 // for their tables.
 Calibration calibration;
 FirmwareTable firmware;
-CheckResult stretch_check;
+CheckRequest branch_request;
+CheckResult branch_check;
 Warnings warnings;
 
-// The check of cal's own table at the records of its stretch, and the
+// The check of cal's own table at the records of the branch, and the
 // warnings of the table and the run, for the picture.
 void self_check(const Calibration* cal, PictureContent& c) {
     warnings = Warnings{};
     if (cal != nullptr && cal->points > 0) {
         firmware_table(*cal, firmware);
-        CheckRequest request;
-        request.run = &g_measurements;
-        request.table = &firmware;
-        request.first = cal->first;
-        request.last = cal->last;
-        check_table(request, stretch_check);
+        branch_request = CheckRequest{};
+        branch_request.run = &g_measurements;
+        branch_request.table = &firmware;
+        branch_request.first = c.branch_first;
+        branch_request.last = c.branch_last;
+        check_table(branch_request, branch_check);
         table_warnings(g_measurements, *cal, firmware, option_word(OptionId::kSteps), warnings);
-        c.check = &stretch_check;
+        c.check = &branch_check;
+        c.request = &branch_request;
     }
     if (c.stretch_known && !g_settings.fit) {
         run_warnings(g_measurements, c.stretch_first, c.stretch_last, warnings);
@@ -94,7 +97,11 @@ PictureContent picture_content(const Calibration* cal, const char* note) {
     }
     c.table = cal;
     c.note = note;
-    if (s.command == kCal) self_check(cal, c);
+    if (s.command == kCal) {
+        c.branch_known = true;
+        find_branch(t, c.branch_first, c.branch_last);
+        self_check(cal, c);
+    }
     return c;
 }
 
