@@ -17,8 +17,8 @@ void error_figures(Legend& legend, const CheckResult& check, const char* unit) {
     char text[kPairWithUnitMax];
     const std::size_t n =
         pair_with_unit(check.max_error, ", rms ", check.rms_error, 2, false, unit, text);
-    constexpr const char* kMax = "max ";
-    legend.right_text_open(4 + shown_characters(text, n));
+    constexpr char kMax[] = "max ";
+    legend.right_text_open(sizeof kMax - 1 + shown_characters(text, n));
     Svg& svg = legend.svg();
     svg_put(svg, kMax);
     svg_put(svg, text);

@@ -232,8 +232,9 @@ void resolution_panel(const Drawing& d, const Calibration& cal) {
         char text[kPairWithUnitMax];
         const std::size_t n =
             pair_with_unit(spans.min, ", coarsest ", spans.max, 3, true, unit, text);
-        legend.right_text_open(7 + shown_characters(text, n));
-        svg_put(svg, "finest ");
+        constexpr char kFinest[] = "finest ";
+        legend.right_text_open(sizeof kFinest - 1 + shown_characters(text, n));
+        svg_put(svg, kFinest);
         svg_put(svg, text);
         svg_text_close(svg);
     }
