@@ -5,6 +5,7 @@
 #include "app/cli_table.h"
 #include "app/warning_words.h"
 #include "calib/calibration.h"
+#include "calib/fit.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
 #include "common/settings.h"
@@ -44,7 +45,8 @@ OutFile picture_file;
 // for their tables.
 Calibration calibration;
 FirmwareTable firmware;
-CheckResult stretch_check;
+CheckRequest branch_request;
+CheckResult branch_check;
 Warnings warnings;
 
 // The warnings of cal's table and of the run, for standard error and the
@@ -69,17 +71,18 @@ void cal_warnings(const Calibration* cal) {
     if (computed) branch_warnings(g_measurements, first, last, g_settings.fit != 0, warnings);
 }
 
-// The check of cal's own table at the records of its stretch, and the
+// The check of cal's own table at the records of the branch, and the
 // warnings, for the picture.
 void self_check(const Calibration* cal, PictureContent& c) {
     if (cal != nullptr && cal->points > 0) {
-        CheckRequest request;
-        request.run = &g_measurements;
-        request.table = &firmware;
-        request.first = cal->first;
-        request.last = cal->last;
-        check_table(request, stretch_check);
-        c.check = &stretch_check;
+        branch_request = CheckRequest{};
+        branch_request.run = &g_measurements;
+        branch_request.table = &firmware;
+        branch_request.first = c.branch_first;
+        branch_request.last = c.branch_last;
+        check_table(branch_request, branch_check);
+        c.check = &branch_check;
+        c.request = &branch_request;
     }
     c.warnings = &warnings;
 }
@@ -111,7 +114,11 @@ PictureContent picture_content(const Calibration* cal, const char* note) {
     }
     c.table = cal;
     c.note = note;
-    if (s.command == kCal) self_check(cal, c);
+    if (s.command == kCal) {
+        c.branch_known = true;
+        find_branch(t, c.branch_first, c.branch_last);
+        self_check(cal, c);
+    }
     return c;
 }
 

@@ -223,6 +223,20 @@ int32_t find_peak(const MeasurementTable& table, int32_t count) {
     return peak;
 }
 
+void find_branch(const MeasurementTable& table, int32_t& first, int32_t& last) {
+    int32_t count = table.count;
+    if (count > kMaxMeasurements) count = kMaxMeasurements;
+    first = count;
+    last = -1;
+    if (count < 1) return;
+    const double peak_stage = at(table, find_peak(table, count)).stage;
+    for (int32_t i = 0; i < count; ++i) {
+        if (at(table, i).stage < peak_stage) continue;
+        if (i < first) first = i;
+        last = i;
+    }
+}
+
 bool compute_fit_calibration(const MeasurementTable& table, int32_t steps, Calibration& cal) {
     if (steps < 1) steps = 1;
     if (steps > kMaxSteps) steps = kMaxSteps;

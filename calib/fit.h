@@ -20,6 +20,11 @@ int32_t find_peak(const MeasurementTable& table, int32_t count);
 /// than two records.
 bool compute_fit_calibration(const MeasurementTable& table, int32_t steps, Calibration& cal);
 
+/// The branch of `table`: every record from the farthest stage to the peak
+/// (the farthest record holding the highest reading), as the first and last
+/// of their record numbers; first > last for no record.
+void find_branch(const MeasurementTable& table, int32_t& first, int32_t& last);
+
 /// The firmware entry of a -fit position: tenths, rounded to the nearest
 /// integer (halves away from zero), saturating at the 32-bit range.
 int32_t fit_entry(float position);

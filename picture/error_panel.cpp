@@ -9,8 +9,21 @@ namespace {
 
 using namespace style;
 
-// Space between the plot's top and the crosses of records without an answer.
-constexpr double kNoAnswerInset = 10;
+// From the legend's last row to the plot's top.
+constexpr double kLegendToPlot = kErrorTopOffset - kErrorLegendOffset;
+
+// The largest and the rms error at the legend's right, with the unit.
+void error_figures(Legend& legend, const CheckResult& check, const char* unit) {
+    char text[kPairWithUnitMax];
+    const std::size_t n =
+        pair_with_unit(check.max_error, ", rms ", check.rms_error, 2, false, unit, text);
+    constexpr char kMax[] = "max ";
+    legend.right_text_open(sizeof kMax - 1 + shown_characters(text, n));
+    Svg& svg = legend.svg();
+    svg_put(svg, kMax);
+    svg_put(svg, text);
+    svg_text_close(svg);
+}
 
 }  // namespace
 
@@ -19,30 +32,38 @@ void error_panel(Svg& svg, double heading_y, const PictureContent& c) {
     const MeasurementTable& t = *c.measurements;
     const bool tolerance = c.request != nullptr && c.request->tolerance_given;
     const double tol = tolerance ? c.request->tolerance : 0.0;
+    const FirmwareTable* table = c.request != nullptr ? c.request->table : nullptr;
+    const bool is_check = c.kind == PictureKind::kCheck;
     auto stage = [&](int32_t i) { return t.records[static_cast<std::size_t>(i)].stage; };
     auto status = [&](int32_t i) { return check.status[static_cast<std::size_t>(i)]; };
-    auto answered = [&](int32_t i) {
-        return status(i) == CheckStatus::kOk || status(i) == CheckStatus::kOver;
+    // The error of a record where the table answers it, judged or not.
+    auto error_of = [&](int32_t i, double& error) {
+        if (status(i) == CheckStatus::kOk || status(i) == CheckStatus::kOver) {
+            error = check_error(check, i);
+            return true;
+        }
+        double answer = 0.0;
+        if (status(i) != CheckStatus::kOutside || table == nullptr ||
+            !firmware_answer(*table, t.records[static_cast<std::size_t>(i)].psd, answer)) {
+            return false;
+        }
+        error = answer - stage(i);
+        return true;
     };
 
     svg_heading(svg, heading_y, "Error of the firmware's answer: table[reading / 2] / 10 - stage");
-    const double legend_y = heading_y + kErrorLegendOffset;
-    Legend legend(svg, legend_y);
-    legend.dots(kAccent,
-                c.kind == PictureKind::kCheck ? "checked record" : "record of the stretch");
+    Legend legend(svg, heading_y + kErrorLegendOffset);
+    legend.dots(kAccent, is_check ? "checked record" : "record of the branch");
     if (tolerance) {
         legend.dots(kClosing, "beyond the tolerance");
         legend.swatch(kBelowTint, "within the tolerance");
     }
     legend.crosses(kClosing, "no answer");
-    if (check.max_record >= 0) {
-        svg_text_open(svg, kPlotRight, legend_y + kBaseline, kTickSize, Face::kPlain, "end", kInk);
-        svg_put(svg, "max ");
-        svg_put_pair(svg, check.max_error, ", rms ", check.rms_error, 2);
-        svg_text_close(svg);
-    }
+    // cal's panel spans the branch: the fold closer than the peak is no part of it.
+    if (is_check) legend.dots(kOutside, "outside the working range");
+    if (check.max_record >= 0) error_figures(legend, check, c.unit);
 
-    const Frame f{kPlotLeft, heading_y + kErrorTopOffset, kPlotRight,
+    const Frame f{kPlotLeft, legend.last_row() + kLegendToPlot, kPlotRight,
                   heading_y + kErrorBottomOffset};
     Range xs;
     Range ys;
@@ -51,10 +72,12 @@ void error_panel(Svg& svg, double heading_y, const PictureContent& c) {
         ys.add(tol);
         ys.add(-tol);
     }
+    auto drawn = [&](int32_t i) { return is_check || status(i) != CheckStatus::kOutside; };
     for (int32_t i = 0; i < check.count; ++i) {
-        if (status(i) == CheckStatus::kOutside) continue;
+        if (!drawn(i)) continue;
         xs.add(stage(i));
-        if (answered(i)) ys.add(check_error(check, i));
+        double error = 0.0;
+        if (error_of(i, error)) ys.add(error);
     }
     const Axis x = make_axis(xs, f.left, f.right);
     const Axis y = make_axis(ys, f.bottom, f.top);
@@ -64,25 +87,35 @@ void error_panel(Svg& svg, double heading_y, const PictureContent& c) {
         svg_rect(svg, f.left, top, f.right - f.left, bottom - top, kBelowTint, "none");
     }
     svg_axes(svg, f, AxisTitles{"stage position", "error", c.unit, c.unit}, x, y);
-    if (check.checked == 0) {
-        svg_centred_note(svg, f, "No record lies within the table's range");
-        return;
-    }
-    for (const char* colour : {kAccent, kClosing}) {
-        const CheckStatus shown = colour == kAccent ? CheckStatus::kOk : CheckStatus::kOver;
-        svg_dots_open(svg, colour, 6.0, &f);
+    // Records without an answer stand on the x axis; the records not judged
+    // lie beneath the judged ones.
+    const struct {
+        CheckStatus shown;
+        const char* colour;
+    } layers[] = {{CheckStatus::kOutside, kOutside},
+                  {CheckStatus::kOk, kAccent},
+                  {CheckStatus::kOver, kClosing},
+                  {CheckStatus::kNoAnswer, kClosing}};
+    for (const auto& layer : layers) {
+        if (!is_check && layer.shown == CheckStatus::kOutside) continue;
+        svg_dots_open(svg, layer.colour, 6.0, &f);
         for (int32_t i = 0; i < check.count; ++i) {
-            if (status(i) == shown) svg_dot(svg, x.at(stage(i)), y.at(check_error(check, i)));
+            double error = 0.0;
+            if (status(i) == layer.shown && error_of(i, error)) {
+                svg_dot(svg, x.at(stage(i)), y.at(error));
+            }
+        }
+        svg_path_close(svg);
+        if (layer.shown != CheckStatus::kOutside && layer.shown != CheckStatus::kNoAnswer) continue;
+        svg_crosses_open(svg, layer.colour, &f);
+        for (int32_t i = 0; i < check.count; ++i) {
+            double error = 0.0;
+            if (status(i) == layer.shown && !error_of(i, error))
+                svg_cross(svg, x.at(stage(i)), f.bottom);
         }
         svg_path_close(svg);
     }
-    svg_crosses_open(svg, kClosing, &f);
-    for (int32_t i = 0; i < check.count; ++i) {
-        if (status(i) == CheckStatus::kNoAnswer) {
-            svg_cross(svg, x.at(stage(i)), f.top + kNoAnswerInset);
-        }
-    }
-    svg_path_close(svg);
+    if (check.checked == 0) svg_centred_note(svg, f, "No record lies within the table's range");
 }
 
 }  // namespace vextal

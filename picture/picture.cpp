@@ -27,6 +27,23 @@ struct Drawing {
     bool in_stretch(int32_t i) const {
         return c.stretch_known && i >= c.stretch_first && i <= c.stretch_last;
     }
+    // The records of the branch, held within the run.
+    int32_t branch_first() const { return c.branch_first < 0 ? 0 : c.branch_first; }
+    int32_t branch_last() const {
+        if (!c.branch_known) return -1;
+        return c.branch_last < count() ? c.branch_last : count() - 1;
+    }
+    bool branch_beyond_stretch() const {
+        for (int32_t i = branch_first(); i <= branch_last(); ++i) {
+            if (!in_stretch(i)) return true;
+        }
+        return false;
+    }
+    Range branch_stages() const {
+        Range r;
+        for (int32_t i = branch_first(); i <= branch_last(); ++i) r.add(record(i).stage);
+        return r;
+    }
 };
 
 // ---- the measured curve ----
@@ -109,7 +126,8 @@ void table_band(Svg& svg, const Calibration& cal, const TableParts& p, const Axi
              kFrameLine);
     svg_text_open(svg, kPlotLeft - kTickLabelLeft, kMiddle + kBaseline, kBandSize, Face::kPlain,
                   "end", kInk);
-    svg_put(svg, "99.9");
+    // The firmware reads the entry 999 (99.9 in the table) as no answer.
+    svg_put(svg, "999: no answer");
     svg_text_close(svg);
     bool any = false;
     svg_crosses_open(svg, kClosing);
@@ -127,12 +145,14 @@ void table_band(Svg& svg, const Calibration& cal, const TableParts& p, const Axi
     }
 }
 
-// The table's entries from the first to the last, against their index; the
-// x axis ends at the last entry.
-void table_panel(Svg& svg, const Calibration& cal, const char* unit) {
+// The table's entries from the first to the last, against their index, over
+// the records of the branch; the x axis ends at the last entry.
+void table_panel(const Drawing& d, const Calibration& cal) {
+    Svg& svg = d.svg;
+    const char* unit = d.c.unit;
     const TableParts p = table_parts(cal);
     const Frame f{kPlotLeft, kTableTop, kPlotRight, kTableBottom};
-    Range ys;
+    Range ys = d.branch_stages();
     for (int32_t i = 1; i <= p.last_point; ++i) ys.add(cal.original[static_cast<std::size_t>(i)].y);
     for (int32_t j = 0; j < cal.steps && !beyond(p, j); ++j) {
         ys.add(cal.requantized[static_cast<std::size_t>(j)].y);
@@ -159,6 +179,13 @@ void table_panel(Svg& svg, const Calibration& cal, const char* unit) {
         svg_square(svg, x.at(pt.x), y.at(pt.y));
     }
     svg_path_close(svg);
+    // The branch's records that the table does not pass through.
+    svg_dots_open(svg, kOutside, 5.0, &f);
+    for (int32_t i = d.branch_first(); i <= d.branch_last(); ++i) {
+        if (d.in_stretch(i)) continue;
+        svg_dot(svg, x.at(static_cast<double>(d.record(i).psd / 2)), y.at(d.record(i).stage));
+    }
+    svg_path_close(svg);
     svg_polyline_open(svg, kAccent, 2.0, &f);
     for (int32_t j = 0; j < cal.steps && !beyond(p, j); ++j) {
         svg_point(svg, x.at(j), y.at(cal.requantized[static_cast<std::size_t>(j)].y));
@@ -172,11 +199,12 @@ constexpr const char* kResolutionHeading =
     "Resolution: position change per step of half the reading";
 
 // How far the position moves from one table step to the next, at the
-// positions of the stretch.
-void resolution_panel(Svg& svg, const Calibration& cal, const char* unit) {
+// positions of the stretch, over the positions of the branch.
+void resolution_panel(const Drawing& d, const Calibration& cal) {
+    Svg& svg = d.svg;
+    const char* unit = d.c.unit;
     const TableParts p = table_parts(cal);
-    Frame f{kPlotLeft, kResolutionTop, kPlotRight, kResolutionBottom};
-    Range xs;
+    Range xs = d.branch_stages();
     Range ys;
     ys.add(0);
     int32_t pairs = 0;
@@ -201,12 +229,17 @@ void resolution_panel(Svg& svg, const Calibration& cal, const char* unit) {
     Legend legend(svg, kResolutionLegendY);
     legend.line_and_dots(kAccent, "change between neighbouring table entries");
     if (pairs > 0) {
-        svg_text_open(svg, kPlotRight, kResolutionLegendY + kBaseline, kTickSize, Face::kPlain,
-                      "end", kInk);
-        svg_put(svg, "finest ");
-        svg_put_pair(svg, spans.min, ", coarsest ", spans.max, 3, true);
+        char text[kPairWithUnitMax];
+        const std::size_t n =
+            pair_with_unit(spans.min, ", coarsest ", spans.max, 3, true, unit, text);
+        constexpr char kFinest[] = "finest ";
+        legend.right_text_open(sizeof kFinest - 1 + shown_characters(text, n));
+        svg_put(svg, kFinest);
+        svg_put(svg, text);
         svg_text_close(svg);
     }
+    const Frame f{kPlotLeft, legend.last_row() + (kResolutionTop - kResolutionLegendY), kPlotRight,
+                  kResolutionBottom};
 
     Axis x = make_axis(xs, f.left, f.right);
     Axis y = make_axis(ys, f.bottom, f.top);
@@ -229,17 +262,20 @@ void empty_plot(Svg& svg, const Frame& f, const char* why) {
     svg_centred_note(svg, f, why);
 }
 
-void calibration_panels(Svg& svg, const Calibration* cal, const char* note, const char* unit) {
+void calibration_panels(const Drawing& d) {
+    Svg& svg = d.svg;
+    const Calibration* cal = d.c.table;
+    const char* note = d.c.note;
     svg_heading(svg, kTableHeadingY,
                 "Calibration table: stage position against half the PSD reading");
     if (has_table(cal)) {
         Legend legend(svg, kTableLegendY);
         legend.line(kAccent, "requantized table");
         legend.squares(kOriginal, "measured points");
-        legend.crosses(kClosing, "99.9 beyond the stretch");
+        if (d.branch_beyond_stretch()) legend.dots(kOutside, "rest of the branch");
         legend.swatch(kBelowTint, "before the stretch");
-        table_panel(svg, *cal, unit);
-        resolution_panel(svg, *cal, unit);
+        table_panel(d, *cal);
+        resolution_panel(d, *cal);
         return;
     }
     const char* why = note != nullptr ? note : "no table";
@@ -274,7 +310,7 @@ bool prepare_picture(OutFile& file, const char* prefix, const PictureContent& co
         svg_shift_open(svg, shift);
         curve_panel(drawing);
         if (cal) {
-            calibration_panels(svg, content.table, content.note, content.unit);
+            calibration_panels(drawing);
             if (has_table(content.table) && content.check != nullptr) {
                 error_panel(svg, kErrorHeadingY, content);
             }

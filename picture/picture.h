@@ -39,6 +39,11 @@ struct PictureContent {
     bool stretch_known = false;
     int32_t stretch_first = 0;
     int32_t stretch_last = 0;
+    /// cal: the branch, every record from the farthest stage to the peak by
+    /// record index, both ends inclusive; the table's panels span it.
+    bool branch_known = false;
+    int32_t branch_first = 0;
+    int32_t branch_last = -1;
     /// The calibration's step count, named in the title; a check's title names
     /// it with the option that sets it.
     int32_t steps = 0;
@@ -47,8 +52,9 @@ struct PictureContent {
     /// `note` then says why.
     const Calibration* table = nullptr;
     const char* note = nullptr;
-    /// The errors of the firmware's answers (cal: at the stretch's records;
-    /// check: the check), or null; with the check's tolerance.
+    /// The errors of the firmware's answers (cal: at the branch's records;
+    /// check: the check), or null; with the table checked and the check's
+    /// tolerance.
     const CheckResult* check = nullptr;
     const CheckRequest* request = nullptr;
     /// The name of the table file a check was made against, or null.

@@ -10,10 +10,6 @@ namespace {
 
 // Markers written per line inside one element's point list.
 constexpr int kPointsPerLine = 10;
-// Rough advance of one character of the legend's 15-pixel text.
-constexpr double kLegendCharWidth = 8.4;
-// Longest unit shown in an axis title, in bytes.
-constexpr std::size_t kMaxUnitShown = 24;
 
 enum Shape { kNone = 0, kPolyline, kDots, kSquares, kCrosses };
 
@@ -271,15 +267,57 @@ void svg_path_close(Svg& svg) {
     element_close(svg, false);
 }
 
+namespace {
+
+// An entry's marker before its text, and the gap after it.
+constexpr double kMarkerRoom = 34;
+constexpr double kEntryGap = 22;
+
+double text_width(std::size_t characters) {
+    return kLegendCharWidth * static_cast<double>(characters);
+}
+
+}  // namespace
+
+std::size_t shown_characters(const char* text, std::size_t size) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < size; ++i, ++n) {
+        if (text[i] != '&') continue;
+        const char* end = static_cast<const char*>(std::memchr(text + i, ';', size - i));
+        if (end != nullptr) i = static_cast<std::size_t>(end - text);
+    }
+    return n;
+}
+
+// Moves to the next row where the entry of `text` would pass the plot's
+// right edge; the first entry of a row stays on it.
+void Legend::place(const char* text) {
+    const double width = kMarkerRoom + text_width(std::strlen(text));
+    if (x_ > style::kPlotLeft && x_ + width > style::kPlotRight) {
+        x_ = style::kPlotLeft;
+        y_ += kLegendRowStep;
+    }
+}
+
 void Legend::label(const char* text) {
-    svg_text_open(svg_, x_ + 34, y_ + style::kBaseline, style::kTickSize, Face::kPlain, "start",
-                  style::kInk);
+    svg_text_open(svg_, x_ + kMarkerRoom, y_ + style::kBaseline, style::kTickSize, Face::kPlain,
+                  "start", style::kInk);
     svg_put(svg_, text);
     svg_text_close(svg_);
-    x_ += 34 + kLegendCharWidth * static_cast<double>(std::strlen(text)) + 22;
+    x_ += kMarkerRoom + text_width(std::strlen(text)) + kEntryGap;
+}
+
+void Legend::right_text_open(std::size_t characters) {
+    if (x_ > style::kPlotLeft && x_ > style::kPlotRight - text_width(characters)) {
+        x_ = style::kPlotLeft;
+        y_ += kLegendRowStep;
+    }
+    svg_text_open(svg_, style::kPlotRight, y_ + style::kBaseline, style::kTickSize, Face::kPlain,
+                  "end", style::kInk);
 }
 
 void Legend::line(const char* colour, const char* text) {
+    place(text);
     svg_polyline_open(svg_, colour, 2.5);
     svg_point(svg_, x_, y_);
     svg_point(svg_, x_ + 26, y_);
@@ -288,6 +326,7 @@ void Legend::line(const char* colour, const char* text) {
 }
 
 void Legend::line_and_dots(const char* colour, const char* text) {
+    place(text);
     svg_polyline_open(svg_, colour, 2.5);
     svg_point(svg_, x_, y_);
     svg_point(svg_, x_ + 26, y_);
@@ -296,6 +335,7 @@ void Legend::line_and_dots(const char* colour, const char* text) {
 }
 
 void Legend::dots(const char* colour, const char* text) {
+    place(text);
     svg_dots_open(svg_, colour, 6.0);
     svg_dot(svg_, x_ + 4, y_);
     svg_dot(svg_, x_ + 22, y_);
@@ -304,6 +344,7 @@ void Legend::dots(const char* colour, const char* text) {
 }
 
 void Legend::squares(const char* colour, const char* text) {
+    place(text);
     svg_squares_open(svg_, colour);
     svg_square(svg_, x_ + 13, y_);
     svg_path_close(svg_);
@@ -311,6 +352,7 @@ void Legend::squares(const char* colour, const char* text) {
 }
 
 void Legend::crosses(const char* colour, const char* text) {
+    place(text);
     svg_crosses_open(svg_, colour);
     svg_cross(svg_, x_ + 13, y_);
     svg_path_close(svg_);
@@ -318,6 +360,7 @@ void Legend::crosses(const char* colour, const char* text) {
 }
 
 void Legend::swatch(const char* fill, const char* text) {
+    place(text);
     svg_rect(svg_, x_, y_ - 8, 26, 16, fill, style::kFrameLine);
     label(text);
 }

@@ -253,6 +253,29 @@ std::size_t pair_text(double a, const char* between, double b, int decimals, boo
     return n;
 }
 
+std::size_t pair_with_unit(double a, const char* between, double b, int decimals, bool trim,
+                           const char* unit, char (&out)[kPairWithUnitMax]) {
+    char pair[kPairTextMax];
+    const std::size_t size = pair_text(a, "\t", b, decimals, trim, pair);
+    const std::size_t tab = static_cast<std::size_t>(std::strchr(pair, '\t') - pair);
+    char shown[escaped_size(kMaxUnitShown) + 1] = " ";
+    const std::size_t n_unit =
+        unit == nullptr ? 0 : 1 + escape_xml_text(unit, kMaxUnitShown, shown + 1);
+    const std::size_t n_between = std::strlen(between) < 15 ? std::strlen(between) : 15;
+    std::size_t n = 0;
+    auto put = [&](const char* text, std::size_t count) {
+        std::memcpy(out + n, text, count);
+        n += count;
+    };
+    put(pair, tab);
+    put(shown, n_unit);
+    put(between, n_between);
+    put(pair + tab + 1, size - tab - 1);
+    put(shown, n_unit);
+    out[n] = '\0';
+    return n;
+}
+
 void svg_put_pair(Svg& svg, double a, const char* between, double b, int decimals, bool trim) {
     char text[kPairTextMax];
     put_bytes(svg, text, pair_text(a, between, b, decimals, trim, text));

@@ -93,6 +93,13 @@ void svg_put_pair(Svg& svg, double a, const char* between, double b, int decimal
 constexpr std::size_t kPairTextMax = 64;
 std::size_t pair_text(double a, const char* between, double b, int decimals, bool trim,
                       char (&out)[kPairTextMax]);
+/// A pair as svg_put_pair writes it with `unit` (escaped, or null) after each
+/// value, e.g. "max -7.00 mm, rms 2.08 mm", into `out`; returns its length.
+/// Longest unit shown after a value or in an axis title, in bytes.
+constexpr std::size_t kMaxUnitShown = 24;
+constexpr std::size_t kPairWithUnitMax = kPairTextMax + 2 * (escaped_size(kMaxUnitShown) + 1);
+std::size_t pair_with_unit(double a, const char* between, double b, int decimals, bool trim,
+                           const char* unit, char (&out)[kPairWithUnitMax]);
 /// Up to `limit` bytes of outside text (comments), escaped.
 void svg_put_escaped(Svg& svg, const char* text, std::size_t limit);
 /// The `size` bytes of a piece of a longer text (a wrapped line), escaped.
@@ -136,7 +143,14 @@ void svg_crosses_open(Svg& svg, const char* colour, const Frame* clip = nullptr)
 void svg_cross(Svg& svg, double x, double y);
 void svg_path_close(Svg& svg);
 
-/// One row of legend entries, laid out from the plot's left edge.
+/// Rough advance of one character of the legend's 15-pixel text, with which
+/// the legend lays its entries out.
+constexpr double kLegendCharWidth = 8.4;
+/// From one row of legend entries to the next.
+constexpr double kLegendRowStep = 20;
+
+/// Legend entries laid out from the plot's left edge; an entry that would
+/// pass the plot's right edge starts another row below.
 class Legend {
   public:
     Legend(Svg& svg, double y) : svg_(svg), x_(style::kPlotLeft), y_(y) {}
@@ -146,12 +160,24 @@ class Legend {
     void squares(const char* colour, const char* text);
     void crosses(const char* colour, const char* text);
     void swatch(const char* fill, const char* text);
+    /// Starts a text ending at the plot's right edge, on the last row where
+    /// `characters` of it fit after the entries and on a row of its own
+    /// otherwise; the caller writes it and closes it.
+    void right_text_open(std::size_t characters);
+    /// The middle of the last row.
+    double last_row() const { return y_; }
+    Svg& svg() { return svg_; }
 
   private:
+    void place(const char* text);
     void label(const char* text);
     Svg& svg_;
     double x_;
     double y_;
 };
+
+/// The characters `text` shows in a picture, a character reference counted
+/// as one; for estimating its width.
+std::size_t shown_characters(const char* text, std::size_t size);
 
 }  // namespace vextal

@@ -236,5 +236,25 @@ TEST(MakeAxis, ExactEnds) {
     EXPECT_EQ(labels(a), (std::vector<std::string>{"0", "20", "40", "60", "80", "100", "120"}));
 }
 
+// The figures beside a legend: the unit after each value, escaped as the
+// picture's text; the width estimate counts a reference as one character.
+TEST(PairWithUnit, UnitAfterEachValue) {
+    const struct {
+        const char* unit;
+        const char* expected;
+        std::size_t shown;
+    } cases[] = {
+        {nullptr, "-7.00, rms 2.08", 15},
+        {"mm", "-7.00 mm, rms 2.08 mm", 21},
+        {"a<b", "-7.00 a&lt;b, rms 2.08 a&lt;b", 23},
+    };
+    for (const auto& c : cases) {
+        char out[kPairWithUnitMax];
+        const std::size_t n = pair_with_unit(-7.0, ", rms ", 2.08, 2, false, c.unit, out);
+        EXPECT_EQ(std::string(out, n), c.expected);
+        EXPECT_EQ(shown_characters(out, n), c.shown) << c.expected;
+    }
+}
+
 }  // namespace
 }  // namespace vextal

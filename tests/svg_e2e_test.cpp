@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "picture/svg_writer.h"
 #include "tests/harness.h"
+#include "tests/support/msm.h"
 
 namespace vextal::test {
 namespace {
@@ -502,6 +504,148 @@ TEST(Picture, ARendererDrawsIt) {
     EXPECT_EQ(be32(20), 1786u);
     // A blank page compresses to almost nothing; curves, text and markers do not.
     EXPECT_GT(png.size(), 10 * blank.size());
+}
+
+// A run of 159 records from 80 to 1 whose readings rise to a peak at 6 and
+// fall again closer; a bump every seventh record cuts the monotone stretch
+// short, so that the branch (80 to 6) holds far more than the stretch.
+std::vector<MsmPoint> bumpy_run() {
+    std::vector<MsmPoint> points;
+    for (int i = 0; i < 159; ++i) {
+        const double stage = 80 - 0.5 * i;
+        const int reading = stage >= 6 ? static_cast<int>(1600 / (stage + 2) + 0.5) + (i % 7 == 3)
+                                       : static_cast<int>(200 - 20 * (6 - stage));
+        points.emplace_back(std::to_string(stage).substr(0, 4), reading);
+    }
+    return points;
+}
+
+// The markers (dots and crosses) of the error panel's plot, by colour: those
+// in the legend stand above the plot's frame and are not counted.
+std::map<std::string, int> error_panel_markers(const std::string& svg) {
+    const std::size_t panel = svg.find(">Error of the firmware's answer");
+    std::map<std::string, int> count;
+    if (panel == std::string::npos) return count;
+    const std::size_t frame =
+        svg.rfind("<rect", svg.find("fill=\"none\" stroke=\"#444444\"", panel));
+    const double top = attribute(svg.substr(frame, 120), "y");
+    for (std::size_t at = panel; (at = svg.find("<path", at)) != std::string::npos; ++at) {
+        const std::string element = svg.substr(at, svg.find("/>", at) - at);
+        const std::string colour = text_attribute(element, "stroke");
+        const std::string d = text_attribute(element, "d");
+        for (std::size_t m = 0; (m = d.find('M', m)) != std::string::npos; ++m) {
+            char* end = nullptr;
+            std::strtod(d.c_str() + m + 1, &end);
+            const double y = std::strtod(end + 1, &end);
+            const bool marker =
+                std::strncmp(end, "h0", 2) == 0 || std::strncmp(end, "l8 8", 4) == 0;
+            if (marker && y >= top - 8) ++count[colour];
+        }
+    }
+    return count;
+}
+
+// check draws every record of the run, those it did not judge in grey; cal
+// draws every record of the branch (at the peak's stage or farther), however
+// short the stretch.
+TEST(Picture, EveryRecordIsDrawn) {
+    const std::string bumpy = msm_file("<Vextal sn='1'>", bumpy_run());
+    int branch = 0;  // records from 80 down to the peak's stage, 6
+    for (const MsmPoint& p : bumpy_run()) branch += std::stod(p.stage) >= 6;
+    const struct {
+        const char* what;
+        std::string input;
+        Args args;
+    } cases[] = {
+        {"check of the example", kExample, {"check", "run", "-tol", "1", "-svg", "-f", "out"}},
+        {"check of a bumpy run", bumpy, {"check", "run", "-svg", "-f", "out"}},
+        {"cal of a bumpy run", bumpy, {"cal", "run", "-svg", "-f", "out"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox box;
+        box.write("run.msm", c.input);
+        const RunResult r = box.run(c.args);
+        std::map<std::string, int> markers = error_panel_markers(read_file(box.path() / "out.svg"));
+        const int judged = markers["#0072B2"] + markers["#D55E00"];
+        if (c.args[0] == "cal") {
+            EXPECT_EQ(judged, branch);
+            EXPECT_EQ(markers["#999999"], 0);
+            continue;
+        }
+        int checked = -1;
+        int outside = -1;
+        const std::size_t points = r.out.find("points: ");
+        ASSERT_NE(points, std::string::npos);
+        ASSERT_EQ(std::sscanf(r.out.c_str() + points, "points: %d checked, %d outside", &checked,
+                              &outside),
+                  2);
+        EXPECT_GT(outside, 0);
+        EXPECT_EQ(judged, checked);
+        EXPECT_EQ(markers["#999999"], outside);
+    }
+}
+
+// The texts of a legend row and the figures at its right never overlap, each
+// entry's box (its marker and text) measured as the writer lays them out;
+// with -unit the figures carry the unit.
+TEST(Picture, LegendEntriesNeverOverlap) {
+    const std::string bumpy = msm_file("<Vextal sn='1'>", bumpy_run());
+    const std::string long_unit(24, 'u');
+    const struct {
+        const char* what;
+        std::string input;
+        Args args;
+        const char* unit;
+    } cases[] = {
+        {"check with a tolerance",
+         kExample,
+         {"check", "run", "-tol", "1", "-svg", "-f", "out"},
+         nullptr},
+        {"check with a unit",
+         kExample,
+         {"check", "run", "-tol", "1", "-unit", "mm", "-svg", "-f", "out"},
+         "mm"},
+        {"cal of a bumpy run with a long unit",
+         bumpy,
+         {"cal", "run", "-unit", long_unit, "-svg", "-f", "out"},
+         long_unit.c_str()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sandbox box;
+        box.write("run.msm", c.input);
+        box.run(c.args);
+        struct Box {
+            double left;
+            double right;
+            std::string text;
+        };
+        std::map<double, std::vector<Box>> rows;
+        int figures = 0;
+        for (const TextElement& t : text_elements(read_file(box.path() / "out.svg"))) {
+            const double width = kLegendCharWidth * static_cast<double>(t.characters);
+            if (t.size != 15) continue;
+            if (t.anchor == "start") rows[t.y].push_back({t.x - 34, t.x + width, t.text});
+            if (t.anchor != "end" || t.x != 960.0) continue;
+            rows[t.y].push_back({t.x - width, t.x, t.text});
+            ++figures;
+            if (c.unit == nullptr) continue;
+            const std::string u = std::string(" ") + c.unit;
+            EXPECT_EQ(t.text.substr(t.text.size() - u.size()), u) << t.text;
+            EXPECT_NE(t.text.find(u + ", "), std::string::npos) << t.text;
+        }
+        EXPECT_GE(figures, 1);
+        for (auto& [y, boxes] : rows) {
+            for (std::size_t i = 0; i < boxes.size(); ++i) {
+                for (std::size_t j = i + 1; j < boxes.size(); ++j) {
+                    const bool apart =
+                        boxes[i].right <= boxes[j].left || boxes[j].right <= boxes[i].left;
+                    EXPECT_TRUE(apart) << boxes[i].text << " | " << boxes[j].text << " at y " << y;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
