@@ -20,7 +20,7 @@ constexpr unsigned kClassic =
 
 constexpr CommandRow kCommands[] = {
     {"cal", kCal, Input::kScanned, "*.msm", true,
-     "cal <InFile> [-n <steps>] [-fit] [-strict] [-svg] [-f <OutFile>]",
+     "cal <InFile> [-n <steps>] [-fit] [-strict] [-warn] [-svg]\n[-f <OutFile>]",
      "read the measurement file <InFile>, write the calibration table <OutFile>.cal and the "
      "firmware table <OutFile>.c",
      "The calibration table is two columns of text, the firmware table the distances in tenths "
@@ -109,6 +109,12 @@ constexpr OptionRow kOptions[] = {
      "The warnings are printed as without it; cal leaves every earlier output file as it was, "
      "check prints its report and writes its files first.",
      nullptr, nullptr, [](const char*) { g_settings.strict = 1; }},
+    {OptionId::kWarn, "-warn", nullptr, command_bit(kCal),
+     "cal: write the warnings on standard error also where it is a file or a pipe (on a "
+     "terminal, and with -fit or -strict, they are always written)",
+     "Each warning is a line \"Warning: ...\" after the outputs are in place; the exit code "
+     "stays 0.",
+     nullptr, nullptr, [](const char*) { g_settings.warn = 1; }},
     {OptionId::kRange, "-z", "<range>", kClassic | kImportBit,
      "maximum range; measure: 0 to 170, the sign is dropped (default 0); import: recorded in "
      "the measurement file",

@@ -15,6 +15,7 @@ enum class OptionId {
     kSteps,
     kFit,
     kStrict,
+    kWarn,
     kRange,
     kAverage,
     kCentre,

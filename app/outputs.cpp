@@ -6,6 +6,7 @@
 #include "app/warning_words.h"
 #include "calib/calibration.h"
 #include "calib/fit.h"
+#include "common/console.h"
 #include "common/error_exit.h"
 #include "common/limits.h"
 #include "common/settings.h"
@@ -176,7 +177,13 @@ void write_cal_outputs() {
         end_if_strict(warnings, "no file was written");
     }
     commit_outputs(kCalibrationWriteFailed);
-    print_warnings_to_stderr(warnings);
+    // A person at a terminal sees the warnings; where standard error goes to
+    // a file or a pipe, a script that reads it gets the bytes it always got,
+    // unless it asks for the warnings with one of the options that came with
+    // them.
+    if (console_is_terminal(stderr) || s.warn != 0 || s.fit != 0) {
+        print_warnings_to_stderr(warnings);
+    }
 }
 
 }  // namespace

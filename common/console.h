@@ -35,6 +35,10 @@ std::size_t console_units(const char* text, std::size_t length, std::size_t& don
 
 // The platform half (console_posix.cpp, console_win32.cpp).
 
+/// Whether `stream` (stdout or stderr) is a terminal or console, where a
+/// person reads it, rather than a file or a pipe.
+bool console_is_terminal(std::FILE* stream);
+
 /// How a standard stream is to be written.
 enum class ConsoleKind { kBytes, kUtf8Terminal, kWideConsole };
 /// Finds out what `stream` (stdout or stderr) is connected to; asked once per

@@ -23,6 +23,10 @@ bool reader_uses_utf8() {
 
 }  // namespace
 
+bool console_is_terminal(std::FILE* stream) {
+    return isatty(stream == stderr ? STDERR_FILENO : STDOUT_FILENO) == 1;
+}
+
 ConsoleKind console_kind(std::FILE* stream) {
     // Only the two standard streams are ever asked about.
     const int fd = stream == stderr ? STDERR_FILENO : STDOUT_FILENO;

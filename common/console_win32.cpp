@@ -23,6 +23,11 @@ ConsoleKind console_kind(std::FILE* stream) {
     return ConsoleKind::kBytes;
 }
 
+bool console_is_terminal(std::FILE* stream) {
+    DWORD mode = 0;
+    return GetConsoleMode(handle_of(stream), &mode) != 0;
+}
+
 void console_write_wide(std::FILE* stream, const char* text, std::size_t length) {
     // What the stream holds still goes first, so the order of lines stays.
     std::fflush(stream);

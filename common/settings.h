@@ -62,6 +62,7 @@ struct Settings {
     uint8_t round_readings = 0;     ///< import -round
     uint8_t mean_readings = 0;      ///< import -mean
     uint8_t keep_order = 0;         ///< import -keep-order
+    uint8_t warn = 0;               ///< cal -warn: the warnings on standard error wherever it goes
     std::array<char, kCallParamsSize> call_params{};
 };
 
