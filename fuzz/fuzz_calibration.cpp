@@ -1,6 +1,6 @@
 // The calibration on a fuzzed measurement table and step count, through the
-// outputs step the program runs: monotone range, lookup, both output files
-// and, for some inputs, the picture.
+// outputs step the program runs: monotone range or the fit, lookup, both
+// output files and, for some inputs, the picture.
 #include <unistd.h>
 
 #include <cstddef>
@@ -18,11 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::install_exit_handler();
     static const std::string prefix = "/tmp/vextal_fuzz_cal_" + std::to_string(getpid());
     if (size < 2) return 0;
-    // Two bytes of step count and picture flag, then records of 8 bytes stage
-    // and 4 bytes psd.
+    // Two bytes of step count, picture flag and -fit, then records of 8 bytes
+    // stage and 4 bytes psd.
     const int32_t head = data[0] | (data[1] << 8);
     const int32_t steps = 3 + head % 998;
     const bool picture = (head / 998) % 2 == 1;
+    const bool fit = (head / 1996) % 2 == 1;
     data += 2;
     size -= 2;
     int32_t count = 0;
@@ -41,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     g_settings.output_prefix = prefix.c_str();
     g_settings.steps = steps;
     g_settings.svg = picture ? 1 : 0;
+    g_settings.fit = fit ? 1 : 0;
     std::strcpy(g_settings.call_params.data(), "cal fuzz ");
     try {
         write_outputs();
