@@ -25,10 +25,14 @@ int input_count = 0;
 // Two runs that write into one folder at once take turns: each holds the
 // folder's lock from its first output there until the last is released, so
 // that outputs of the same names are never a mix of both. A run that finds
-// the lock taken waits, saying so after a second, and gives up after 30.
+// a lock taken waits, saying so once after a second, and gives up when it has
+// waited 30 seconds in all: a second output in a folder it gave up on fails
+// at once rather than waiting again.
 constexpr unsigned kLockPollMs = 10;
 constexpr unsigned kLockNoticeMs = 1000;
 constexpr unsigned kLockGiveUpMs = 30000;
+unsigned lock_waited_ms = 0;  // of this run, over every folder
+bool lock_notice_given = false;
 
 struct FolderLock {
     FileIdentity folder;
@@ -88,12 +92,13 @@ bool lock_folder(int slot, bool& waited) {
     }
     SysFile handle = kNoFile;
     if (!sys_folder_lock_open(slot, folder, handle)) return true;
-    for (unsigned ms = 0; !sys_folder_try_lock(handle); ms += kLockPollMs) {
+    for (; !sys_folder_try_lock(handle); lock_waited_ms += kLockPollMs) {
         waited = true;
-        if (ms == kLockNoticeMs) {
+        if (lock_waited_ms >= kLockNoticeMs && !lock_notice_given) {
+            lock_notice_given = true;
             console_puts(stderr, "Another run is writing into the same folder; waiting for it.\n");
         }
-        if (ms >= kLockGiveUpMs) {
+        if (lock_waited_ms >= kLockGiveUpMs) {
             sys_folder_unlock(handle, false);
             sys_keep_failure("another run kept writing into the same folder");
             return false;

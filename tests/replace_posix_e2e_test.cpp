@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -415,6 +416,35 @@ TEST(OutputReplace, ConcurrentRunsNeverMixTheirOutputs) {
         ASSERT_TRUE(from_three || from_four) << pair << "\n" << cal << c;
         ASSERT_EQ(leftovers(box.path()), std::vector<std::string>{}) << pair;
     }
+}
+
+// Takes the lock that runs writing into `dir` take there, as another run
+// would hold it; -1 when it cannot.
+int hold_folder_lock(const fs::path& dir) {
+    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+    if (fd >= 0) close(fd);
+    return -1;
+}
+
+// A run whose folder another run holds waits once, 30 seconds in all for
+// both its outputs there, says so once, and leaves both as they were.
+TEST(OutputReplace, HeldFolderIsWaitedForOnce) {
+    Sandbox box;
+    box.write("d.msm", kInput);
+    box.write("out.c", kOldC);
+    const int lock = hold_folder_lock(box.path());
+    ASSERT_GE(lock, 0);
+    const auto began = std::chrono::steady_clock::now();
+    const RunResult r = box.run(cal_args("out"));
+    const auto waited = std::chrono::steady_clock::now() - began;
+    close(lock);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_LT(waited, std::chrono::seconds(40));
+    EXPECT_EQ(r.err, "Another run is writing into the same folder; waiting for it.\n" +
+                         kCannotOpen + "out.cal: another run kept writing into the same folder\n");
+    EXPECT_EQ(read_file(box.path() / "out.c"), kOldC);
+    EXPECT_FALSE(fs::exists(box.path() / "out.cal"));
 }
 
 // Ending signals at random moments of whole runs: whenever one lands, the
