@@ -130,8 +130,11 @@ bool open_target(int slot, const char* target) {
 
 }  // namespace
 
-void output_guard_input(const FileIdentity& input) {
+void output_guard_input(const FileIdentity& input, SysFile file) {
     if (output_is_input(input) || input_count == kMaxGuardedInputs) return;
+    // Where the file cannot be held, a file that takes its identity later may
+    // be refused as an input: a refusal, never a replaced input.
+    (void)sys_duplicate(file);
     inputs[input_count++] = input;
 }
 

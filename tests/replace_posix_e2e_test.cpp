@@ -334,8 +334,10 @@ TEST(OutputReplace, SignalWhileAGroupIsReleased) {
 
 // Starts vextal with `args` in `dir`, its standard output on `out` (or
 // /dev/null) and its standard error into the file err.txt there; with a
-// `go` pipe, only once it can read a byte from it.
-pid_t start(const fs::path& dir, const Args& args, int out = -1, int go = -1) {
+// `go` pipe, only once it can read a byte from it; under `runner` (a program
+// and its words before vextal) where one is given.
+pid_t start(const fs::path& dir, const Args& args, int out = -1, int go = -1,
+            const Args& runner = {}) {
     const std::string vextal = (program_folder() / "vextal").string();
     pid_t pid = fork();
     if (pid == 0) {
@@ -348,13 +350,55 @@ pid_t start(const fs::path& dir, const Args& args, int out = -1, int go = -1) {
         setrlimit(RLIMIT_CORE, &no_core);
         char ready = 0;
         if (go >= 0 && read(go, &ready, 1) < 0) _exit(127);
-        std::vector<char*> argv{const_cast<char*>(vextal.c_str())};
+        std::vector<char*> argv;
+        for (const auto& a : runner) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(const_cast<char*>(vextal.c_str()));
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(vextal.c_str(), argv.data());
+        execv(argv[0], argv.data());
         _exit(127);
     }
     return pid;
+}
+
+// The input goes while the run looks at an output's name, and a new file of
+// that name takes the number the file system would hand on from the input:
+// the run still holds its input, so the new file is not taken for it.
+TEST(OutputReplace, InputGoneWhileAnOutputIsLookedAt) {
+    const std::string strace = "/usr/bin/strace";
+    if (access(strace.c_str(), X_OK) != 0) GTEST_SKIP() << "strace is not installed";
+    Sandbox box;
+    // Whether this file system hands a freed number to the next new file.
+    box.write("a", "a");
+    struct stat a {
+    }, b{};
+    stat((box.path() / "a").c_str(), &a);
+    fs::remove(box.path() / "a");
+    box.write("b", "b");
+    stat((box.path() / "b").c_str(), &b);
+    fs::remove(box.path() / "b");
+    if (a.st_ino != b.st_ino) GTEST_SKIP() << "this file system does not reuse numbers at once";
+
+    box.write("d.msm", kInput);
+    // The check whether the folder may be written comes just before the
+    // output's name is looked at: it waits two seconds.
+    const Args runner = {strace,
+                         "-f",
+                         "-qq",
+                         "-o",
+                         "/dev/null",
+                         "-e",
+                         "trace=faccessat,faccessat2",
+                         "-e",
+                         "inject=faccessat,faccessat2:delay_enter=2000000:when=1"};
+    const pid_t pid = start(box.path(), cal_args("out"), -1, -1, runner);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    fs::remove(box.path() / "d.msm");
+    box.write("out.cal", kOldCal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_file(box.path() / "err.txt");
+    EXPECT_EQ(read_file(box.path() / "out.cal"), kCal);
 }
 
 // The table is a named pipe that nobody reads: the run waits on it with the
