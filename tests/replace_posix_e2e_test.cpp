@@ -465,8 +465,8 @@ TEST(OutputReplace, ConcurrentRunsNeverMixTheirOutputs) {
 // Takes the lock that runs writing into `dir` take there, as another run
 // would hold it; -1 when it cannot.
 int hold_folder_lock(const fs::path& dir) {
-    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+    const int fd = open((dir / "vextal.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd >= 0 && fchmod(fd, 0666) == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
     if (fd >= 0) close(fd);
     return -1;
 }
@@ -489,6 +489,42 @@ TEST(OutputReplace, HeldFolderIsWaitedForOnce) {
                          kCannotOpen + "out.cal: another run kept writing into the same folder\n");
     EXPECT_EQ(read_file(box.path() / "out.c"), kOldC);
     EXPECT_FALSE(fs::exists(box.path() / "out.cal"));
+}
+
+// A drop box, a folder its users may write into but not read, is locked
+// like any other: a run waits for the one that holds it, and then goes on.
+TEST(OutputReplace, DropBoxIsLockedToo) {
+    std::vector<std::string> as_user;
+    if (getuid() == 0) {
+        uid_t uid = 0;
+        gid_t gid = 0;
+        if (!other_user(uid, gid)) GTEST_SKIP() << "running as root and no user 'nobody'";
+        as_user.push_back(run_as_user(uid, gid));
+        Sandbox probe;
+        if (probe.run(Args{}, as_user).exit_code != 0) {
+            GTEST_SKIP() << "user 'nobody' cannot reach the program in " << program_folder();
+        }
+    }
+    Sandbox box;
+    box.write("d.msm", kInput);
+    fs::create_directories(box.path() / "drop");
+    const int lock = hold_folder_lock(box.path() / "drop");
+    ASSERT_GE(lock, 0);
+    fs::permissions(box.path() / "drop", fs::perms::owner_all | fs::perms::group_write |
+                                             fs::perms::group_exec | fs::perms::others_write |
+                                             fs::perms::others_exec);
+    std::thread release([lock] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        close(lock);
+    });
+    const RunResult r = box.run(cal_args("drop/out"), as_user);
+    release.join();
+    fs::permissions(box.path() / "drop", fs::perms::owner_all);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.err, "Another run is writing into the same folder; waiting for it.\n");
+    EXPECT_EQ(read_file(box.path() / "drop/out.cal"), kCal);
+    EXPECT_EQ(read_file(box.path() / "drop/out.c"), c_file("drop/out"));
+    EXPECT_FALSE(fs::exists(box.path() / "drop/vextal.lock"));
 }
 
 // Ending signals at random moments of whole runs: whenever one lands, the
