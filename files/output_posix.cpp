@@ -366,9 +366,9 @@ StageOutcome sys_stage_create(int slot, SysFile& staging) {
     int fd = ::openat(t.stage_folder, t.stage_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                       t.in_place ? 0600 : 0666);
     if (fd < 0) {
-        if (errno == EEXIST) return StageOutcome::kNameTaken;
+        // Kept too: where every name is taken, it is why the output fails.
         sys_keep_failure();
-        return StageOutcome::kFailed;
+        return errno == EEXIST ? StageOutcome::kNameTaken : StageOutcome::kFailed;
     }
     if (t.keep_owner) {
         if (::fchown(fd, t.earlier.st_uid, t.earlier.st_gid) != 0) {
