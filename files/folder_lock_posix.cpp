@@ -106,7 +106,7 @@ void each_record(const char* begin, const char* end, F f) {
 
 // Writes the bytes of `backup` over `name`; true when it did.
 bool copy_back(int folder, const char* backup, const char* name) {
-    const int from = ::openat(folder, backup, O_RDONLY | O_CLOEXEC);
+    const int from = ::openat(folder, backup, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     const int to = ::openat(folder, name, O_WRONLY | O_TRUNC | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
     bool ok = from >= 0 && to >= 0;
     for (ssize_t n = 0; ok && (n = ::read(from, copy_buffer, sizeof copy_buffer)) > 0;) {
@@ -117,12 +117,24 @@ bool copy_back(int folder, const char* backup, const char* name) {
     return ok;
 }
 
+// A name in the folder itself: the list names nothing elsewhere, whoever
+// wrote it.
+bool plain_name(const char* name) {
+    return name[0] != '\0' && std::strchr(name, '/') == nullptr && std::strcmp(name, ".") != 0 &&
+           std::strcmp(name, "..") != 0;
+}
+
+bool staging_name(const char* name) {
+    return plain_name(name) && std::strncmp(name, "vextal-", 7) == 0;
+}
+
 // Puts back one output of a dead run; true when that changed the folder.
 // `kept`: the backup of an output written in place is whole.
 bool recover_output(int folder, bool placed, bool kept, const char* const* f) {
     const char* stage = f[1];
     const char* backup = f[2];
     const char* name = f[4];
+    if (!staging_name(stage) || !staging_name(backup) || !plain_name(name)) return false;
     bool changed = ::unlinkat(folder, stage, 0) == 0;
     if (!placed && f[0][0] == kInPlaceRecord) {
         changed = (kept && copy_back(folder, backup, name)) || changed;

@@ -556,6 +556,38 @@ TEST(OutputReplace, EndingSignalsAtRandomMoments) {
     }
 }
 
+// The endings no handler sees, while the table is a named pipe that nobody
+// reads and the .c file is already in place: the next run into the folder
+// gives the .c file its earlier bytes back, says so, and leaves nothing
+// behind. Signals 32 and 33 are the real-time signals the C library keeps.
+TEST(OutputReplace, NextRunPutsBackAKilledRun) {
+    for (int sig : {SIGKILL, 32, 33}) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        box.write("out.c", kOldC);
+        ASSERT_EQ(mkfifo((box.path() / "out.cal").c_str(), 0644), 0);
+        const pid_t pid = start(box.path(), cal_args("out"));
+        for (int i = 0; i < 1000 && leftovers(box.path()).size() < 2; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        kill(pid, sig);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig;
+        ASSERT_NE(leftovers(box.path()), std::vector<std::string>{}) << sig;
+        const RunResult r = box.run(cal_args("next"));
+        EXPECT_EQ(r.exit_code, 0) << sig;
+        EXPECT_EQ(r.err,
+                  "A run that was killed left outputs here; they are back as they were "
+                  "before it.\n")
+            << sig;
+        EXPECT_EQ(read_file(box.path() / "out.c"), kOldC) << sig;
+        EXPECT_TRUE(fs::is_fifo(box.path() / "out.cal")) << sig;
+        EXPECT_EQ(leftovers(box.path()), std::vector<std::string>{}) << sig;
+        EXPECT_FALSE(fs::exists(box.path() / "vextal.lock")) << sig;
+    }
+}
+
 // SIGKILL, which no handler sees, at random moments of runs that write
 // several outputs, each followed by a run that writes other outputs into the
 // same folder: that run puts the killed run's outputs back, so that they are
