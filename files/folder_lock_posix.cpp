@@ -40,6 +40,7 @@ struct LockFile {
     int fd = -1;
     int folder = -1;    // a handle of the folder, for the lock file's name
     bool file = false;  // a lock file, not the folder itself
+    bool cut = false;   // a note could not be written whole: no more follow
 };
 LockFile locks[kMaxOutputs];
 char journal[kJournalSize];
@@ -180,17 +181,20 @@ void recover(const LockFile& l) {
     }
 }
 
-void append(const LockFile& l, const char* text, std::size_t size) {
-    // A list that cannot be written leaves only the recovery undone.
-    while (size > 0) {
+// A list that cannot be written (a full disk, the file size limit) leaves
+// only the recovery undone; after a note cut short nothing more is noted, so
+// that no later record is read as part of it.
+void append(LockFile& l, const char* text, std::size_t size) {
+    while (size > 0 && !l.cut) {
         const ssize_t n = ::write(l.fd, text, size);
+        if (n <= 0) l.cut = true;
         if (n <= 0) return;
         text += n;
         size -= static_cast<std::size_t>(n);
     }
 }
 
-void append_field(const LockFile& l, const char* text) {
+void append_field(LockFile& l, const char* text) {
     append(l, text, std::strlen(text) + 1);
 }
 
@@ -231,13 +235,14 @@ bool folder_lock_try(SysFile handle) {
         return false;
     }
     recover(l);
-    (void)::ftruncate(l.fd, 0);
+    // This run's notes start the list afresh, or are not made at all.
+    l.cut = ::ftruncate(l.fd, 0) != 0;
     return true;
 }
 
 void folder_lock_note(SysFile handle, bool in_place, const char* stage, const char* backup,
                       bool existed, const char* name) {
-    const LockFile& l = locks[handle];
+    LockFile& l = locks[handle];
     if (!l.file) return;
     const char kind[2] = {in_place ? kInPlaceRecord : kOutputRecord, '\0'};
     append(l, kind, 2);
@@ -248,7 +253,7 @@ void folder_lock_note(SysFile handle, bool in_place, const char* stage, const ch
 }
 
 void folder_lock_note_kept(SysFile handle, const char* backup) {
-    const LockFile& l = locks[handle];
+    LockFile& l = locks[handle];
     const char kind[2] = {kKeptRecord, '\0'};
     if (!l.file) return;
     append(l, kind, 2);
@@ -256,7 +261,7 @@ void folder_lock_note_kept(SysFile handle, const char* backup) {
 }
 
 void folder_lock_note_placed(SysFile handle) {
-    const LockFile& l = locks[handle];
+    LockFile& l = locks[handle];
     const char kind[2] = {kPlacedRecord, '\0'};
     if (l.file) append(l, kind, 2);
 }
