@@ -591,6 +591,39 @@ TEST(OutputReplace, NextRunPutsBackAKilledRun) {
     }
 }
 
+// Lock files left behind, by a dead run or by anyone who may write into the
+// folder: whatever they hold, the next run takes the lock, touches no file
+// they name outside the folder or under a name no staging file has, and
+// removes them at its end.
+TEST(OutputReplace, LeftLockFilesAreHarmless) {
+    using namespace std::string_literals;
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"empty", ""},
+        {"bytes of no list", "\x01\xff junk\n\n"},
+        {"a record cut off", "o\0vextal-1-0.tmp\0vextal-1-0.b"s},
+        {"a new output named outside the folder",
+         "o\0vextal-1-0.tmp\0vextal-1-0.bak\0"
+         "0\0../victim\0"s},
+        {"a backup that is no staging file",
+         "o\0vextal-1-0.tmp\0victim\0"
+         "1\0out.cal\0"s},
+    };
+    for (const auto& [what, bytes] : cases) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        box.write("in/victim", "kept\r\n");
+        box.write("in/vextal.lock", bytes);
+        box.write("victim", "kept\r\n");
+        const RunResult q = box.run(cal_args("in/out"));
+        EXPECT_EQ(q.exit_code, 0) << what;
+        EXPECT_EQ(q.err, "") << what;
+        EXPECT_EQ(read_file(box.path() / "victim"), "kept\r\n") << what;
+        EXPECT_EQ(read_file(box.path() / "in/victim"), "kept\r\n") << what;
+        EXPECT_EQ(read_file(box.path() / "in/out.cal"), kCal) << what;
+        EXPECT_FALSE(fs::exists(box.path() / "in/vextal.lock")) << what;
+    }
+}
+
 // SIGKILL, which no handler sees, at random moments of runs that write
 // several outputs, each followed by a run that writes other outputs into the
 // same folder: that run puts the killed run's outputs back, so that they are
