@@ -151,8 +151,12 @@ bool recover_output(int folder, bool placed, bool kept, const char* const* f) {
     return ::unlinkat(folder, backup, 0) == 0 || changed;
 }
 
-// Reads the list a dead holder left and puts its outputs back.
+// Reads the list a dead holder left and puts its outputs back. Only a list
+// of this user's own is followed: in a folder that others may write into, a
+// list someone else left could name this user's files.
 void recover(const LockFile& l) {
+    struct stat st {};
+    if (::fstat(l.fd, &st) != 0 || st.st_uid != ::geteuid()) return;
     std::size_t size = 0;
     for (ssize_t n = 0; size < sizeof journal; size += static_cast<std::size_t>(n)) {
         n = ::pread(l.fd, journal + size, sizeof journal - size, static_cast<off_t>(size));
