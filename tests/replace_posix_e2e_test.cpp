@@ -11,6 +11,7 @@
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -361,6 +362,22 @@ pid_t start(const fs::path& dir, const Args& args, int out = -1, int go = -1,
     return pid;
 }
 
+// Whether the program that `tracer` (env, then strace) runs comes to the
+// check whether a folder may be written, and waits there, within ten seconds.
+bool in_folder_check(pid_t tracer) {
+    const std::string wanted[] = {std::to_string(SYS_faccessat), std::to_string(SYS_faccessat2)};
+    for (int i = 0; i < 2000; ++i) {
+        std::ifstream children("/proc/" + std::to_string(tracer) + "/task/" +
+                               std::to_string(tracer) + "/children");
+        std::string child;
+        std::string call;
+        if (children >> child) std::ifstream("/proc/" + child + "/syscall") >> call;
+        if (call == wanted[0] || call == wanted[1]) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
 // The input goes while the run looks at an output's name, and a new file of
 // that name takes the number the file system would hand on from the input:
 // the run still holds its input, so the new file is not taken for it.
@@ -395,7 +412,7 @@ TEST(OutputReplace, InputGoneWhileAnOutputIsLookedAt) {
                          "-e",
                          "inject=faccessat,faccessat2:delay_enter=2000000:when=1"};
     const pid_t pid = start(box.path(), cal_args("out"), -1, -1, runner);
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    ASSERT_TRUE(in_folder_check(pid)) << "the run never came to the check";
     fs::remove(box.path() / "d.msm");
     box.write("out.cal", kOldCal);
     int status = 0;
