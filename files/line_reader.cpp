@@ -18,7 +18,7 @@ bool line_reader_open(LineReader& reader, const char* path, LineEnds ends) {
         note_file_failure(path);
         return false;
     }
-    output_guard_input(identity);
+    output_guard_input(identity, reader.file);
     return true;
 }
 

@@ -37,14 +37,25 @@ enum class StageOutcome { kCreated, kNameTaken, kFailed };
 /// The identity of the folder that holds the slot's target, as
 /// sys_target_open found it; false when it cannot be known.
 bool sys_folder_identity(int slot, FileIdentity& folder);
-/// A handle for the lock of that folder between runs; false when the folder
-/// cannot be locked (it may not be read): the output then goes without it.
+/// A handle for the lock of that folder between runs; false when no lock can
+/// be had there, and the output is refused.
 bool sys_folder_lock_open(int slot, const FileIdentity& folder, SysFile& handle);
 /// Takes the folder's lock for this process without waiting; false while
-/// another process holds it.
+/// another process holds it. Having it, puts back the outputs of a run that
+/// died holding it without its clean-up.
 bool sys_folder_try_lock(SysFile handle);
+/// Notes with the held lock how the slot's output goes in place, before its
+/// staging file is made, so that the next run can put it back.
+void sys_folder_note(SysFile handle, int slot);
+/// Notes with the held lock that the slot's earlier bytes are kept whole.
+void sys_folder_note_kept(SysFile handle, int slot);
+/// Notes with the held lock that every output of the run is in place.
+void sys_folder_note_placed(SysFile handle);
 /// Gives the folder's lock up where it is `held`, and closes its handle.
 void sys_folder_unlock(SysFile handle, bool held);
+/// Removes what shows the held lock to other runs, for a process that ends
+/// on a signal. Async-signal-safe.
+void sys_folder_drop(SysFile handle);
 /// Pauses for `ms` milliseconds.
 void sys_pause_ms(unsigned ms);
 

@@ -1,7 +1,6 @@
 // The output slots' file system work on POSIX: links followed, targets
 // inspected, staged, put in place by a rename or written over, and undone.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "files/folder_lock_posix.h"
 #include "files/output_platform.h"
 #include "files/sys_file.h"
 #include "files/sys_file_posix.h"
@@ -303,21 +303,40 @@ bool sys_folder_identity(int slot, FileIdentity& folder) {
 }
 
 bool sys_folder_lock_open(int slot, const FileIdentity&, SysFile& handle) {
-    // A handle of the folder itself (not a path handle), which flock takes.
-    const int fd = ::openat(targets[slot].folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    handle = fd;
-    return true;
+    return folder_lock_open(targets[slot].folder, handle);
 }
 
 bool sys_folder_try_lock(SysFile handle) {
-    return ::flock(static_cast<int>(handle), LOCK_EX | LOCK_NB) == 0;
+    return folder_lock_try(handle);
+}
+
+void sys_folder_note(SysFile handle, int slot) {
+    const Target& t = targets[slot];
+    // Only files in the target's own folder can be put back from there.
+    if (t.stage_folder == t.folder) {
+        folder_lock_note(handle, t.in_place, t.stage_name, t.backup_name, t.existed, t.name);
+    }
+}
+
+void sys_folder_note_kept(SysFile handle, int slot) {
+    const Target& t = targets[slot];
+    if (t.in_place && t.regular && t.stage_folder == t.folder) {
+        folder_lock_note_kept(handle, t.backup_name);
+    }
+}
+
+void sys_folder_note_placed(SysFile handle) {
+    folder_lock_note_placed(handle);
 }
 
 // Closing the handle gives the lock up; so does the end of the process,
 // however it ends.
-void sys_folder_unlock(SysFile handle, bool) {
-    ::close(static_cast<int>(handle));
+void sys_folder_unlock(SysFile handle, bool held) {
+    folder_lock_close(handle, held);
+}
+
+void sys_folder_drop(SysFile handle) {
+    folder_lock_drop(handle);
 }
 
 void sys_pause_ms(unsigned ms) {
@@ -347,9 +366,9 @@ StageOutcome sys_stage_create(int slot, SysFile& staging) {
     int fd = ::openat(t.stage_folder, t.stage_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                       t.in_place ? 0600 : 0666);
     if (fd < 0) {
-        if (errno == EEXIST) return StageOutcome::kNameTaken;
+        // Kept too: where every name is taken, it is why the output fails.
         sys_keep_failure();
-        return StageOutcome::kFailed;
+        return errno == EEXIST ? StageOutcome::kNameTaken : StageOutcome::kFailed;
     }
     if (t.keep_owner) {
         if (::fchown(fd, t.earlier.st_uid, t.earlier.st_gid) != 0) {

@@ -25,10 +25,14 @@ int input_count = 0;
 // Two runs that write into one folder at once take turns: each holds the
 // folder's lock from its first output there until the last is released, so
 // that outputs of the same names are never a mix of both. A run that finds
-// the lock taken waits, saying so after a second, and gives up after 30.
+// a lock taken waits, saying so once after a second, and gives up when it has
+// waited 30 seconds in all: a second output in a folder it gave up on fails
+// at once rather than waiting again.
 constexpr unsigned kLockPollMs = 10;
 constexpr unsigned kLockNoticeMs = 1000;
 constexpr unsigned kLockGiveUpMs = 30000;
+unsigned lock_waited_ms = 0;  // of this run, over every folder
+bool lock_notice_given = false;
 
 struct FolderLock {
     FileIdentity folder;
@@ -48,6 +52,7 @@ OutputSlot* slot_output(int slot) {
 SysFile create_stage(int slot, OutputSlot& o) {
     for (int attempt = 0; attempt < kStageAttempts; ++attempt) {
         if (!sys_stage_name(slot, serial++)) break;
+        if (slot_lock[slot] >= 0) sys_folder_note(folder_locks[slot_lock[slot]].handle, slot);
         o.stage = OutputSlot::kMaking;
         SysFile staging = kNoFile;
         const StageOutcome outcome = sys_stage_create(slot, staging);
@@ -70,10 +75,11 @@ void remove_files(int slot, OutputSlot& o) {
 }
 
 // Takes the lock of the slot's folder, or shares the one this process holds
-// there. `waited` tells whether another run held it first. False when it
-// could not be had in time.
-bool lock_folder(int slot, bool& waited) {
-    waited = false;
+// there. `taken` tells whether the lock was newly taken: another run may have
+// held it first, or died holding it and had its outputs put back now. False
+// when it could not be had in time.
+bool lock_folder(int slot, bool& taken) {
+    taken = false;
     FileIdentity folder;
     if (!sys_folder_identity(slot, folder)) return true;
     int free = -1;
@@ -87,13 +93,17 @@ bool lock_folder(int slot, bool& waited) {
         if (l.users == 0 && free < 0) free = i;
     }
     SysFile handle = kNoFile;
-    if (!sys_folder_lock_open(slot, folder, handle)) return true;
-    for (unsigned ms = 0; !sys_folder_try_lock(handle); ms += kLockPollMs) {
-        waited = true;
-        if (ms == kLockNoticeMs) {
+    if (!sys_folder_lock_open(slot, folder, handle)) {
+        sys_keep_failure("no lock against other runs can be had in the folder");
+        return false;
+    }
+    taken = true;
+    for (; !sys_folder_try_lock(handle); lock_waited_ms += kLockPollMs) {
+        if (lock_waited_ms >= kLockNoticeMs && !lock_notice_given) {
+            lock_notice_given = true;
             console_puts(stderr, "Another run is writing into the same folder; waiting for it.\n");
         }
-        if (ms >= kLockGiveUpMs) {
+        if (lock_waited_ms >= kLockGiveUpMs) {
             sys_folder_unlock(handle, false);
             sys_keep_failure("another run kept writing into the same folder");
             return false;
@@ -113,20 +123,24 @@ void unlock_folder(int slot) {
     folder_locks[i].handle = kNoFile;
 }
 
-// Finds the target and takes its folder's lock; where another run held the
-// lock, the target is looked at again, as that run may have changed it.
+// Finds the target and takes its folder's lock; where the lock is newly
+// taken, the target is looked at again, as the run that held it before may
+// have changed it.
 bool open_target(int slot, const char* target) {
-    bool waited = false;
-    if (!sys_target_open(slot, target) || !lock_folder(slot, waited)) return false;
-    if (!waited) return true;
+    bool taken = false;
+    if (!sys_target_open(slot, target) || !lock_folder(slot, taken)) return false;
+    if (!taken) return true;
     sys_target_close(slot);
     return sys_target_open(slot, target);
 }
 
 }  // namespace
 
-void output_guard_input(const FileIdentity& input) {
+void output_guard_input(const FileIdentity& input, SysFile file) {
     if (output_is_input(input) || input_count == kMaxGuardedInputs) return;
+    // Where the file cannot be held, a file that takes its identity later may
+    // be refused as an input: a refusal, never a replaced input.
+    (void)sys_duplicate(file);
     inputs[input_count++] = input;
 }
 
@@ -166,6 +180,8 @@ bool output_put(int slot) {
     OutputSlot& o = *p;
     keep_all = 0;
     bool ok = sys_target_keep(slot, o);
+    if (ok && slot_lock[slot] >= 0)
+        sys_folder_note_kept(folder_locks[slot_lock[slot]].handle, slot);
     o.state = OutputSlot::kPutting;
     if (ok) ok = sys_target_place(slot, o);
     if (!ok) {
@@ -185,6 +201,9 @@ void output_undo(int slot) {
 }
 
 void output_keep_all() {
+    for (const FolderLock& l : folder_locks) {
+        if (l.users > 0) sys_folder_note_placed(l.handle);
+    }
     keep_all = 1;
 }
 
@@ -206,6 +225,9 @@ void output_abandon_all() {
             sys_target_restore(slot, o, true);
         }
         remove_files(slot, o);
+    }
+    for (const FolderLock& l : folder_locks) {
+        if (l.users > 0) sys_folder_drop(l.handle);
     }
 }
 

@@ -16,10 +16,12 @@ constexpr int kMaxOutputs = 8;
 /// Inputs of one run that its outputs may not replace.
 constexpr int kMaxGuardedInputs = 8;
 
-/// Marks a file the run reads: an output that leads to it, by its name, a
-/// symbolic link or another hard link, cannot be opened. Further inputs
-/// beyond kMaxGuardedInputs are not marked.
-void output_guard_input(const FileIdentity& input);
+/// Marks a file the run reads, open as `file`: an output that leads to it, by
+/// its name, a symbolic link or another hard link, cannot be opened. The file
+/// stays open to the end of the process, so that its identity can never pass
+/// to another file (an output of the run among them) once its name goes.
+/// Further inputs beyond kMaxGuardedInputs are not marked.
+void output_guard_input(const FileIdentity& input, SysFile file);
 
 /// Starts an output for `target`: follows symbolic links to the file they
 /// finally name, decides how the content will be put in place (replaced by a

@@ -252,6 +252,15 @@ void sys_folder_unlock(SysFile handle, bool held) {
     CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
+// The mutex ends with its holder; nothing is noted for the next run.
+void sys_folder_note(SysFile, int) {}
+
+void sys_folder_note_kept(SysFile, int) {}
+
+void sys_folder_note_placed(SysFile) {}
+
+void sys_folder_drop(SysFile) {}
+
 void sys_pause_ms(unsigned ms) {
     Sleep(ms);
 }
@@ -268,9 +277,11 @@ StageOutcome sys_stage_create(int slot, SysFile& staging) {
     HANDLE h = CreateFileW(targets[slot].stage_name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        if (GetLastError() == ERROR_FILE_EXISTS) return StageOutcome::kNameTaken;
+        // Kept too: where every name is taken (a device's namespace, as in
+        // "COM1:", takes none), it is why the output fails.
         sys_keep_failure();
-        return StageOutcome::kFailed;
+        return GetLastError() == ERROR_FILE_EXISTS ? StageOutcome::kNameTaken
+                                                   : StageOutcome::kFailed;
     }
     staging = reinterpret_cast<SysFile>(h);
     return StageOutcome::kCreated;

@@ -30,6 +30,9 @@ long sys_read(SysFile file, void* buffer, std::size_t size);
 bool sys_write_all(SysFile file, const void* data, std::size_t size);
 /// Closes the file; false if the close reported an error.
 bool sys_close(SysFile file);
+/// A second handle of the open file, which keeps it (and its identity) for
+/// as long as it stays open; kNoFile when none can be had.
+SysFile sys_duplicate(SysFile file);
 /// True if both names lead to one existing file (the same file under two
 /// names, or through a link); false if either does not exist.
 bool sys_same_file(const char* a, const char* b);

@@ -98,6 +98,11 @@ bool sys_write_all(SysFile file, const void* data, std::size_t size) {
     return true;
 }
 
+SysFile sys_duplicate(SysFile file) {
+    const int fd = ::fcntl(static_cast<int>(file), F_DUPFD_CLOEXEC, 0);
+    return fd < 0 ? kNoFile : fd;
+}
+
 bool sys_close(SysFile file) {
     if (::close(static_cast<int>(file)) == 0) return true;
     sys_keep_failure();

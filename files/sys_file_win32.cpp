@@ -198,6 +198,16 @@ bool sys_write_all(SysFile file, const void* data, std::size_t size) {
     return true;
 }
 
+SysFile sys_duplicate(SysFile file) {
+    HANDLE self = GetCurrentProcess();
+    HANDLE copy = nullptr;
+    if (DuplicateHandle(self, reinterpret_cast<HANDLE>(file), self, &copy, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS) == 0) {
+        return kNoFile;
+    }
+    return reinterpret_cast<SysFile>(copy);
+}
+
 bool sys_close(SysFile file) {
     if (CloseHandle(reinterpret_cast<HANDLE>(file)) != 0) return true;
     sys_keep_failure();

@@ -175,5 +175,21 @@ TEST(WindowsNames, DeviceNamesAreNoInput) {
     }
 }
 
+// A name the system refuses as an output, whether it gives an error code or
+// not: the report always says why.
+TEST(WindowsNames, RefusedOutputNamesHaveAReason) {
+    for (const std::string prefix : {"COM1:", "a<b", "x|y"}) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        RunResult r = box.run(cal_args(prefix));
+        EXPECT_EQ(r.exit_code, 2) << prefix;
+        const std::string head =
+            "Error: Ausgabedateien konnten nicht geoeffnet werden.\n\n" + prefix + ".cal: ";
+        ASSERT_EQ(r.err.substr(0, head.size()), head) << prefix;
+        EXPECT_GT(r.err.size(), head.size() + 1) << prefix << ": " << r.err;
+        EXPECT_TRUE(no_leftovers(box.path())) << prefix;
+    }
+}
+
 }  // namespace
 }  // namespace vextal::test

@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -333,8 +335,10 @@ TEST(OutputReplace, SignalWhileAGroupIsReleased) {
 
 // Starts vextal with `args` in `dir`, its standard output on `out` (or
 // /dev/null) and its standard error into the file err.txt there; with a
-// `go` pipe, only once it can read a byte from it.
-pid_t start(const fs::path& dir, const Args& args, int out = -1, int go = -1) {
+// `go` pipe, only once it can read a byte from it; under `runner` (a program
+// and its words before vextal) where one is given.
+pid_t start(const fs::path& dir, const Args& args, int out = -1, int go = -1,
+            const Args& runner = {}) {
     const std::string vextal = (program_folder() / "vextal").string();
     pid_t pid = fork();
     if (pid == 0) {
@@ -347,13 +351,74 @@ pid_t start(const fs::path& dir, const Args& args, int out = -1, int go = -1) {
         setrlimit(RLIMIT_CORE, &no_core);
         char ready = 0;
         if (go >= 0 && read(go, &ready, 1) < 0) _exit(127);
-        std::vector<char*> argv{const_cast<char*>(vextal.c_str())};
+        std::vector<char*> argv;
+        for (const auto& a : runner) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(const_cast<char*>(vextal.c_str()));
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(vextal.c_str(), argv.data());
+        execv(argv[0], argv.data());
         _exit(127);
     }
     return pid;
+}
+
+// Whether the program that `tracer` (env, then strace) runs comes to the
+// check whether a folder may be written, and waits there, within ten seconds.
+bool in_folder_check(pid_t tracer) {
+    const std::string wanted[] = {std::to_string(SYS_faccessat), std::to_string(SYS_faccessat2)};
+    for (int i = 0; i < 2000; ++i) {
+        std::ifstream children("/proc/" + std::to_string(tracer) + "/task/" +
+                               std::to_string(tracer) + "/children");
+        std::string child;
+        std::string call;
+        if (children >> child) std::ifstream("/proc/" + child + "/syscall") >> call;
+        if (call == wanted[0] || call == wanted[1]) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+// The input goes while the run looks at an output's name, and a new file of
+// that name takes the number the file system would hand on from the input:
+// the run still holds its input, so the new file is not taken for it.
+TEST(OutputReplace, InputGoneWhileAnOutputIsLookedAt) {
+    const std::string strace = "/usr/bin/strace";
+    if (access(strace.c_str(), X_OK) != 0) GTEST_SKIP() << "strace is not installed";
+    Sandbox box;
+    // Whether this file system hands a freed number to the next new file.
+    box.write("a", "a");
+    struct stat a {
+    }, b{};
+    stat((box.path() / "a").c_str(), &a);
+    fs::remove(box.path() / "a");
+    box.write("b", "b");
+    stat((box.path() / "b").c_str(), &b);
+    fs::remove(box.path() / "b");
+    if (a.st_ino != b.st_ino) GTEST_SKIP() << "this file system does not reuse numbers at once";
+
+    box.write("d.msm", kInput);
+    // The check whether the folder may be written comes just before the
+    // output's name is looked at: it waits two seconds (and leak checks do
+    // not work under a tracer).
+    const Args runner = {"/usr/bin/env",
+                         "ASAN_OPTIONS=detect_leaks=0",
+                         strace,
+                         "-f",
+                         "-qq",
+                         "-o",
+                         "/dev/null",
+                         "-e",
+                         "trace=faccessat,faccessat2",
+                         "-e",
+                         "inject=faccessat,faccessat2:delay_enter=2000000:when=1"};
+    const pid_t pid = start(box.path(), cal_args("out"), -1, -1, runner);
+    ASSERT_TRUE(in_folder_check(pid)) << "the run never came to the check";
+    fs::remove(box.path() / "d.msm");
+    box.write("out.cal", kOldCal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_file(box.path() / "err.txt");
+    EXPECT_EQ(read_file(box.path() / "out.cal"), kCal);
 }
 
 // The table is a named pipe that nobody reads: the run waits on it with the
@@ -417,6 +482,78 @@ TEST(OutputReplace, ConcurrentRunsNeverMixTheirOutputs) {
     }
 }
 
+// Takes the lock that runs writing into `dir` take there, as another run
+// would hold it; -1 when it cannot.
+int hold_folder_lock(const fs::path& dir) {
+    const int fd = open((dir / "vextal.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd >= 0 && fchmod(fd, 0666) == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+    if (fd >= 0) close(fd);
+    return -1;
+}
+
+// A run whose folder another run holds waits once, 30 seconds in all for
+// both its outputs there, says so once, and leaves both as they were.
+TEST(OutputReplace, HeldFolderIsWaitedForOnce) {
+    Sandbox box;
+    box.write("d.msm", kInput);
+    box.write("out.c", kOldC);
+    const int lock = hold_folder_lock(box.path());
+    ASSERT_GE(lock, 0);
+    const auto began = std::chrono::steady_clock::now();
+    const RunResult r = box.run(cal_args("out"));
+    const auto waited = std::chrono::steady_clock::now() - began;
+    close(lock);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_LT(waited, std::chrono::seconds(40));
+    EXPECT_EQ(r.err, "Another run is writing into the same folder; waiting for it.\n" +
+                         kCannotOpen + "out.cal: another run kept writing into the same folder\n");
+    EXPECT_EQ(read_file(box.path() / "out.c"), kOldC);
+    EXPECT_FALSE(fs::exists(box.path() / "out.cal"));
+}
+
+// A drop box, a folder its users may write into but not read, is locked
+// like any other: a run waits for the one that holds it, and then goes on.
+TEST(OutputReplace, DropBoxIsLockedToo) {
+    std::vector<std::string> as_user;
+    if (getuid() == 0) {
+        uid_t uid = 0;
+        gid_t gid = 0;
+        if (!other_user(uid, gid)) GTEST_SKIP() << "running as root and no user 'nobody'";
+        as_user.push_back(run_as_user(uid, gid));
+        Sandbox probe;
+        if (probe.run(Args{}, as_user).exit_code != 0) {
+            GTEST_SKIP() << "user 'nobody' cannot reach the program in " << program_folder();
+        }
+    }
+    Sandbox box;
+    box.write("d.msm", kInput);
+    fs::create_directories(box.path() / "drop");
+    const int lock = hold_folder_lock(box.path() / "drop");
+    ASSERT_GE(lock, 0);
+    fs::permissions(box.path() / "drop", fs::perms::owner_all | fs::perms::group_write |
+                                             fs::perms::group_exec | fs::perms::others_write |
+                                             fs::perms::others_exec);
+    // The run cannot end before the lock is given up; whether it has waited
+    // long enough to say so depends on when it started.
+    std::chrono::steady_clock::time_point released;
+    std::thread release([lock, &released] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        released = std::chrono::steady_clock::now();
+        close(lock);
+    });
+    const RunResult r = box.run(cal_args("drop/out"), as_user);
+    const auto ended = std::chrono::steady_clock::now();
+    release.join();
+    fs::permissions(box.path() / "drop", fs::perms::owner_all);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_GE(ended, released);
+    const std::string notice = "Another run is writing into the same folder; waiting for it.\n";
+    EXPECT_TRUE(r.err.empty() || r.err == notice) << r.err;
+    EXPECT_EQ(read_file(box.path() / "drop/out.cal"), kCal);
+    EXPECT_EQ(read_file(box.path() / "drop/out.c"), c_file("drop/out"));
+    EXPECT_FALSE(fs::exists(box.path() / "drop/vextal.lock"));
+}
+
 // Ending signals at random moments of whole runs: whenever one lands, the
 // outputs are all old or all new, and nothing is left behind. The moments
 // differ from run to run; a failure names the seed that replays its choices.
@@ -444,6 +581,139 @@ TEST(OutputReplace, EndingSignalsAtRandomMoments) {
         ASSERT_EQ(leftovers(box.path()), std::vector<std::string>{})
             << "round " << round << "; " << replay_with(seed);
     }
+}
+
+// The endings no handler sees, while the table is a named pipe that nobody
+// reads and the .c file is already in place: the next run into the folder
+// gives the .c file its earlier bytes back, says so, and leaves nothing
+// behind. Signals 32 and 33 are the real-time signals the C library keeps.
+TEST(OutputReplace, NextRunPutsBackAKilledRun) {
+    for (int sig : {SIGKILL, 32, 33}) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        box.write("out.c", kOldC);
+        ASSERT_EQ(mkfifo((box.path() / "out.cal").c_str(), 0644), 0);
+        const pid_t pid = start(box.path(), cal_args("out"));
+        for (int i = 0; i < 1000 && leftovers(box.path()).size() < 2; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        kill(pid, sig);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig;
+        ASSERT_NE(leftovers(box.path()), std::vector<std::string>{}) << sig;
+        const RunResult r = box.run(cal_args("next"));
+        EXPECT_EQ(r.exit_code, 0) << sig;
+        EXPECT_EQ(r.err,
+                  "A run that was killed left outputs here; they are back as they were "
+                  "before it.\n")
+            << sig;
+        EXPECT_EQ(read_file(box.path() / "out.c"), kOldC) << sig;
+        EXPECT_TRUE(fs::is_fifo(box.path() / "out.cal")) << sig;
+        EXPECT_EQ(leftovers(box.path()), std::vector<std::string>{}) << sig;
+        EXPECT_FALSE(fs::exists(box.path() / "vextal.lock")) << sig;
+    }
+}
+
+// Lock files left behind, by a dead run or by anyone who may write into the
+// folder: whatever they hold, the next run takes the lock, touches no file
+// they name outside the folder or under a name no staging file has, and
+// removes them at its end.
+TEST(OutputReplace, LeftLockFilesAreHarmless) {
+    using namespace std::string_literals;
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"empty", ""},
+        {"bytes of no list", "\x01\xff junk\n\n"},
+        {"a record cut off", "o\0vextal-1-0.tmp\0vextal-1-0.b"s},
+        {"a new output named outside the folder",
+         "o\0vextal-1-0.tmp\0vextal-1-0.bak\0"
+         "0\0../victim\0"s},
+        {"a backup that is no staging file",
+         "o\0vextal-1-0.tmp\0victim\0"
+         "1\0out.cal\0"s},
+    };
+    for (const auto& [what, bytes] : cases) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        box.write("in/victim", "kept\r\n");
+        box.write("in/vextal.lock", bytes);
+        box.write("victim", "kept\r\n");
+        const RunResult q = box.run(cal_args("in/out"));
+        EXPECT_EQ(q.exit_code, 0) << what;
+        EXPECT_EQ(q.err, "") << what;
+        EXPECT_EQ(read_file(box.path() / "victim"), "kept\r\n") << what;
+        EXPECT_EQ(read_file(box.path() / "in/victim"), "kept\r\n") << what;
+        EXPECT_EQ(read_file(box.path() / "in/out.cal"), kCal) << what;
+        EXPECT_FALSE(fs::exists(box.path() / "in/vextal.lock")) << what;
+    }
+}
+
+// SIGKILL, which no handler sees, at random moments of runs that write
+// several outputs, each followed by a run that writes other outputs into the
+// same folder: that run puts the killed run's outputs back, so that they are
+// all old or all new, and nothing is left behind. Half the rounds start
+// with earlier outputs, half without.
+TEST(OutputReplace, KilledRunsArePutBackByTheNext) {
+    struct Command {
+        Args args;
+        std::vector<std::string> outputs;
+    };
+    const std::vector<Command> commands = {
+        {{"cal", "d", "-f", "out", "-n", "3", "-svg"}, {"out.cal", "out.c", "out.svg"}},
+        {{"import", "r.csv", "-f", "imp"}, {"imp.msm"}},
+        {{"check", "d", "-f", "chk", "-svg"}, {"chk.csv", "chk.svg"}},
+    };
+    const std::string csv = "pos;psd\n80,5;20\n79,5;21\n79,0;22\n";
+    // What each command writes when nothing stops it, and how long it takes
+    // from its start: the moments are chosen within that time.
+    std::vector<std::vector<std::string>> wholly_new;
+    std::vector<long> micros;
+    for (const Command& c : commands) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        box.write("r.csv", csv);
+        const auto began = std::chrono::steady_clock::now();
+        const pid_t pid = start(box.path(), c.args);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        micros.push_back(static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                               std::chrono::steady_clock::now() - began)
+                                               .count()));
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.args[0];
+        std::vector<std::string> bytes;
+        for (const auto& name : c.outputs) bytes.push_back(read_file(box.path() / name));
+        wholly_new.push_back(bytes);
+    }
+    const uint32_t seed = test_seed();
+    std::mt19937 random(seed);
+    int cut = 0;  // rounds killed with staging files made
+    for (int round = 0; round < 600; ++round) {
+        const std::size_t which = random() % commands.size();
+        const Command& c = commands[which];
+        const bool earlier = random() % 2 == 0;
+        Sandbox box;
+        box.write("d.msm", kInput);
+        box.write("r.csv", csv);
+        std::vector<std::string> old;
+        for (const auto& name : c.outputs) {
+            old.push_back(earlier ? "earlier " + name + "\r\n" : "");
+            if (earlier) box.write(name, old.back());
+        }
+        const pid_t pid = start(box.path(), c.args);
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % (micros[which] + 1)));
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        const std::string where = "round " + std::to_string(round) + ", " + c.args[0] + "; ";
+        if (!leftovers(box.path()).empty()) ++cut;
+        ASSERT_EQ(box.run(cal_args("next")).exit_code, 0) << where << replay_with(seed);
+        std::vector<std::string> now;
+        for (const auto& name : c.outputs) now.push_back(read_file(box.path() / name));
+        ASSERT_TRUE(now == old || now == wholly_new[which]) << where << replay_with(seed);
+        ASSERT_EQ(leftovers(box.path()), std::vector<std::string>{}) << where << replay_with(seed);
+        ASSERT_FALSE(fs::exists(box.path() / "vextal.lock")) << where << replay_with(seed);
+    }
+    EXPECT_GT(cut, 0) << "no kill came while outputs were staged; " << replay_with(seed);
 }
 
 // A named pipe as the table whose reader leaves after a few bytes: a write
