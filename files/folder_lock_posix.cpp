@@ -21,6 +21,7 @@
 #include <cstring>
 
 #include "common/console.h"
+#include "files/file_name.h"
 #include "files/output_slots.h"
 
 namespace vextal {
@@ -58,11 +59,11 @@ int open_lock_file(int folder) {
     return fd;
 }
 
-// Whether the lock file's name still leads to `fd`: a holder that ended
-// removed it, and a lock on a removed file locks nothing.
-bool still_named(const LockFile& l) {
-    struct stat held {
-    }, named{};
+// Whether the lock file's name still leads to `fd`, whose status is
+// `held`: a holder that ended removed it, and a lock on a removed file locks
+// nothing.
+bool still_named(const LockFile& l, struct stat& held) {
+    struct stat named {};
     return ::fstat(l.fd, &held) == 0 &&
            ::fstatat(l.folder, kLockName, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
            held.st_dev == named.st_dev && held.st_ino == named.st_ino;
@@ -154,9 +155,8 @@ bool recover_output(int folder, bool placed, bool kept, const char* const* f) {
 // Reads the list a dead holder left and puts its outputs back. Only a list
 // of this user's own is followed: in a folder that others may write into, a
 // list someone else left could name this user's files.
-void recover(const LockFile& l) {
-    struct stat st {};
-    if (::fstat(l.fd, &st) != 0 || st.st_uid != ::geteuid()) return;
+void recover(const LockFile& l, const struct stat& st) {
+    if (st.st_uid != ::geteuid()) return;
     std::size_t size = 0;
     for (ssize_t n = 0; size < sizeof journal; size += static_cast<std::size_t>(n)) {
         n = ::pread(l.fd, journal + size, sizeof journal - size, static_cast<off_t>(size));
@@ -198,8 +198,27 @@ void append(LockFile& l, const char* text, std::size_t size) {
     }
 }
 
-void append_field(LockFile& l, const char* text) {
-    append(l, text, std::strlen(text) + 1);
+// A record is written with one call, so that it costs one system call and
+// a record cut short is one a dead holder was writing.
+char record[4 * kMaxPath];
+
+// Adds a field, its NUL included, to the record being built at `n`.
+void put_field(std::size_t& n, const char* text) {
+    const std::size_t size = std::strlen(text) + 1;
+    if (n + size > sizeof record) {
+        n = sizeof record + 1;  // too long to note: nothing is written
+        return;
+    }
+    std::memcpy(record + n, text, size);
+    n += size;
+}
+
+void append_record(LockFile& l, std::size_t n) {
+    if (n > sizeof record) {
+        l.cut = true;
+        return;
+    }
+    append(l, record, n);
 }
 
 }  // namespace
@@ -231,14 +250,19 @@ bool folder_lock_try(SysFile handle) {
     LockFile& l = locks[handle];
     if (::flock(l.fd, LOCK_EX | LOCK_NB) != 0) return false;
     if (!l.file) return true;
-    if (!still_named(l)) {
+    struct stat held {};
+    if (!still_named(l, held)) {
         // Taken from a holder that has just removed it: the next try takes
         // the lock file that now has the name.
         ::close(l.fd);
         l.fd = open_lock_file(l.folder);
         return false;
     }
-    recover(l);
+    // An empty list, as every holder that ended leaves it by removing the
+    // file, needs neither recovery nor a fresh start.
+    l.cut = false;
+    if (held.st_size == 0) return true;
+    recover(l, held);
     // This run's notes start the list afresh, or are not made at all.
     l.cut = ::ftruncate(l.fd, 0) != 0;
     return true;
@@ -249,19 +273,23 @@ void folder_lock_note(SysFile handle, bool in_place, const char* stage, const ch
     LockFile& l = locks[handle];
     if (!l.file) return;
     const char kind[2] = {in_place ? kInPlaceRecord : kOutputRecord, '\0'};
-    append(l, kind, 2);
-    append_field(l, stage);
-    append_field(l, backup);
-    append_field(l, existed ? "1" : "0");
-    append_field(l, name);
+    std::size_t n = 0;
+    put_field(n, kind);
+    put_field(n, stage);
+    put_field(n, backup);
+    put_field(n, existed ? "1" : "0");
+    put_field(n, name);
+    append_record(l, n);
 }
 
 void folder_lock_note_kept(SysFile handle, const char* backup) {
     LockFile& l = locks[handle];
     const char kind[2] = {kKeptRecord, '\0'};
     if (!l.file) return;
-    append(l, kind, 2);
-    append_field(l, backup);
+    std::size_t n = 0;
+    put_field(n, kind);
+    put_field(n, backup);
+    append_record(l, n);
 }
 
 void folder_lock_note_placed(SysFile handle) {
