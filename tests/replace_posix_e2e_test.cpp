@@ -362,6 +362,20 @@ pid_t start(const fs::path& dir, const Args& args, int out = -1, int go = -1,
     return pid;
 }
 
+// Starts cal into the folder of `box` with its table a named pipe that nobody
+// reads and the .c file already in place, and returns once the run waits
+// there: the .c file's backup and the table's staging file exist.
+pid_t start_waiting_on_table(Sandbox& box) {
+    box.write("d.msm", kInput);
+    box.write("out.c", kOldC);
+    EXPECT_EQ(mkfifo((box.path() / "out.cal").c_str(), 0644), 0);
+    const pid_t pid = start(box.path(), cal_args("out"));
+    for (int i = 0; i < 1000 && leftovers(box.path()).size() < 2; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return pid;
+}
+
 // Whether the program that `tracer` (env, then strace) runs comes to the
 // check whether a folder may be written, and waits there, within ten seconds.
 bool in_folder_check(pid_t tracer) {
@@ -430,14 +444,7 @@ TEST(OutputReplace, EndingSignalWhileAnOutputWaits) {
     signals.push_back(SIGRTMIN + 1);
     for (int sig : signals) {
         Sandbox box;
-        box.write("d.msm", kInput);
-        box.write("out.c", kOldC);
-        ASSERT_EQ(mkfifo((box.path() / "out.cal").c_str(), 0644), 0);
-        const pid_t pid = start(box.path(), cal_args("out"));
-        // The backup of the .c file exists while the run waits for a reader.
-        for (int i = 0; i < 1000 && leftovers(box.path()).size() < 2; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        const pid_t pid = start_waiting_on_table(box);
         kill(pid, sig);
         int status = 0;
         waitpid(pid, &status, 0);
@@ -590,13 +597,7 @@ TEST(OutputReplace, EndingSignalsAtRandomMoments) {
 TEST(OutputReplace, NextRunPutsBackAKilledRun) {
     for (int sig : {SIGKILL, 32, 33}) {
         Sandbox box;
-        box.write("d.msm", kInput);
-        box.write("out.c", kOldC);
-        ASSERT_EQ(mkfifo((box.path() / "out.cal").c_str(), 0644), 0);
-        const pid_t pid = start(box.path(), cal_args("out"));
-        for (int i = 0; i < 1000 && leftovers(box.path()).size() < 2; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        const pid_t pid = start_waiting_on_table(box);
         kill(pid, sig);
         int status = 0;
         waitpid(pid, &status, 0);
