@@ -209,7 +209,9 @@ void print_import_summary(const ImportOptions& options, const ImportTable& table
 }
 
 void print_import_result(const ImportTable& table) {
-    static constexpr const char* kOrder[] = {
+    // Arrays of characters, not pointers, so that the words need no
+    // relocation and stay read-only.
+    static constexpr char kOrder[][32] = {
         "kept as in the file",
         "already from far to near",
         "reversed to far to near",
