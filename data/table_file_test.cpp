@@ -22,8 +22,12 @@ using Points = std::vector<std::pair<std::string, int32_t>>;
 
 Points import_text(const std::string& text, bool mean, ImportState& state) {
     static ImportTable table;
+    // A name of its own for each import: the run holds its inputs open to
+    // the end, and on Windows a removed file's name stays taken meanwhile.
+    static int imports = 0;
     const fs::path file =
-        fs::temp_directory_path() / ("vextal_import_" + std::to_string(sys_process_id()) + ".csv");
+        fs::temp_directory_path() / ("vextal_import_" + std::to_string(sys_process_id()) + "_" +
+                                     std::to_string(imports++) + ".csv");
     std::ofstream(file, std::ios::binary) << text;
     ImportOptions options;
     options.words = {"-cols", "-decimal", "-round"};

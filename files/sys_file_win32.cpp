@@ -155,9 +155,13 @@ SysFile sys_open_read(const char* path, FileIdentity& identity) {
         return kNoFile;
     }
     // Without FILE_FLAG_BACKUP_SEMANTICS a folder cannot be opened: the same
-    // outcome as on POSIX.
-    HANDLE h = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // outcome as on POSIX. An input is held until the run ends (so that no
+    // output can take its identity); FILE_SHARE_DELETE lets others rename or
+    // remove it meanwhile, as on POSIX, and a removed file keeps its
+    // identity while the handle is open.
+    HANDLE h =
+        CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD attributes = GetFileAttributesW(wide);
         const bool folder =
