@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "calib/check.h"
+#include "calib/fit.h"
 #include "data/measurement.h"
 
 namespace vextal {
@@ -67,14 +68,8 @@ void find_branch_faults(const MeasurementTable& run, int32_t first, int32_t last
     const int32_t n = std::clamp(run.count, 0, kMaxMeasurements);
     if (n == 0) return;
     f.stretch_total = std::max(std::min(last, n - 1) - std::max(first, 0) + 1, 0);
-    int32_t peak = 0;
-    int32_t highest = record(run, 0).psd;
-    for (int32_t i = 1; i < n; ++i) {
-        const Measurement& r = record(run, i);
-        const Measurement& p = record(run, peak);
-        if (r.psd > p.psd || (r.psd == p.psd && r.stage > p.stage)) peak = i;
-        highest = std::max(highest, r.psd);
-    }
+    const int32_t peak = find_peak(run, n);
+    const int32_t highest = record(run, peak).psd;
     for (const int32_t scale : kFullScales) {
         if (highest <= scale) {
             f.full_scale = scale;
