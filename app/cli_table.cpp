@@ -25,8 +25,9 @@ constexpr CommandRow kCommands[] = {
      "firmware table <OutFile>.c",
      "The calibration table is two columns of text, the firmware table the distances in tenths "
      "as a brace-enclosed list of integers. Once both are in place, each warning about the "
-     "table or the run is a line \"Warning: ...\" on standard error; the exit code stays 0 "
-     "unless -strict is given.",
+     "table or the run is a line \"Warning: ...\" on standard error where that is a terminal, "
+     "and wherever it goes with -warn, -fit or -strict; the exit code stays 0 unless -strict "
+     "is given.",
      run_load},
     {"load", kLoad, Input::kScanned, "*.msm", true,
      "load <InFile> [-psdplot] [-svg] [-f <OutFile>]", "read the measurement file <InFile>",
