@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
-#include <initializer_list>
 #include <type_traits>
 
+#include "files/folder_lock_win32.h"
 #include "files/output_platform.h"
 #include "files/sys_file.h"
 #include "files/sys_file_win32.h"
@@ -54,34 +54,6 @@ bool beside_target(const Target& t, unsigned n, const wchar_t* ext, wchar_t (&na
     std::wmemcpy(name, t.target, keep);
     std::wcscpy(name + keep, leaf);
     return long_form(name);
-}
-
-// Copies every byte of the file `from` over the file `to`, which keeps its
-// identity and so every name it has; false on any error.
-bool copy_over(const wchar_t* from, const wchar_t* to, char* buffer, DWORD size) {
-    HANDLE in = CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (in == INVALID_HANDLE_VALUE) {
-        sys_keep_failure();
-        return false;
-    }
-    HANDLE out = CreateFileW(to, GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    bool ok = out != INVALID_HANDLE_VALUE;
-    if (!ok) sys_keep_failure();
-    for (DWORD got = 0; ok;) {
-        if (!ReadFile(in, buffer, size, &got, nullptr)) {
-            sys_keep_failure();
-            ok = false;
-        } else if (got == 0) {
-            break;
-        } else {
-            ok = sys_write_all(reinterpret_cast<SysFile>(out), buffer, got);
-        }
-    }
-    if (out != INVALID_HANDLE_VALUE && !CloseHandle(out)) ok = false;
-    CloseHandle(in);
-    return ok;
 }
 
 }  // namespace
@@ -159,7 +131,7 @@ bool sys_target_place(int slot, OutputSlot& o) {
     Target& t = targets[slot];
     if (t.in_place) {
         t.written = 1;
-        return copy_over(t.stage_name, t.target, copy_buffer, sizeof copy_buffer);
+        return copy_file_over(t.stage_name, t.target, copy_buffer, sizeof copy_buffer);
     }
     bool ok = false;
     if (t.existed) {
@@ -196,7 +168,7 @@ void sys_target_restore(int slot, OutputSlot& o, bool in_handler) {
         if (t.written && o.backup == OutputSlot::kComplete) {
             char* buffer = in_handler ? handler_copy_buffer : copy_buffer;
             const DWORD size = in_handler ? sizeof handler_copy_buffer : sizeof copy_buffer;
-            copy_over(t.backup_name, t.target, buffer, size);
+            copy_file_over(t.backup_name, t.target, buffer, size);
         }
     } else if (o.backup == OutputSlot::kComplete) {
         MoveFileExW(t.backup_name, t.target, MOVEFILE_REPLACE_EXISTING);
@@ -224,42 +196,36 @@ bool sys_folder_identity(int slot, FileIdentity& folder) {
     return known;
 }
 
-// The folder's lock is a mutex named by the folder's identity, which every
-// process on the machine finds; the system gives it up when its holder ends,
-// however it ends.
-bool sys_folder_lock_open(int, const FileIdentity& folder, SysFile& handle) {
-    wchar_t name[80];
-    for (const wchar_t* space : {L"Global", L"Local"}) {
-        std::swprintf(name, 80, L"%ls\\vextal-folder-%llx-%llx", space,
-                      static_cast<unsigned long long>(folder.volume),
-                      static_cast<unsigned long long>(folder.index));
-        HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
-        if (mutex != nullptr) {
-            handle = reinterpret_cast<SysFile>(mutex);
-            return true;
-        }
-    }
-    return false;
+bool sys_folder_lock_open(int slot, const FileIdentity& folder, SysFile& handle) {
+    const wchar_t* target = targets[slot].target;
+    return folder_lock_open(folder, target, name_start(target), handle);
 }
 
 bool sys_folder_try_lock(SysFile handle) {
-    const DWORD result = WaitForSingleObject(reinterpret_cast<HANDLE>(handle), 0);
-    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+    return folder_lock_try(handle);
 }
 
 void sys_folder_unlock(SysFile handle, bool held) {
-    if (held) ReleaseMutex(reinterpret_cast<HANDLE>(handle));
-    CloseHandle(reinterpret_cast<HANDLE>(handle));
+    folder_lock_close(handle, held);
 }
 
-// The mutex ends with its holder; nothing is noted for the next run.
-void sys_folder_note(SysFile, int) {}
+void sys_folder_note(SysFile handle, int slot) {
+    const Target& t = targets[slot];
+    folder_lock_note(handle, t.in_place, t.stage_name, t.backup_name, t.existed, t.target);
+}
 
-void sys_folder_note_kept(SysFile, int) {}
+void sys_folder_note_kept(SysFile handle, int slot) {
+    const Target& t = targets[slot];
+    if (t.in_place) folder_lock_note_kept(handle, t.backup_name);
+}
 
-void sys_folder_note_placed(SysFile) {}
+void sys_folder_note_placed(SysFile handle) {
+    folder_lock_note_placed(handle);
+}
 
-void sys_folder_drop(SysFile) {}
+void sys_folder_drop(SysFile handle) {
+    folder_lock_drop(handle);
+}
 
 void sys_pause_ms(unsigned ms) {
     Sleep(ms);

@@ -292,4 +292,30 @@ std::size_t sys_name_text(const char* name, char* out, std::size_t size) {
     return n;
 }
 
+bool copy_file_over(const wchar_t* from, const wchar_t* to, char* buffer, DWORD size) {
+    HANDLE in = CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (in == INVALID_HANDLE_VALUE) {
+        sys_keep_failure();
+        return false;
+    }
+    HANDLE out = CreateFileW(to, GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool ok = out != INVALID_HANDLE_VALUE;
+    if (!ok) sys_keep_failure();
+    for (DWORD got = 0; ok;) {
+        if (!ReadFile(in, buffer, size, &got, nullptr)) {
+            sys_keep_failure();
+            ok = false;
+        } else if (got == 0) {
+            break;
+        } else {
+            ok = sys_write_all(reinterpret_cast<SysFile>(out), buffer, got);
+        }
+    }
+    if (out != INVALID_HANDLE_VALUE && !CloseHandle(out)) ok = false;
+    CloseHandle(in);
+    return ok;
+}
+
 }  // namespace vextal

@@ -23,6 +23,9 @@ bool long_form(wchar_t (&path)[kWideSize]);
 /// A program name as Windows takes it: UTF-8 converted, with the long-path
 /// form where it needs it; bytes that are not UTF-8 in the ANSI code page.
 bool to_wide(const char* name, wchar_t (&path)[kWideSize]);
+/// Copies every byte of the file `from` over the file `to`, which keeps its
+/// identity and so every name it has, through `buffer`; false on any error.
+bool copy_file_over(const wchar_t* from, const wchar_t* to, char* buffer, DWORD size);
 /// The identity of the file `info` describes.
 FileIdentity identity_of(const BY_HANDLE_FILE_INFORMATION& info);
 

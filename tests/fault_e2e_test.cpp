@@ -360,5 +360,95 @@ TEST(Faults, ClosingPointsSharingTheirX) {
     for (int j = 255; j < 1000; ++j) EXPECT_EQ(values[static_cast<std::size_t>(j)], 999) << j;
 }
 
+// What a run that died where no handler runs leaves in a folder: its list in
+// the lock file and its staging and backup files, at each step of its puts.
+// The next run into the folder puts the folder back (all new where the list
+// says every output was in place, all old otherwise), says so, and leaves
+// nothing behind. The same on every platform.
+TEST(Faults, KilledRunsLeftBehindArePutBack) {
+    using namespace std::string_literals;
+    const std::string back =
+        "A run that was killed left outputs here; they are back as they were before it.\n";
+    const std::string all_new =
+        "A run that was killed left outputs here; all of them are its new ones now.\n";
+    const std::string cal =
+        "o\0vextal-7-0.tmp\0vextal-7-0.bak\0"
+        "1\0out.cal\0"s;
+    const std::string c =
+        "o\0vextal-7-1.tmp\0vextal-7-1.bak\0"
+        "1\0out.c\0"s;
+    const std::string new_cal =
+        "o\0vextal-7-0.tmp\0vextal-7-0.bak\0"
+        "0\0out.cal\0"s;
+    const std::string written =
+        "w\0vextal-7-0.tmp\0vextal-7-0.bak\0"
+        "1\0out.cal\0"s;
+    const std::string kept = "k\0vextal-7-0.bak\0"s;
+    const std::string placed = "p\0"s;
+    const struct {
+        std::string what;
+        Files left;  // besides d.msm
+        Files after;
+        std::string err;
+    } cases[] = {
+        {"staged, not yet put",
+         {{"vextal.lock", cal}, {"out.cal", "old"}, {"vextal-7-0.tmp", "new"}},
+         {{"out.cal", "old"}},
+         back},
+        {"the first of two put, the second staged",
+         {{"vextal.lock", cal + c},
+          {"out.cal", "new"},
+          {"vextal-7-0.bak", "old"},
+          {"out.c", "old c"},
+          {"vextal-7-1.tmp", "new c"}},
+         {{"out.cal", "old"}, {"out.c", "old c"}},
+         back},
+        {"both put, not yet said so",
+         {{"vextal.lock", cal + c},
+          {"out.cal", "new"},
+          {"vextal-7-0.bak", "old"},
+          {"out.c", "new c"},
+          {"vextal-7-1.bak", "old c"}},
+         {{"out.cal", "old"}, {"out.c", "old c"}},
+         back},
+        {"both put and said so",
+         {{"vextal.lock", cal + c + placed},
+          {"out.cal", "new"},
+          {"vextal-7-0.bak", "old"},
+          {"out.c", "new c"},
+          {"vextal-7-1.bak", "old c"}},
+         {{"out.cal", "new"}, {"out.c", "new c"}},
+         all_new},
+        {"a new output put", {{"vextal.lock", new_cal}, {"out.cal", "new"}}, {}, back},
+        {"a new output staged, its name since taken by another program",
+         {{"vextal.lock", new_cal}, {"vextal-7-0.tmp", "new"}, {"out.cal", "theirs"}},
+         {{"out.cal", "theirs"}},
+         back},
+        {"written over, its earlier bytes kept",
+         {{"vextal.lock", written + kept}, {"out.cal", "ne"}, {"vextal-7-0.bak", "old"}},
+         {{"out.cal", "old"}},
+         back},
+        {"written over, its earlier bytes not kept whole",
+         {{"vextal.lock", written}, {"out.cal", "old"}, {"vextal-7-0.bak", "ol"}},
+         {{"out.cal", "old"}},
+         back},
+        {"a list cut short names nothing",
+         {{"vextal.lock", cal.substr(0, 20)}, {"out.cal", "old"}},
+         {{"out.cal", "old"}},
+         ""},
+    };
+    for (const auto& k : cases) {
+        Sandbox box;
+        box.write("d.msm", small_run());
+        for (const auto& [name, bytes] : k.left) box.write(name, bytes);
+        const RunResult r = box.run({"cal", "d", "-f", "next"});
+        EXPECT_EQ(r.exit_code, 0) << k.what;
+        EXPECT_EQ(r.err, k.err) << k.what;
+        Files now = box.files();
+        EXPECT_EQ(now.erase("d.msm") + now.erase("next.cal") + now.erase("next.c"), 3u) << k.what;
+        EXPECT_EQ(now, k.after) << k.what;
+    }
+}
+
 }  // namespace
 }  // namespace vextal::test

@@ -9,11 +9,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "harness.h"
 #include "small_cal_run.h"
+#include "tests/support/seed.h"
 
 namespace vextal::test {
 namespace {
@@ -189,6 +191,133 @@ TEST(WindowsNames, RefusedOutputNamesHaveAReason) {
         EXPECT_GT(r.err.size(), head.size() + 1) << prefix << ": " << r.err;
         EXPECT_TRUE(no_leftovers(box.path())) << prefix;
     }
+}
+
+// TerminateProcess, which no handler sees, at random moments of runs that
+// write several outputs, each followed by a run into the same folder: that
+// run puts the ended run's outputs back, so that they are all old or all
+// new, and nothing is left behind. Half the rounds start with earlier
+// outputs, half without. Most of a run under wine is its start: the moments
+// are taken from the time its folder shows it writing.
+TEST(WindowsNames, TerminatedRunsArePutBackByTheNext) {
+    struct Command {
+        Args args;
+        std::vector<std::string> outputs;
+    };
+    const std::vector<Command> commands = {
+        {{"cal", "d", "-f", "out", "-n", "3", "-svg"}, {"out.cal", "out.c", "out.svg"}},
+        {{"import", "r.csv", "-f", "imp"}, {"imp.msm"}},
+        {{"check", "d", "-f", "chk", "-svg"}, {"chk.csv", "chk.svg"}},
+    };
+    const std::string csv = "pos;psd\n80,5;20\n79,5;21\n79,0;22\n";
+    auto start = [](const Sandbox& box, const Args& args) {
+        std::string line = "\"" + (program_folder() / "vextal.exe").string() + "\"";
+        for (const auto& a : args) line += " " + a;
+        SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+        HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                                 OPEN_EXISTING, 0, nullptr);
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = nul;
+        si.hStdError = nul;
+        PROCESS_INFORMATION pi{};
+        const std::string dir = box.path().string();
+        const bool started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0,
+                                            nullptr, dir.c_str(), &si, &pi) != 0;
+        CloseHandle(nul);
+        return started ? pi : PROCESS_INFORMATION{};
+    };
+    auto writing = [](const Sandbox& box) {
+        return !no_leftovers(box.path()) || fs::exists(box.path() / "vextal.lock");
+    };
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    auto now_us = [&] {
+        LARGE_INTEGER t;
+        QueryPerformanceCounter(&t);
+        return static_cast<long>(t.QuadPart * 1000000 / frequency.QuadPart);
+    };
+    auto spin_us = [&](long us) {
+        for (const long from = now_us(); now_us() - from < us;) {
+        }
+    };
+    // What each command writes when nothing stops it, and how long its folder
+    // shows it writing.
+    std::vector<std::vector<std::string>> wholly_new;
+    std::vector<long> writing_us;
+    for (const Command& c : commands) {
+        Sandbox box;
+        box.write("d.msm", kInput);
+        box.write("r.csv", csv);
+        const PROCESS_INFORMATION run = start(box, c.args);
+        ASSERT_NE(run.hProcess, nullptr);
+        while (!writing(box) && WaitForSingleObject(run.hProcess, 0) == WAIT_TIMEOUT) {
+        }
+        const long began = now_us();
+        while (writing(box) && WaitForSingleObject(run.hProcess, 0) == WAIT_TIMEOUT) {
+        }
+        writing_us.push_back(now_us() - began);
+        WaitForSingleObject(run.hProcess, INFINITE);
+        DWORD code = 1;
+        GetExitCodeProcess(run.hProcess, &code);
+        CloseHandle(run.hProcess);
+        CloseHandle(run.hThread);
+        ASSERT_EQ(code, 0u) << c.args[0];
+        std::vector<std::string> bytes;
+        for (const auto& name : c.outputs) bytes.push_back(read_file(box.path() / name));
+        wholly_new.push_back(bytes);
+    }
+    const uint32_t seed = test_seed();
+    std::mt19937 random(seed);
+    int cut = 0;  // rounds ended while the run was writing
+    for (int round = 0; round < 100; ++round) {
+        const std::size_t which = random() % commands.size();
+        const Command& c = commands[which];
+        const bool earlier = random() % 2 == 0;
+        Sandbox box;
+        box.write("d.msm", kInput);
+        box.write("r.csv", csv);
+        std::vector<std::string> old;
+        for (const auto& name : c.outputs) {
+            old.push_back(earlier ? "earlier " + name + "\r\n" : "");
+            if (earlier) box.write(name, old.back());
+        }
+        const PROCESS_INFORMATION run = start(box, c.args);
+        ASSERT_NE(run.hProcess, nullptr);
+        // Half the rounds end at a moment of the writing, half once the
+        // outputs are being put in place, which takes a small part of it.
+        const bool putting = random() % 2 == 0;
+        auto put_begun = [&] {
+            for (std::size_t k = 0; k < c.outputs.size(); ++k) {
+                std::error_code ec;
+                const auto p = box.path() / c.outputs[k];
+                if (fs::exists(p, ec) != earlier || (earlier && read_file(p) != old[k]))
+                    return true;
+            }
+            return false;
+        };
+        while (!(putting ? put_begun() : writing(box)) &&
+               WaitForSingleObject(run.hProcess, 0) == WAIT_TIMEOUT) {
+        }
+        const long spell = putting ? 200 : writing_us[which];
+        spin_us(static_cast<long>(random() % static_cast<uint32_t>(spell + 1)));
+        TerminateProcess(run.hProcess, 1);
+        WaitForSingleObject(run.hProcess, INFINITE);
+        CloseHandle(run.hProcess);
+        CloseHandle(run.hThread);
+        cut += writing(box);
+        const std::string where = "round " + std::to_string(round) + ", " + c.args[0] + "; ";
+        ASSERT_EQ(box.run(cal_args("next")).exit_code, 0) << where << replay_with(seed);
+        std::vector<std::string> now;
+        for (const auto& name : c.outputs) now.push_back(read_file(box.path() / name));
+        ASSERT_TRUE(now == old || now == wholly_new[which]) << where << replay_with(seed);
+        ASSERT_TRUE(no_leftovers(box.path())) << where << replay_with(seed);
+        ASSERT_FALSE(fs::exists(box.path() / "vextal.lock")) << where << replay_with(seed);
+    }
+    std::printf("%d of 100 runs were ended while writing\n", cut);
+    EXPECT_GT(cut, 50) << replay_with(seed);
 }
 
 }  // namespace
