@@ -178,16 +178,20 @@ bool folder_lock_try(SysFile handle) {
     open_lock_file(l);
     if (l.file == INVALID_HANDLE_VALUE) return true;
     OVERLAPPED whole{};
-    if (!LockFileEx(l.file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
-                    MAXDWORD, &whole)) {
-        // Held by a run on another machine that shares the folder.
-        CloseHandle(l.file);
-        l.file = INVALID_HANDLE_VALUE;
-        ReleaseMutex(l.mutex);
-        return false;
+    // A name that leads to a device ("NUL:x") keeps no list.
+    const bool disk = GetFileType(l.file) == FILE_TYPE_DISK;
+    if (disk && LockFileEx(l.file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                           MAXDWORD, &whole)) {
+        recover(static_cast<int>(handle));
+        return true;
     }
-    recover(static_cast<int>(handle));
-    return true;
+    // Held by a run on another machine that shares the folder: that run is
+    // waited for. A file system that takes no locks keeps no list.
+    const bool held_elsewhere = disk && GetLastError() == ERROR_LOCK_VIOLATION;
+    CloseHandle(l.file);
+    l.file = INVALID_HANDLE_VALUE;
+    if (held_elsewhere) ReleaseMutex(l.mutex);
+    return !held_elsewhere;
 }
 
 void folder_lock_note(SysFile handle, bool in_place, const wchar_t* stage, const wchar_t* backup,
