@@ -29,6 +29,7 @@ struct LockFile {
     int folder = -1;    // a handle of the folder, for the lock file's name
     bool file = false;  // a lock file, not the folder itself
     bool cut = false;   // a note could not be written whole: no more follow
+    bool keep = false;  // another user's list, left for that user's next run
 };
 LockFile locks[kMaxOutputs];
 char journal[kJournalSize];
@@ -57,12 +58,9 @@ bool still_named(const LockFile& l, struct stat& held) {
            held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
-// Reads the list a dead holder left and puts its outputs back. Only a list
-// of this user's own is followed: in a folder that others may write into, a
-// list someone else left could name this user's files.
-void recover(int lock, const struct stat& st) {
+// Reads the list a dead holder left and puts its outputs back.
+void recover(int lock) {
     const LockFile& l = locks[lock];
-    if (st.st_uid != ::geteuid()) return;
     std::size_t size = 0;
     for (ssize_t n = 0; size < sizeof journal; size += static_cast<std::size_t>(n)) {
         n = ::pread(l.fd, journal + size, sizeof journal - size, static_cast<off_t>(size));
@@ -129,7 +127,16 @@ bool folder_lock_try(SysFile handle) {
     // file, needs neither recovery nor a fresh start.
     l.cut = false;
     if (held.st_size == 0) return true;
-    recover(static_cast<int>(handle), held);
+    // Only a list of this user's own is followed: in a folder that others
+    // may write into, a list someone else left could name this user's files.
+    // It stays for that user's next run, and this run's outputs go without
+    // notes.
+    if (held.st_uid != ::geteuid()) {
+        l.cut = true;
+        l.keep = true;
+        return true;
+    }
+    recover(static_cast<int>(handle));
     // This run's notes start the list afresh, or are not made at all.
     l.cut = ::ftruncate(l.fd, 0) != 0;
     return true;
@@ -158,7 +165,7 @@ void folder_lock_close(SysFile handle, bool held) {
 
 void folder_lock_drop(SysFile handle) {
     const LockFile& l = locks[handle];
-    if (l.file && l.folder >= 0) ::unlinkat(l.folder, kLockName, 0);
+    if (l.file && !l.keep && l.folder >= 0) ::unlinkat(l.folder, kLockName, 0);
 }
 
 bool journal_remove(int lock, const char* name) {

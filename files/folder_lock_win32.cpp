@@ -30,6 +30,7 @@ struct LockFile {
     HANDLE mutex = nullptr;
     HANDLE file = INVALID_HANDLE_VALUE;  // the lock file, while the lock is held
     bool cut = false;                    // a note could not be written whole: no more follow
+    bool keep = false;                   // another user's list, left for that user's next run
     std::size_t folder_length = 0;
     wchar_t folder[kWideSize] = {};  // the folder's part of a path, for names in it
 };
@@ -114,8 +115,11 @@ void recover(int lock) {
         }
     }
     if (size == 0) return;
-    if (made_by_this_user(l.file)) journal_recover(lock, journal, size);
-    l.cut = SetFilePointer(l.file, 0, nullptr, FILE_BEGIN) != 0 || !SetEndOfFile(l.file);
+    // Another user's list stays for that user's next run, and this run's
+    // outputs go without notes.
+    l.keep = !made_by_this_user(l.file);
+    if (!l.keep) journal_recover(lock, journal, size);
+    l.cut = l.keep || SetFilePointer(l.file, 0, nullptr, FILE_BEGIN) != 0 || !SetEndOfFile(l.file);
 }
 
 // The lock file, where the folder takes one; where it does not (a folder the
@@ -123,6 +127,7 @@ void recover(int lock) {
 void open_lock_file(LockFile& l) {
     wchar_t path[kWideSize];
     l.cut = false;
+    l.keep = false;
     l.file = INVALID_HANDLE_VALUE;
     if (!path_in(l, kLockName, path)) return;
     l.file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE,
@@ -219,7 +224,7 @@ void folder_lock_note_placed(SysFile handle) {
 void folder_lock_close(SysFile handle, bool held) {
     LockFile& l = locks[handle];
     if (l.file != INVALID_HANDLE_VALUE) {
-        remove_lock_file(l);
+        if (!l.keep) remove_lock_file(l);
         CloseHandle(l.file);
     }
     if (held) ReleaseMutex(l.mutex);
@@ -232,7 +237,7 @@ void folder_lock_close(SysFile handle, bool held) {
 // opens the lock file before the system has removed it.
 void folder_lock_drop(SysFile handle) {
     LockFile& l = locks[handle];
-    if (l.file == INVALID_HANDLE_VALUE) return;
+    if (l.file == INVALID_HANDLE_VALUE || l.keep) return;
     l.cut = true;
     if (SetFilePointer(l.file, 0, nullptr, FILE_BEGIN) == 0) SetEndOfFile(l.file);
     remove_lock_file(l);

@@ -649,6 +649,43 @@ TEST(OutputReplace, LeftLockFilesAreHarmless) {
     }
 }
 
+// A list that another user's dead run left names files that user's next
+// run puts back: a run of this user leaves the list and those files as they
+// are, and writes its own outputs.
+TEST(OutputReplace, ListOfAnotherUserWaitsForThatUser) {
+    using namespace std::string_literals;
+    uid_t uid = 0;
+    gid_t gid = 0;
+    if (getuid() != 0 || !other_user(uid, gid)) GTEST_SKIP() << "needs root and a user 'nobody'";
+    const std::vector<std::string> as_user = {run_as_user(uid, gid)};
+    Sandbox probe;
+    if (probe.run(Args{}, as_user).exit_code != 0) {
+        GTEST_SKIP() << "user 'nobody' cannot reach the program in " << program_folder();
+    }
+    Sandbox box;
+    const std::string list =
+        "o\0vextal-7-0.tmp\0vextal-7-0.bak\0"
+        "1\0out.cal\0"s;
+    box.write("d.msm", kInput);
+    box.write("out.cal", "new");
+    box.write("vextal-7-0.bak", "old");
+    box.write("vextal.lock", list);
+    fs::permissions(box.path(), fs::perms::all);
+    const RunResult theirs = box.run(cal_args("next"), as_user);
+    EXPECT_EQ(theirs.exit_code, 0);
+    EXPECT_EQ(theirs.err, "");
+    EXPECT_EQ(read_file(box.path() / "next.cal"), kCal);
+    EXPECT_EQ(read_file(box.path() / "vextal.lock"), list);
+    EXPECT_EQ(read_file(box.path() / "out.cal"), "new");
+    EXPECT_EQ(read_file(box.path() / "vextal-7-0.bak"), "old");
+    const RunResult mine = box.run(cal_args("again"));
+    EXPECT_EQ(mine.err,
+              "A run that was killed left outputs here; they are back as they were before it.\n");
+    EXPECT_EQ(read_file(box.path() / "out.cal"), "old");
+    EXPECT_EQ(leftovers(box.path()), std::vector<std::string>{});
+    EXPECT_FALSE(fs::exists(box.path() / "vextal.lock"));
+}
+
 // SIGKILL, which no handler sees, at random moments of runs that write
 // several outputs, each followed by a run that writes other outputs into the
 // same folder: that run puts the killed run's outputs back, so that they are
