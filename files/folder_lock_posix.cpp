@@ -38,12 +38,13 @@ char copy_buffer[4096];
 
 int open_lock_file(int folder) {
     constexpr int kFlags = O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC;
-    int fd = ::openat(folder, kLockName, O_RDWR | kFlags, 0666);
-    // Every user who may write into the folder may take its lock and note
-    // their outputs in it.
-    if (fd >= 0) (void)::fchmod(fd, 0666);
-    // A lock file that only its maker may write still takes the lock (flock
-    // does not ask for writing); the run's outputs then go without notes.
+    int fd = ::openat(folder, kLockName, O_RDWR | kFlags, 0644);
+    // Every user who may write into the folder may take its lock (flock asks
+    // only for reading, whatever the umask), but only its maker may write
+    // the list: the next run of that user follows it, and a list that
+    // others could write could name that user's files. Another user's run
+    // takes the lock and goes without notes.
+    if (fd >= 0) (void)::fchmod(fd, 0644);
     if (fd < 0 && errno == EACCES) fd = ::openat(folder, kLockName, O_RDONLY | kFlags);
     return fd;
 }
@@ -163,9 +164,13 @@ void folder_lock_close(SysFile handle, bool held) {
     l = LockFile{};
 }
 
+// A lock file that cannot be removed (a folder whose sticky bit keeps
+// others' files) is left empty: the list of a run that ended asks nothing of
+// the next.
 void folder_lock_drop(SysFile handle) {
     const LockFile& l = locks[handle];
-    if (l.file && !l.keep && l.folder >= 0) ::unlinkat(l.folder, kLockName, 0);
+    if (!l.file || l.keep || l.folder < 0) return;
+    if (::unlinkat(l.folder, kLockName, 0) != 0) (void)::ftruncate(l.fd, 0);
 }
 
 bool journal_remove(int lock, const char* name) {

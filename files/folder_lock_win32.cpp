@@ -147,9 +147,13 @@ void append(LockFile& l, std::size_t size) {
     }
 }
 
+// A lock file that cannot be removed (where the user may make files but
+// not delete them) is left empty: the list of a run that ended asks nothing
+// of the next.
 void remove_lock_file(const LockFile& l) {
     wchar_t path[kWideSize];
-    if (path_in(l, kLockName, path)) DeleteFileW(path);
+    if (path_in(l, kLockName, path) && DeleteFileW(path)) return;
+    if (SetFilePointer(l.file, 0, nullptr, FILE_BEGIN) == 0) SetEndOfFile(l.file);
 }
 
 }  // namespace

@@ -603,6 +603,11 @@ TEST(OutputReplace, NextRunPutsBackAKilledRun) {
         waitpid(pid, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig;
         ASSERT_NE(leftovers(box.path()), std::vector<std::string>{}) << sig;
+        // Others may take the lock, but only its maker may write the list.
+        EXPECT_EQ(fs::status(box.path() / "vextal.lock").permissions(),
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                      fs::perms::others_read)
+            << sig;
         const RunResult r = box.run(cal_args("next"));
         EXPECT_EQ(r.exit_code, 0) << sig;
         EXPECT_EQ(r.err,
@@ -652,7 +657,7 @@ TEST(OutputReplace, LeftLockFilesAreHarmless) {
 // A list that another user's dead run left names files that user's next
 // run puts back: a run of this user leaves the list and those files as they
 // are, and writes its own outputs.
-TEST(OutputReplace, ListOfAnotherUserWaitsForThatUser) {
+TEST(OutputReplace, LockFilesOfAnotherUser) {
     using namespace std::string_literals;
     uid_t uid = 0;
     gid_t gid = 0;
@@ -684,6 +689,20 @@ TEST(OutputReplace, ListOfAnotherUserWaitsForThatUser) {
     EXPECT_EQ(read_file(box.path() / "out.cal"), "old");
     EXPECT_EQ(leftovers(box.path()), std::vector<std::string>{});
     EXPECT_FALSE(fs::exists(box.path() / "vextal.lock"));
+
+    // In a folder whose sticky bit keeps others' files, the other user's run
+    // cannot remove this user's empty lock file: it leaves it empty, so that
+    // no list of a run that ended is followed later.
+    Sandbox sticky;
+    sticky.write("d.msm", kInput);
+    sticky.write("vextal.lock", "");
+    fs::permissions(sticky.path() / "vextal.lock", fs::perms::all & ~fs::perms::owner_exec &
+                                                       ~fs::perms::group_exec &
+                                                       ~fs::perms::others_exec);
+    fs::permissions(sticky.path(), fs::perms::all | fs::perms::sticky_bit);
+    EXPECT_EQ(sticky.run(cal_args("out"), as_user).exit_code, 0);
+    EXPECT_EQ(read_file(sticky.path() / "out.cal"), kCal);
+    EXPECT_EQ(read_file(sticky.path() / "vextal.lock"), "");
 }
 
 // SIGKILL, which no handler sees, at random moments of runs that write
