@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "harness.h"
+#include "killed_runs.h"
 #include "small_cal_run.h"
 #include "tests/support/seed.h"
 
@@ -200,16 +201,7 @@ TEST(WindowsNames, RefusedOutputNamesHaveAReason) {
 // outputs, half without. Most of a run under wine is its start: the moments
 // are taken from the time its folder shows it writing.
 TEST(WindowsNames, TerminatedRunsArePutBackByTheNext) {
-    struct Command {
-        Args args;
-        std::vector<std::string> outputs;
-    };
-    const std::vector<Command> commands = {
-        {{"cal", "d", "-f", "out", "-n", "3", "-svg"}, {"out.cal", "out.c", "out.svg"}},
-        {{"import", "r.csv", "-f", "imp"}, {"imp.msm"}},
-        {{"check", "d", "-f", "chk", "-svg"}, {"chk.csv", "chk.svg"}},
-    };
-    const std::string csv = "pos;psd\n80,5;20\n79,5;21\n79,0;22\n";
+    const std::vector<OutputsRun>& commands = kOutputsRuns;
     auto start = [](const Sandbox& box, const Args& args) {
         std::string line = "\"" + (program_folder() / "vextal.exe").string() + "\"";
         for (const auto& a : args) line += " " + a;
@@ -247,10 +239,9 @@ TEST(WindowsNames, TerminatedRunsArePutBackByTheNext) {
     // shows it writing.
     std::vector<std::vector<std::string>> wholly_new;
     std::vector<long> writing_us;
-    for (const Command& c : commands) {
+    for (const OutputsRun& c : commands) {
         Sandbox box;
-        box.write("d.msm", kInput);
-        box.write("r.csv", csv);
+        prepare_outputs_run(box, c, false);
         const PROCESS_INFORMATION run = start(box, c.args);
         ASSERT_NE(run.hProcess, nullptr);
         while (!writing(box) && WaitForSingleObject(run.hProcess, 0) == WAIT_TIMEOUT) {
@@ -265,25 +256,17 @@ TEST(WindowsNames, TerminatedRunsArePutBackByTheNext) {
         CloseHandle(run.hProcess);
         CloseHandle(run.hThread);
         ASSERT_EQ(code, 0u) << c.args[0];
-        std::vector<std::string> bytes;
-        for (const auto& name : c.outputs) bytes.push_back(read_file(box.path() / name));
-        wholly_new.push_back(bytes);
+        wholly_new.push_back(outputs_in(box, c));
     }
     const uint32_t seed = test_seed();
     std::mt19937 random(seed);
     int cut = 0;  // rounds ended while the run was writing
     for (int round = 0; round < 100; ++round) {
         const std::size_t which = random() % commands.size();
-        const Command& c = commands[which];
+        const OutputsRun& c = commands[which];
         const bool earlier = random() % 2 == 0;
         Sandbox box;
-        box.write("d.msm", kInput);
-        box.write("r.csv", csv);
-        std::vector<std::string> old;
-        for (const auto& name : c.outputs) {
-            old.push_back(earlier ? "earlier " + name + "\r\n" : "");
-            if (earlier) box.write(name, old.back());
-        }
+        const std::vector<std::string> old = prepare_outputs_run(box, c, earlier);
         const PROCESS_INFORMATION run = start(box, c.args);
         ASSERT_NE(run.hProcess, nullptr);
         // Half the rounds end at a moment of the writing, half once the
@@ -310,8 +293,7 @@ TEST(WindowsNames, TerminatedRunsArePutBackByTheNext) {
         cut += writing(box);
         const std::string where = "round " + std::to_string(round) + ", " + c.args[0] + "; ";
         ASSERT_EQ(box.run(cal_args("next")).exit_code, 0) << where << replay_with(seed);
-        std::vector<std::string> now;
-        for (const auto& name : c.outputs) now.push_back(read_file(box.path() / name));
+        const std::vector<std::string> now = outputs_in(box, c);
         ASSERT_TRUE(now == old || now == wholly_new[which]) << where << replay_with(seed);
         ASSERT_TRUE(no_leftovers(box.path())) << where << replay_with(seed);
         ASSERT_FALSE(fs::exists(box.path() / "vextal.lock")) << where << replay_with(seed);

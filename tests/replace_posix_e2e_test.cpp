@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "harness.h"
+#include "killed_runs.h"
 #include "small_cal_run.h"
 #include "tests/support/seed.h"
 
@@ -711,24 +712,14 @@ TEST(OutputReplace, LockFilesOfAnotherUser) {
 // all old or all new, and nothing is left behind. Half the rounds start
 // with earlier outputs, half without.
 TEST(OutputReplace, KilledRunsArePutBackByTheNext) {
-    struct Command {
-        Args args;
-        std::vector<std::string> outputs;
-    };
-    const std::vector<Command> commands = {
-        {{"cal", "d", "-f", "out", "-n", "3", "-svg"}, {"out.cal", "out.c", "out.svg"}},
-        {{"import", "r.csv", "-f", "imp"}, {"imp.msm"}},
-        {{"check", "d", "-f", "chk", "-svg"}, {"chk.csv", "chk.svg"}},
-    };
-    const std::string csv = "pos;psd\n80,5;20\n79,5;21\n79,0;22\n";
+    const std::vector<OutputsRun>& commands = kOutputsRuns;
     // What each command writes when nothing stops it, and how long it takes
     // from its start: the moments are chosen within that time.
     std::vector<std::vector<std::string>> wholly_new;
     std::vector<long> micros;
-    for (const Command& c : commands) {
+    for (const OutputsRun& c : commands) {
         Sandbox box;
-        box.write("d.msm", kInput);
-        box.write("r.csv", csv);
+        prepare_outputs_run(box, c, false);
         const auto began = std::chrono::steady_clock::now();
         const pid_t pid = start(box.path(), c.args);
         int status = 0;
@@ -737,25 +728,17 @@ TEST(OutputReplace, KilledRunsArePutBackByTheNext) {
                                                std::chrono::steady_clock::now() - began)
                                                .count()));
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.args[0];
-        std::vector<std::string> bytes;
-        for (const auto& name : c.outputs) bytes.push_back(read_file(box.path() / name));
-        wholly_new.push_back(bytes);
+        wholly_new.push_back(outputs_in(box, c));
     }
     const uint32_t seed = test_seed();
     std::mt19937 random(seed);
     int cut = 0;  // rounds killed with staging files made
     for (int round = 0; round < 600; ++round) {
         const std::size_t which = random() % commands.size();
-        const Command& c = commands[which];
+        const OutputsRun& c = commands[which];
         const bool earlier = random() % 2 == 0;
         Sandbox box;
-        box.write("d.msm", kInput);
-        box.write("r.csv", csv);
-        std::vector<std::string> old;
-        for (const auto& name : c.outputs) {
-            old.push_back(earlier ? "earlier " + name + "\r\n" : "");
-            if (earlier) box.write(name, old.back());
-        }
+        const std::vector<std::string> old = prepare_outputs_run(box, c, earlier);
         const pid_t pid = start(box.path(), c.args);
         std::this_thread::sleep_for(std::chrono::microseconds(random() % (micros[which] + 1)));
         kill(pid, SIGKILL);
@@ -764,8 +747,7 @@ TEST(OutputReplace, KilledRunsArePutBackByTheNext) {
         const std::string where = "round " + std::to_string(round) + ", " + c.args[0] + "; ";
         if (!leftovers(box.path()).empty()) ++cut;
         ASSERT_EQ(box.run(cal_args("next")).exit_code, 0) << where << replay_with(seed);
-        std::vector<std::string> now;
-        for (const auto& name : c.outputs) now.push_back(read_file(box.path() / name));
+        const std::vector<std::string> now = outputs_in(box, c);
         ASSERT_TRUE(now == old || now == wholly_new[which]) << where << replay_with(seed);
         ASSERT_EQ(leftovers(box.path()), std::vector<std::string>{}) << where << replay_with(seed);
         ASSERT_FALSE(fs::exists(box.path() / "vextal.lock")) << where << replay_with(seed);
